@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string_view>
+
+namespace platform {
+
+// Stand-in for the debugger output: writes `text` as it is, in one write, to standard error or,
+// when TIDELINK_DEBUG_LOG names a file, appends it there. Safe from any thread.
+void OutputDebugText(std::u16string_view text);
+
+}  // namespace platform

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Top-level message windows between processes: each window is a datagram socket in the per-user
+// runtime directory (TIDELINK_RUNTIME_DIR, else $XDG_RUNTIME_DIR/tidelink, mode 0700) with an
+// attribute file beside it. A window of a dead process is not a window.
+namespace platform {
+
+using WindowHandle = uint64_t;  // 0 is no window
+
+struct WindowMessage {
+  uint32_t message;
+  uint64_t wParam;
+  int64_t lParam;
+};
+
+struct WindowAttributes {
+  uint32_t processId = 0;
+  WindowHandle owner = 0;
+  bool visible = false;
+  std::u16string className;
+  std::u16string title;
+};
+
+class MessageWindow {
+public:
+  MessageWindow();
+  ~MessageWindow();
+  MessageWindow(MessageWindow&&) noexcept;
+  MessageWindow& operator=(MessageWindow&&) noexcept;
+
+  // False when the runtime directory or the socket cannot be set up.
+  static bool Create(const WindowAttributes& attributes, MessageWindow& window);
+  WindowHandle handle() const;
+  // Waits for the next posted message; nothing when the timeout passes first.
+  std::optional<WindowMessage> Receive(std::chrono::milliseconds timeout);
+  void Destroy();
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Live top-level windows in creation order.
+std::vector<WindowHandle> EnumerateWindows();
+std::optional<WindowAttributes> GetWindowAttributes(WindowHandle window);
+bool IsWindow(WindowHandle window);
+// Never blocks; false when the window is gone or its queue is full.
+bool PostMessage(WindowHandle window, const WindowMessage& message);
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Ids of the running processes; processes that vanish while listed are simply missing.
+std::vector<uint32_t> EnumerateProcesses();
+// Full path of the process's executable; nothing when it cannot be read.
+std::optional<std::u16string> GetProcessImagePath(uint32_t processId);
+uint32_t GetCurrentProcessId();
+bool IsProcessAlive(uint32_t processId);
+
+}  // namespace platform

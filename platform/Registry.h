@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The per-user and machine-wide registry, kept in one SQLite database file per user: the path in
+// TIDELINK_REGISTRY, else $XDG_CONFIG_HOME/tidelink/registry.sqlite (or ~/.config/...).
+// Key paths and value names compare case-insensitively; values keep their type and size;
+// enumeration follows creation order. Safe for several threads and processes at once.
+namespace platform {
+
+enum class RegistryRoot { CurrentUser, LocalMachine };  // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
+
+inline constexpr int32_t kErrorSuccess = 0;
+inline constexpr int32_t kErrorFileNotFound = 2;   // no such key or value
+inline constexpr int32_t kErrorMoreData = 234;     // buffer too small; the size says how much
+inline constexpr int32_t kErrorNoMoreItems = 259;  // enumeration past the last value
+inline constexpr int32_t kErrorBadDatabase = 1009; // the registry file cannot be read
+
+enum RegistryValueType : uint32_t { REG_NONE = 0, REG_SZ = 1, REG_BINARY = 3, REG_DWORD = 4 };
+
+class RegistryKey {
+public:
+  RegistryKey();
+  ~RegistryKey();
+  RegistryKey(RegistryKey&&) noexcept;
+  RegistryKey& operator=(RegistryKey&&) noexcept;
+
+  // Opens an existing key; kErrorFileNotFound when it does not exist.
+  static int32_t Open(RegistryRoot root, std::u16string_view path, RegistryKey& key);
+  // Opens the key, creating it (and nothing else) when missing.
+  static int32_t Create(RegistryRoot root, std::u16string_view path, RegistryKey& key);
+  // Removes a key with its values; kErrorFileNotFound when it does not exist.
+  static int32_t Delete(RegistryRoot root, std::u16string_view path);
+
+  bool IsOpen() const;
+
+  // Reads a value. `type` and `data` may be null. On entry `*size` is the buffer size; on return
+  // it is the value's size. A buffer that is too small gives kErrorMoreData and is not written.
+  int32_t QueryValue(std::u16string_view name, uint32_t* type, void* data, uint32_t* size) const;
+  // Creates or replaces a value; a replaced value keeps its place in the enumeration.
+  int32_t SetValue(std::u16string_view name, uint32_t type, const void* data, uint32_t size);
+  int32_t DeleteValue(std::u16string_view name);
+  // Reads the value at `index` in creation order. `*nameLength` is the name buffer's capacity in
+  // UTF-16 units including the terminating zero; on return, the name's length without it.
+  // Either buffer too small gives kErrorMoreData; past the end gives kErrorNoMoreItems.
+  int32_t EnumValue(uint32_t index, char16_t* name, uint32_t* nameLength, uint32_t* type,
+                    void* data, uint32_t* size) const;
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace platform

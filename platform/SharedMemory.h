@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+// Named page-file mappings on POSIX shared memory. The name (any UTF-16 text) becomes a shm name
+// by one deterministic escape; overlong names end in a hash. Every process that maps an object
+// holds a shared flock on it, so an object nobody holds was left by a crashed process and counts
+// as absent. Objects are created with mode 0600, zero-filled, and unlinked by their creator.
+namespace platform {
+
+inline constexpr int32_t kErrorAlreadyExists = 183;
+
+class SharedMemory {
+public:
+  SharedMemory();
+  ~SharedMemory();
+  SharedMemory(SharedMemory&&) noexcept;
+  SharedMemory& operator=(SharedMemory&&) noexcept;
+
+  // Creates and maps `size` bytes; kErrorAlreadyExists when a live object has this name.
+  static int32_t Create(std::u16string_view name, size_t size, SharedMemory& mapping);
+  // Maps an existing live object; 2 (file not found) when there is none.
+  static int32_t Open(std::u16string_view name, SharedMemory& mapping);
+
+  void* data() const;
+  size_t size() const;
+  bool IsMapped() const;
+  // Unmaps; the creator also removes the name.
+  void Close();
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace platform

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "sdk/HostCallback.h"
+#include "sdk/IVWUnknown.h"
+#include "sdk/Sequence.h"
+#include "sdk/TXString.h"
+
+// Base classes of the objects a module hands to the host. The host creates and releases them
+// through the module entry; the module destroys them itself at release.
+
+class VWExtension : public IVWUnknown {
+public:
+  explicit VWExtension(CallBackPtr callback) : callback_(callback) {}
+  ~VWExtension() override = default;
+
+  uint32_t AddRef() override { return ++references_; }
+  uint32_t Release() override { return --references_; }
+
+  // The name the host knows the extension by, e.g. "OmbrelTideLinkTool".
+  virtual const char16_t* GetUniversalName() const = 0;
+
+protected:
+  CallBackPtr GetCallback() const { return callback_; }
+
+private:
+  CallBackPtr callback_;
+  std::atomic<uint32_t> references_{0};
+};
+
+class VWExtensionTool : public VWExtension {
+  using VWExtension::VWExtension;
+};
+
+class VWExtensionMenu : public VWExtension {
+  using VWExtension::VWExtension;
+};
+
+class VWExtensionVSFunctions : public VWExtension {
+  using VWExtension::VWExtension;
+};
+
+// Receives the tool's events. The base answers every event by doing nothing.
+class VWTool_EventSink {
+public:
+  virtual ~VWTool_EventSink() = default;
+  virtual void SetupModeBar() {}
+  virtual void HandleModeBarButton(int32_t /*index*/, int32_t /*choice*/) {}
+  virtual void OnToolMessage(int32_t /*message*/) {}
+};
+
+// Runs a menu command.
+class VWMenu_EventSink {
+public:
+  virtual ~VWMenu_EventSink() = default;
+  virtual void DoInterface() {}
+};
+
+// Runs one script function of a set, by its index in the set's table.
+class VWPluginLibraryRoutine {
+public:
+  virtual ~VWPluginLibraryRoutine() = default;
+  virtual void Run(int32_t functionIndex, void* callRecord) = 0;
+};
