@@ -23,6 +23,8 @@ public:
   ServiceRef& operator=(const ServiceRef&) = delete;
   ~ServiceRef() { reset(); }
 
+  // Hands the reference over to the caller, who must Release it.
+  Service* release() { return std::exchange(service_, nullptr); }
   void reset() {
     if (service_) std::exchange(service_, nullptr)->Release();
   }

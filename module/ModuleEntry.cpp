@@ -1,0 +1,38 @@
+// The three functions the host calls; the only symbols the module exports.
+
+#include <cstdint>
+#include <type_traits>
+
+#include "module/ExtensionTable.h"
+#include "module/HostBinding.h"
+#include "module/PluginIdentity.h"
+#include "sdk/ModuleEntryPoints.h"
+
+#define TIDELINK_EXPORT extern "C" __attribute__((visibility("default")))
+
+// Binds the host on every call, then registers, creates or releases extensions. Returns 0, or 12
+// when an object could not be created or a released object is not of the expected class.
+TIDELINK_EXPORT int32_t plugin_module_main(int32_t action, VWModuleInfo* moduleInfo, const VWIID* iid,
+                                           IVWUnknown*& slot, CallBackPtr callback) {
+  HostBinding::Bind(callback);
+  const bool fullyEnabled = HostBinding::IsFullyEnabled();
+  static_assert(std::is_same_v<decltype(&plugin_module_main), ModuleMainFunction>);
+  switch (action) {
+    case kModuleActionRegister:
+      ExtensionTable::RegisterExtensions(moduleInfo, fullyEnabled);
+      return ExtensionTable::kResultSuccess;
+    case kModuleActionCreate:
+      return iid ? ExtensionTable::CreateExtension(*iid, slot, callback, fullyEnabled)
+                 : ExtensionTable::kResultSuccess;
+    case kModuleActionRelease:
+      return iid ? ExtensionTable::ReleaseExtension(*iid, slot, fullyEnabled)
+                 : ExtensionTable::kResultSuccess;
+    default:
+      return ExtensionTable::kResultSuccess;
+  }
+}
+
+TIDELINK_EXPORT int32_t plugin_module_ver() { return kModuleVersion; }
+
+// Lets go of the host interfaces the module still holds.
+TIDELINK_EXPORT void plugin_module_deinit() { HostBinding::Release(); }

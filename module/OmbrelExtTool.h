@@ -1,0 +1,14 @@
+#pragma once
+
+#include "sdk/VWExtension.h"
+
+namespace VGS_Ombrel {
+
+// The tool whose mode bar carries the link buttons; offered on every host version.
+class OmbrelExtTool : public VWExtensionTool {
+public:
+  using VWExtensionTool::VWExtensionTool;
+  const char16_t* GetUniversalName() const override { return u"OmbrelTideLinkTool"; }
+};
+
+}  // namespace VGS_Ombrel

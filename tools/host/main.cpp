@@ -1,0 +1,49 @@
+// tidelink-host: the stand-in CAD application that loads and drives the plug-in.
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
+#include "tools/host/HostConsole.h"
+#include "tools/host/HostOptions.h"
+#include "tools/host/StandInHost.h"
+
+namespace {
+
+std::filesystem::path ProgramFolder() {
+  const auto image = platform::GetProcessImagePath(platform::GetCurrentProcessId());
+  return image ? std::filesystem::path(platform::Utf8FromUtf16(*image)).parent_path()
+               : std::filesystem::current_path();
+}
+
+void FillDefaults(HostOptions& options) {
+  if (options.modulePath.empty()) {
+    options.modulePath = (ProgramFolder() / "OmbrelTideLinkForVectorworks.so").string();
+  }
+  if (options.resourceFolder.empty()) {
+    options.resourceFolder = std::filesystem::path(options.modulePath).parent_path().string();
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  std::optional<HostOptions> options = ParseHostOptions(argc, argv, error);
+  if (!options) {
+    std::fprintf(stderr, "tidelink-host: %s\n", error.c_str());
+    return 2;
+  }
+  if (options->showHelp) {
+    std::fputs(HostUsage().c_str(), stdout);
+    return 0;
+  }
+  FillDefaults(*options);
+
+  StandInHost host(*options);
+  if (!host.LoadModule()) return 1;
+  const bool lifecycleSucceeded = host.RunExtensionLifecycle();
+  const bool referencesReleased = host.UnloadModule();
+  return lifecycleSucceeded && referencesReleased ? 0 : 1;
+}
