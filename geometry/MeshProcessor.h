@@ -47,13 +47,15 @@ public:
 
 private:
   enum class Match { Key, Epsilon };
+  struct KeyEntry;
+  struct EpsilonEntry;
 
   bool Accepts(const TideLinkMesh& mesh) const;
-  void CreatePoints(bool withKeys);
+  void CreatePoints();
   void ComputeKeys();
   void MatchLeaves(const TideLinkGeometryUtils::Octree& octree, Match match);
-  void MatchLeafByKey(std::span<const uint32_t> leaf, std::vector<uint64_t>& scratch);
-  void MatchLeafByEpsilon(std::span<const uint32_t> leaf, std::vector<uint32_t>& scratch);
+  void MatchLeafByKey(std::span<const uint32_t> leaf, std::vector<KeyEntry>& scratch);
+  void MatchLeafByEpsilon(std::span<const uint32_t> leaf, std::vector<EpsilonEntry>& scratch);
   void CreateTriangles();
   void FindNeighbours(const std::vector<uint64_t>& incidentBegin,
                       const std::vector<uint32_t>& incident);

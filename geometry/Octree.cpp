@@ -26,27 +26,37 @@ uint64_t Octree::DepthLimit(uint64_t vertexCount, uint64_t depthCap) {
   return std::min(uint64_t(limit), depthCap);
 }
 
-Octree::Octree(std::span<const Point> points, uint64_t leafCapacity, uint64_t depthCap)
-    : points_(points), leafCapacity_(leafCapacity),
-      depthLimit_(DepthLimit(points.size(), depthCap)), root_(std::make_unique<Node>()) {
+Octree::Bounds Octree::BoundingBox(std::span<const Point> points) {
   // Only finite points span the box: one stray infinity would otherwise make every centre
   // infinite or NaN and leave the whole mesh in a single leaf.
-  float lo[3] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
-                 std::numeric_limits<float>::max()};
-  float hi[3] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest(),
-                 std::numeric_limits<float>::lowest()};
-  bool any = false;
-  for (const Point& p : points_) {
+  Bounds box;
+  for (int a = 0; a < 3; ++a) {
+    box.lo[a] = std::numeric_limits<float>::max();
+    box.hi[a] = std::numeric_limits<float>::lowest();
+  }
+  for (const Point& p : points) {
     if (!IsFinite(p))
       continue;
-    any = true;
+    box.any = true;
     const float c[3] = {p.x, p.y, p.z};
     for (int a = 0; a < 3; ++a) {
-      lo[a] = std::min(lo[a], c[a]);
-      hi[a] = std::max(hi[a], c[a]);
+      box.lo[a] = std::min(box.lo[a], c[a]);
+      box.hi[a] = std::max(box.hi[a], c[a]);
     }
   }
-  if (any) {
+  return box;
+}
+
+Octree::Octree(std::span<const Point> points, uint64_t leafCapacity, uint64_t depthCap)
+    : Octree(points, BoundingBox(points), leafCapacity, depthCap) {}
+
+Octree::Octree(std::span<const Point> points, const Bounds& box, uint64_t leafCapacity,
+               uint64_t depthCap)
+    : points_(points), leafCapacity_(leafCapacity),
+      depthLimit_(DepthLimit(points.size(), depthCap)), root_(std::make_unique<Node>()) {
+  if (box.any) {
+    const float* lo = box.lo;
+    const float* hi = box.hi;
     float half = 0.0f;
     for (int a = 0; a < 3; ++a) {
       float centre = lo[a] + (hi[a] - lo[a]) / 2;

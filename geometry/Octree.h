@@ -80,9 +80,20 @@ public:
   // Depth limit for a run over vertexCount vertices: min(floor(sqrt(count) / 4), depthCap).
   static uint64_t DepthLimit(uint64_t vertexCount, uint64_t depthCap);
 
+  // Box of the points' finite positions; `any` is false when no point is finite.
+  struct Bounds {
+    float lo[3];
+    float hi[3];
+    bool any = false;
+  };
+  static Bounds BoundingBox(std::span<const Point> points);
+
   // Builds the tree over points (at most 0xFFFFFFFE of them), splitting octants in parallel. The
-  // points must stay alive and unchanged in position while the octree is used.
+  // points must stay alive and unchanged in position while the octree is used. The second form
+  // takes a box already computed with BoundingBox.
   Octree(std::span<const Point> points, uint64_t leafCapacity, uint64_t depthCap);
+  Octree(std::span<const Point> points, const Bounds& bounds, uint64_t leafCapacity,
+         uint64_t depthCap);
 
   // The leaves' point lists (indices into the points given), depth first, children in octant order.
   std::vector<std::span<const uint32_t>> CollectLeaves() const;

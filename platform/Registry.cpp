@@ -153,17 +153,24 @@ bool PrepareSchema(sqlite3* database) {
   int64_t version = 0;
   if (!ReadSchemaVersion(database, version)) return false;
   if (version == kSchemaVersion) return true;
-  if (version != 0) return false;  // written by a newer build; leave it alone
+  if (version != 0) return false;  // written by a newer build, or not ours: leave it alone
+  if (!Execute(database, "BEGIN IMMEDIATE")) return false;
+  // Another process may have set the file up while this one waited for the lock. Tables are
+  // added only to a file without any, so that a damaged or foreign database is never written.
+  bool empty = false;
+  if (ReadSchemaVersion(database, version) && version == 0) {
+    Statement tables(database, "SELECT count(*) FROM sqlite_master");
+    empty = tables.Step() == SQLITE_ROW && tables.ColumnInteger(0) == 0;
+  }
+  const bool ready = version == kSchemaVersion || (empty && Execute(database, kSchema));
+  if (!ready || !Execute(database, "COMMIT")) {
+    Execute(database, "ROLLBACK");
+    return false;
+  }
   // WAL lets readers go on while another process writes. The mode sticks to the file; when
   // another connection keeps it from switching now, the rollback journal is just as correct.
-  Execute(database, "PRAGMA journal_mode = WAL");
-  if (!Execute(database, "BEGIN IMMEDIATE")) return false;
-  // Another process may have set the file up while this one waited for the lock.
-  const bool created = ReadSchemaVersion(database, version) &&
-                       (version == kSchemaVersion || (version == 0 && Execute(database, kSchema)));
-  if (created && Execute(database, "COMMIT")) return true;
-  Execute(database, "ROLLBACK");
-  return false;
+  if (empty) Execute(database, "PRAGMA journal_mode = WAL");
+  return true;
 }
 
 // Never creates anything over an existing file: a file that is not a registry fails here and

@@ -69,32 +69,40 @@ std::u16string Utf16FromUtf8(std::string_view text) {
       ++i;
       continue;
     }
-    // Length and the smallest code each length may carry, which rules out overlong forms.
+    // Sequence length, and the range of the second byte, which rules out overlong forms,
+    // surrogates and codes beyond U+10FFFF.
     size_t length;
     char32_t code;
-    char32_t minimum;
+    uint8_t lower = 0x80;
+    uint8_t upper = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1F, minimum = 0x80;
+      length = 2, code = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0F, minimum = 0x800;
+      length = 3, code = lead & 0x0F;
+      if (lead == 0xE0) lower = 0xA0;
+      if (lead == 0xED) upper = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07, minimum = 0x10000;
+      length = 4, code = lead & 0x07;
+      if (lead == 0xF0) lower = 0x90;
+      if (lead == 0xF4) upper = 0x8F;
     } else {
       out += static_cast<char16_t>(kReplacement);
       ++i;
       continue;
     }
-    // Consume the continuation bytes that are there; a short or broken sequence becomes one
-    // replacement and decoding resumes at the first byte that did not belong to it.
+    // The longest valid start of a sequence becomes one replacement, and decoding resumes at
+    // the first byte that cannot continue it (as browsers decode).
     size_t taken = 1;
-    while (taken < length && i + taken < text.size() &&
-           (static_cast<uint8_t>(text[i + taken]) & 0xC0) == 0x80) {
-      code = (code << 6) | (static_cast<uint8_t>(text[i + taken]) & 0x3F);
+    while (taken < length && i + taken < text.size()) {
+      const uint8_t next = static_cast<uint8_t>(text[i + taken]);
+      if (next < lower || next > upper) break;
+      code = (code << 6) | (next & 0x3F);
+      lower = 0x80;
+      upper = 0xBF;
       ++taken;
     }
     i += taken;
-    if (taken < length || code < minimum || code > 0x10FFFF || IsHighSurrogate(code) ||
-        IsLowSurrogate(code)) {
+    if (taken < length) {
       out += static_cast<char16_t>(kReplacement);
     } else {
       AppendUtf16(out, code);

@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -19,6 +20,8 @@ using platform::RegistryRoot;
 constexpr auto kUser = RegistryRoot::CurrentUser;
 constexpr auto kMachine = RegistryRoot::LocalMachine;
 constexpr std::u16string_view kKeyPath = u"Software\\Brisca\\LiveConnections";
+
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 class RegistryTest : public TestEnvironment {
 protected:
@@ -107,7 +110,9 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeSizeAndBytes) {
     ASSERT_EQ(key.QueryValue(value.name, &type, buffer, &size), platform::kErrorSuccess);
     EXPECT_EQ(type, value.type);
     ASSERT_EQ(size, value.size);
-    if (size) EXPECT_EQ(std::memcmp(buffer, value.data, size), 0);
+    if (size) {
+      EXPECT_EQ(std::memcmp(buffer, value.data, size), 0);
+    }
 
     // Size only, without a buffer.
     size = 0;
@@ -123,7 +128,9 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeSizeAndBytes) {
     EXPECT_EQ(name[nameLength], u'\0');
     EXPECT_EQ(type, value.type);
     ASSERT_EQ(size, value.size);
-    if (size) EXPECT_EQ(std::memcmp(buffer, value.data, size), 0);
+    if (size) {
+      EXPECT_EQ(std::memcmp(buffer, value.data, size), 0);
+    }
   }
 }
 
@@ -239,10 +246,19 @@ TEST_F(RegistryTest, FileLivesUnderTheConfigFolderWhenNotConfigured) {
 }
 
 TEST_F(RegistryTest, CorruptFileGivesBadDatabaseAndIsLeftExactlyAsItWas) {
-  std::string garbage;
-  for (int i = 0; i < 8192; ++i) garbage += static_cast<char>((i * 7919) % 251);
-  const std::string variants[] = {garbage, std::string("SQLite format 3") + garbage};
-  for (const std::string& contents : variants) {
+  // A registry whose pages after the file header are overwritten, and a file that is no
+  // database at all.
+  {
+    RegistryKey key = CreateKey();
+    ASSERT_EQ(SetDword(key, u"value", 1), platform::kErrorSuccess);
+  }
+  std::string damaged = ReadFile(registryPath());
+  ASSERT_GT(damaged.size(), 4096u);
+  for (size_t i = 100; i < damaged.size(); ++i) damaged[i] = static_cast<char>(i * 7919 % 251);
+  std::string garbage(8192, '\0');
+  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 31 % 253);
+
+  for (const std::string& contents : {damaged, garbage}) {
     std::ofstream(registryPath(), std::ios::binary | std::ios::trunc) << contents;
     RegistryKey key;
     EXPECT_EQ(RegistryKey::Open(kUser, kKeyPath, key), platform::kErrorBadDatabase);
@@ -261,8 +277,7 @@ TEST_F(RegistryTest, ConcurrentThreadsWritingOneKeyLoseNothing) {
     threads.emplace_back([thread] {
       RegistryKey key = CreateKey();
       for (uint32_t i = 0; i < kValues; ++i) {
-        const std::u16string name = u"t" + std::u16string(1, u'0' + thread) + u"-" +
-                                    std::u16string(1, u'a' + i % 26) + std::u16string(i / 26, u'z');
+        const std::u16string name = Ascii("thread" + std::to_string(thread) + "-" + std::to_string(i));
         EXPECT_EQ(SetDword(key, name, i), platform::kErrorSuccess);
       }
     });
@@ -276,8 +291,7 @@ TEST_F(RegistryTest, ConcurrentThreadsWritingOneKeyLoseNothing) {
 TEST_F(RegistryTest, TwoProcessesWritingOneKeyLoseNothing) {
   constexpr uint32_t kValues = 400;
   const auto valueName = [](int process, uint32_t index) {
-    const std::string text = "process" + std::to_string(process) + "-" + std::to_string(index);
-    return std::u16string(text.begin(), text.end());
+    return Ascii("process" + std::to_string(process) + "-" + std::to_string(index));
   };
   int startPipe[2];
   ASSERT_EQ(pipe(startPipe), 0);

@@ -1,0 +1,117 @@
+// Runs the stand-in host as a real process against the real module.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "platform/SharedLibrary.h"
+#include "sdk/ModuleEntryPoints.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+class HostLifecycleTest : public TestEnvironment {
+protected:
+  CommandResult RunHost(const std::string& arguments) {
+    return RunCommand((binaryDirectory() / "tidelink-host").string() + " " + arguments);
+  }
+
+  static std::vector<std::string> LinesStartingWith(const std::string& output, const std::string& event) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < output.size()) {
+      size_t end = output.find('\n', start);
+      if (end == std::string::npos) end = output.size();
+      const std::string line = output.substr(start, end - start);
+      if (line.rfind(event + " ", 0) == 0) lines.push_back(line);
+      start = end + 1;
+    }
+    return lines;
+  }
+
+  static std::string ModulePath() { return (binaryDirectory() / "OmbrelTideLinkForVectorworks.so").string(); }
+};
+
+TEST_F(HostLifecycleTest, SupportedHostRegistersCreatesAndReleasesAllThreeExtensions) {
+  const CommandResult result = RunHost("--host-version 25");
+  ASSERT_EQ(result.status, 0) << result.output;
+  const auto registered = LinesStartingWith(result.output, "registered");
+  ASSERT_EQ(registered.size(), 3u) << result.output;
+  EXPECT_EQ(registered[0], "registered script functions {CD594A95-6495-44C3-B237-BBDB994ADEF3}");
+  EXPECT_EQ(registered[1], "registered menu command {FC2D07BD-0DE7-4C62-B9BB-F022300A86FB}");
+  EXPECT_EQ(registered[2], "registered tool {540685FF-8FC4-4A95-906E-243128E9C261}");
+  EXPECT_EQ(LinesStartingWith(result.output, "created").size(), 3u);
+  EXPECT_EQ(LinesStartingWith(result.output, "released").size(), 3u);
+  EXPECT_TRUE(LinesStartingWith(result.output, "refused").empty());
+  EXPECT_EQ(result.output.find("warning"), std::string::npos) << "a host service was never released";
+}
+
+TEST_F(HostLifecycleTest, OtherHostVersionsGetOnlyTheTool) {
+  const CommandResult result = RunHost("--host-version 24");
+  ASSERT_EQ(result.status, 0) << result.output;
+  const auto registered = LinesStartingWith(result.output, "registered");
+  ASSERT_EQ(registered.size(), 1u) << result.output;
+  EXPECT_EQ(registered[0], "registered tool {540685FF-8FC4-4A95-906E-243128E9C261}");
+  EXPECT_EQ(LinesStartingWith(result.output, "created")[0],
+            "created tool {540685FF-8FC4-4A95-906E-243128E9C261} \"OmbrelTideLinkTool\"");
+}
+
+TEST_F(HostLifecycleTest, MissingServicesAndCallbackAreSurvived) {
+  CommandResult result = RunHost("--without registration");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(LinesStartingWith(result.output, "registered").empty());
+
+  result = RunHost("--without sdk");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(LinesStartingWith(result.output, "registered").size(), 1u) << "no host version means reduced";
+
+  result = RunHost("--without callback");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(LinesStartingWith(result.output, "registered").empty());
+}
+
+TEST_F(HostLifecycleTest, BadCommandLinesAndMissingModulesAreReportedNotCrashed) {
+  CommandResult result = RunHost("--host-version twenty");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.output.find("--host-version needs a whole number"), std::string::npos) << result.output;
+  result = RunHost("--without everything");
+  EXPECT_EQ(result.status, 2);
+  result = RunHost("--module " + (scratch() / "missing.so").string());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("cannot load the module"), std::string::npos) << result.output;
+}
+
+TEST_F(HostLifecycleTest, TheModuleExportsOnlyItsThreeEntryPoints) {
+  const CommandResult result = RunCommand("nm -D --defined-only " + ModulePath());
+  ASSERT_EQ(result.status, 0) << result.output;
+  std::vector<std::string> symbols;
+  const std::regex symbolLine(R"(^[0-9a-f]+ [A-Za-z] (\S+)$)");
+  std::smatch match;
+  size_t start = 0;
+  while (start < result.output.size()) {
+    size_t end = result.output.find('\n', start);
+    if (end == std::string::npos) end = result.output.size();
+    const std::string line = result.output.substr(start, end - start);
+    if (std::regex_match(line, match, symbolLine)) symbols.push_back(match[1]);
+    start = end + 1;
+  }
+  // Sanitizer builds add their own runtime hooks; everything else must be ours.
+  std::erase_if(symbols, [](const std::string& name) {
+    return name.rfind("__asan", 0) == 0 || name.rfind("__ubsan", 0) == 0 || name.rfind("__sanitizer", 0) == 0;
+  });
+  std::sort(symbols.begin(), symbols.end());
+  EXPECT_EQ(symbols, (std::vector<std::string>{"plugin_module_deinit", "plugin_module_main", "plugin_module_ver"}));
+}
+
+TEST_F(HostLifecycleTest, TheLoadedModuleAnswersItsVersion) {
+  platform::SharedLibrary library;
+  std::string error;
+  ASSERT_TRUE(platform::SharedLibrary::Load(ModulePath(), library, error)) << error;
+  auto version = reinterpret_cast<ModuleVersionFunction>(library.FindSymbol(kModuleVersionName));
+  ASSERT_NE(version, nullptr);
+  EXPECT_EQ(version(), 2500);
+}
+
+}  // namespace
