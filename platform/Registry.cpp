@@ -187,6 +187,8 @@ int32_t OpenDatabase(sqlite3*& database) {
     return kErrorBadDatabase;
   }
   sqlite3_busy_timeout(opened, kBusyTimeoutMilliseconds);
+  int persist = 1;
+  sqlite3_file_control(opened, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
   if (!PrepareSchema(opened)) {
     sqlite3_close(opened);
     return kErrorBadDatabase;
