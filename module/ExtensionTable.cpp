@@ -3,7 +3,7 @@
 #include <new>
 
 #include "module/CMenuTideLinkExport.h"
-#include "module/HostBinding.h"
+#include "sdk/HostBinding.h"
 #include "module/OmbrelExtTool.h"
 #include "module/OmbrelExtVS.h"
 

@@ -4,8 +4,8 @@
 #include <type_traits>
 
 #include "module/ExtensionTable.h"
-#include "module/HostBinding.h"
-#include "module/PluginIdentity.h"
+#include "sdk/HostBinding.h"
+#include "sdk/PluginIdentity.h"
 #include "sdk/ModuleEntryPoints.h"
 
 #define TIDELINK_EXPORT extern "C" __attribute__((visibility("default")))

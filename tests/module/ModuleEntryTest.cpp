@@ -4,7 +4,7 @@
 #include "module/OmbrelExtTool.h"
 #include "module/OmbrelExtVS.h"
 #include "sdk/ModuleEntryPoints.h"
-#include "tests/module/TestHost.h"
+#include "tests/support/TestHost.h"
 #include "tests/support/TestEnvironment.h"
 
 extern "C" int32_t plugin_module_main(int32_t, VWModuleInfo*, const VWIID*, IVWUnknown*&, CallBackPtr);

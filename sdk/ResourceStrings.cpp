@@ -1,7 +1,7 @@
-#include "module/ResourceStrings.h"
+#include "sdk/ResourceStrings.h"
 
-#include "module/HostBinding.h"
-#include "module/PluginIdentity.h"
+#include "sdk/HostBinding.h"
+#include "sdk/PluginIdentity.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "module/HostBinding.h"
+#include "sdk/HostBinding.h"
 
 #include <atomic>
 #include <mutex>
 
-#include "module/PluginIdentity.h"
+#include "sdk/PluginIdentity.h"
 
 namespace HostBinding {
 namespace {

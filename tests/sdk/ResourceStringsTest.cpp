@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "module/HostBinding.h"
-#include "module/ResourceStrings.h"
-#include "tests/module/TestHost.h"
+#include "sdk/HostBinding.h"
+#include "sdk/ResourceStrings.h"
+#include "tests/support/TestHost.h"
 
 namespace {
 

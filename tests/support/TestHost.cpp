@@ -1,4 +1,4 @@
-#include "tests/module/TestHost.h"
+#include "tests/support/TestHost.h"
 
 namespace {
 TestHost* gTestHost = nullptr;
