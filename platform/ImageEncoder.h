@@ -1,15 +1,19 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
 namespace platform {
 
-// Encodes an in-memory bitmap file (32-bit, bottom-up, BGRA) as PNG with alpha or as JPEG (RGB,
-// quality 0 to 100) into `path`. False when the bitmap is malformed or the file cannot be written.
+// Both encoders read an in-memory bitmap file: a 54-byte "BM" header with a 40-byte info header,
+// uncompressed 24-bit (B, G, R) or 32-bit (B, G, R, A) pixels, rows without padding, top-down when
+// the height is negative. The header is checked against the buffer before any pixel is read; a
+// malformed bitmap or a file that cannot be written gives false, and no partial file is left.
+
+// PNG, with alpha when the bitmap has it.
 bool EncodePng(std::span<const uint8_t> bitmapFile, std::u16string_view path);
+// JPEG at `quality` (1 to 100); alpha is dropped.
 bool EncodeJpeg(std::span<const uint8_t> bitmapFile, int quality, std::u16string_view path);
 
 }  // namespace platform
