@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -207,6 +208,8 @@ int32_t ErrorFromStep(int result) {
 struct RegistryKey::State {
   Database database;
   int64_t keyId = 0;
+  int64_t root = 0;
+  std::u16string folded;
   // Threads sharing one key take turns on its connection, which also keeps the change count
   // read after a statement that statement's own.
   std::mutex mutex;
@@ -231,6 +234,8 @@ int32_t RegistryKey::Open(RegistryRoot root, std::u16string_view path, RegistryK
   if (result == SQLITE_DONE) return kErrorFileNotFound;
   if (result != SQLITE_ROW) return kErrorBadDatabase;
   state->keyId = statement.ColumnInteger(0);
+  state->root = RootNumber(root);
+  state->folded = folded;
   key.state_ = std::move(state);
   return kErrorSuccess;
 }
@@ -238,6 +243,18 @@ int32_t RegistryKey::Open(RegistryRoot root, std::u16string_view path, RegistryK
 int32_t RegistryKey::Create(RegistryRoot root, std::u16string_view path, RegistryKey& key) {
   auto state = std::make_unique<State>();
   if (const int32_t error = OpenDatabase(state->database)) return error;
+  // As on Windows, the keys on the way are created too, so that each of them can be opened.
+  for (size_t separator = path.find(u'\\'); separator != std::u16string_view::npos;
+       separator = path.find(u'\\', separator + 1)) {
+    Statement ancestor(state->database.get(),
+                       "INSERT INTO registry_keys (root, path, folded) VALUES (?1, ?2, ?3) "
+                       "ON CONFLICT (root, folded) DO NOTHING");
+    ancestor.BindInteger(1, RootNumber(root));
+    ancestor.BindUnits(2, path.substr(0, separator));
+    const std::u16string foldedAncestor = Fold(path.substr(0, separator));
+    ancestor.BindUnits(3, foldedAncestor);
+    if (const int32_t error = ErrorFromStep(ancestor.Step())) return error;
+  }
   // One statement, so that it is its own transaction: an existing key (whatever the case of
   // its name) is returned as it is, a missing one is added.
   Statement statement(state->database.get(),
@@ -252,6 +269,8 @@ int32_t RegistryKey::Create(RegistryRoot root, std::u16string_view path, Registr
   state->keyId = statement.ColumnInteger(0);
   // RETURNING gives the row before the change is committed; finishing the statement commits it.
   if (statement.Step() != SQLITE_DONE) return kErrorBadDatabase;
+  state->root = RootNumber(root);
+  state->folded = folded;
   key.state_ = std::move(state);
   return kErrorSuccess;
 }
@@ -354,6 +373,60 @@ int32_t RegistryKey::EnumValue(uint32_t index, char16_t* name, uint32_t* nameLen
   if (nameUnits) std::memcpy(name, nameBytes, nameUnits * sizeof(char16_t));
   name[nameUnits] = u'\0';
   if (data && valueSize) std::memcpy(data, valueBytes, valueSize);
+  return kErrorSuccess;
+}
+
+// A subkey is the next path component of any key below this one: each name once (by its folded
+// form), in the order of the first key that has it.
+std::vector<std::u16string> RegistryKey::SubkeyNames() const {
+  std::vector<std::u16string> names;
+  const std::u16string prefix = state_->folded + u'\\';
+  Statement statement(state_->database.get(),
+                      "SELECT path, folded FROM registry_keys WHERE root = ?1 "
+                      "AND substr(folded, 1, ?2) = ?3 ORDER BY id");
+  statement.BindInteger(1, state_->root);
+  statement.BindInteger(2, static_cast<int64_t>(prefix.size() * sizeof(char16_t)));
+  statement.BindUnits(3, prefix);
+  std::vector<std::u16string> foldedNames;
+  while (statement.Step() == SQLITE_ROW) {
+    const auto [pathBytes, pathByteCount] = statement.ColumnBytes(0);
+    const std::u16string path(static_cast<const char16_t*>(pathBytes), pathByteCount / sizeof(char16_t));
+    if (path.size() <= prefix.size()) continue;
+    const size_t end = path.find(u'\\', prefix.size());
+    const std::u16string name = path.substr(prefix.size(), end == std::u16string::npos ? std::u16string::npos : end - prefix.size());
+    const std::u16string folded = Fold(name);
+    if (name.empty() || std::find(foldedNames.begin(), foldedNames.end(), folded) != foldedNames.end()) continue;
+    foldedNames.push_back(folded);
+    names.push_back(name);
+  }
+  return names;
+}
+
+int32_t RegistryKey::QueryInfoKey(uint32_t* subkeyCount, uint32_t* valueCount) const {
+  if (!state_) return kErrorInvalidHandle;
+  const std::lock_guard lock(state_->mutex);
+  if (subkeyCount) *subkeyCount = static_cast<uint32_t>(SubkeyNames().size());
+  if (valueCount) {
+    Statement statement(state_->database.get(), "SELECT count(*) FROM registry_values WHERE key = ?1");
+    statement.BindInteger(1, state_->keyId);
+    if (statement.Step() != SQLITE_ROW) return kErrorBadDatabase;
+    *valueCount = static_cast<uint32_t>(statement.ColumnInteger(0));
+  }
+  return kErrorSuccess;
+}
+
+int32_t RegistryKey::EnumKey(uint32_t index, char16_t* name, uint32_t* nameLength) const {
+  if (!state_) return kErrorInvalidHandle;
+  const std::lock_guard lock(state_->mutex);
+  if (!name || !nameLength) return kErrorInvalidParameter;
+  const std::vector<std::u16string> names = SubkeyNames();
+  if (index >= names.size()) return kErrorNoMoreItems;
+  const std::u16string& subkey = names[index];
+  const bool fits = subkey.size() < *nameLength;
+  *nameLength = static_cast<uint32_t>(subkey.size());
+  if (!fits) return kErrorMoreData;
+  std::copy(subkey.begin(), subkey.end(), name);
+  name[subkey.size()] = u'\0';
   return kErrorSuccess;
 }
 

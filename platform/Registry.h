@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The per-user and machine-wide registry, kept in one SQLite database file per user: the path in
 // TIDELINK_REGISTRY, else $XDG_CONFIG_HOME/tidelink/registry.sqlite (or ~/.config/...).
@@ -30,7 +31,7 @@ public:
 
   // Opens an existing key; kErrorFileNotFound when it does not exist.
   static int32_t Open(RegistryRoot root, std::u16string_view path, RegistryKey& key);
-  // Opens the key, creating it (and nothing else) when missing.
+  // Opens the key, creating it and the keys on its path when missing.
   static int32_t Create(RegistryRoot root, std::u16string_view path, RegistryKey& key);
   // Removes a key with its values; kErrorFileNotFound when it does not exist.
   static int32_t Delete(RegistryRoot root, std::u16string_view path);
@@ -49,8 +50,15 @@ public:
   int32_t EnumValue(uint32_t index, char16_t* name, uint32_t* nameLength, uint32_t* type,
                     void* data, uint32_t* size) const;
 
+  // Number of direct subkeys and of values.
+  int32_t QueryInfoKey(uint32_t* subkeyCount, uint32_t* valueCount) const;
+  // Name of the direct subkey at `index`, in the order subkeys came to exist; buffer rules as for
+  // EnumValue's name.
+  int32_t EnumKey(uint32_t index, char16_t* name, uint32_t* nameLength) const;
+
 private:
   struct State;
+  std::vector<std::u16string> SubkeyNames() const;
   std::unique_ptr<State> state_;
 };
 

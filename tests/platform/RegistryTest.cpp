@@ -117,7 +117,7 @@ TEST_F(RegistryTest, MissingKeysAndValuesGiveFileNotFound) {
   EXPECT_EQ(RegistryKey::Open(kUser, kPath, key), platform::kErrorFileNotFound);
   EXPECT_EQ(RegistryKey::Delete(kUser, kPath), platform::kErrorFileNotFound);
   key = CreateKey();
-  EXPECT_EQ(RegistryKey::Open(kUser, u"Software\\Brisca", key), platform::kErrorFileNotFound);
+  EXPECT_EQ(RegistryKey::Open(kUser, u"Software\\Brisca\\Other", key), platform::kErrorFileNotFound);
   EXPECT_EQ(QueryDword(key, u"absent"), std::nullopt);
   EXPECT_EQ(key.DeleteValue(u"absent"), platform::kErrorFileNotFound);
   // Deleting a key takes its values along, also from a key still open on it.
@@ -141,6 +141,33 @@ TEST_F(RegistryTest, EnumerationKeepsCreationOrderThroughReplaceAndDelete) {
   uint32_t nameLength = 260;
   EXPECT_EQ(key.EnumValue(3, name, &nameLength, nullptr, nullptr, nullptr),
             platform::kErrorNoMoreItems);
+}
+
+TEST_F(RegistryTest, SubkeysAreTheNextPathComponentsInOrderOfAppearance) {
+  const std::u16string uninstall = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  for (const char16_t* entry : {u"\\Ombrel 12", u"\\other\\deeper", u"\\OMBREL 12\\again", u"\\Viewer"}) {
+    RegistryKey created;
+    ASSERT_EQ(RegistryKey::Create(RegistryRoot::LocalMachine, uninstall + entry, created), 0);
+  }
+  RegistryKey lookalike;  // shares the prefix but not the separator
+  ASSERT_EQ(RegistryKey::Create(RegistryRoot::LocalMachine, uninstall + u"Extra", lookalike), 0);
+
+  RegistryKey key;
+  ASSERT_EQ(RegistryKey::Open(RegistryRoot::LocalMachine, uninstall, key), 0);
+  uint32_t subkeys = 0, values = 7;
+  ASSERT_EQ(key.QueryInfoKey(&subkeys, &values), 0);
+  EXPECT_EQ(subkeys, 3u);
+  EXPECT_EQ(values, 0u);
+  Names names;
+  char16_t name[16];
+  uint32_t length = 16;
+  for (uint32_t index = 0; key.EnumKey(index, name, &length) == 0; ++index, length = 16) names.emplace_back(name, length);
+  EXPECT_EQ(names, (Names{u"Ombrel 12", u"other", u"Viewer"}));
+
+  length = 9;  // "Ombrel 12" needs ten units with its terminator
+  EXPECT_EQ(key.EnumKey(0, name, &length), platform::kErrorMoreData);
+  EXPECT_EQ(length, 9u);
+  EXPECT_EQ(key.EnumKey(3, name, &length), platform::kErrorNoMoreItems);
 }
 
 TEST_F(RegistryTest, CurrentUserAndLocalMachineAreSeparate) {
