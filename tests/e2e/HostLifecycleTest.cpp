@@ -18,16 +18,20 @@ protected:
     return RunCommand((binaryDirectory() / "tidelink-host").string() + " " + arguments);
   }
 
-  static std::vector<std::string> LinesStartingWith(const std::string& output, const std::string& event) {
+  static std::vector<std::string> Lines(const std::string& output) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < output.size()) {
+    for (size_t start = 0; start < output.size();) {
       size_t end = output.find('\n', start);
       if (end == std::string::npos) end = output.size();
-      const std::string line = output.substr(start, end - start);
-      if (line.rfind(event + " ", 0) == 0) lines.push_back(line);
+      lines.push_back(output.substr(start, end - start));
       start = end + 1;
     }
+    return lines;
+  }
+
+  static std::vector<std::string> LinesStartingWith(const std::string& output, const std::string& event) {
+    std::vector<std::string> lines = Lines(output);
+    std::erase_if(lines, [&](const std::string& line) { return line.rfind(event + " ", 0) != 0; });
     return lines;
   }
 
@@ -89,13 +93,8 @@ TEST_F(HostLifecycleTest, TheModuleExportsOnlyItsThreeEntryPoints) {
   std::vector<std::string> symbols;
   const std::regex symbolLine(R"(^[0-9a-f]+ [A-Za-z] (\S+)$)");
   std::smatch match;
-  size_t start = 0;
-  while (start < result.output.size()) {
-    size_t end = result.output.find('\n', start);
-    if (end == std::string::npos) end = result.output.size();
-    const std::string line = result.output.substr(start, end - start);
+  for (const std::string& line : Lines(result.output)) {
     if (std::regex_match(line, match, symbolLine)) symbols.push_back(match[1]);
-    start = end + 1;
   }
   // Sanitizer builds add their own runtime hooks; everything else must be ours.
   std::erase_if(symbols, [](const std::string& name) {

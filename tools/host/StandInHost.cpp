@@ -67,28 +67,27 @@ intptr_t StandInHost::Dispatch(int32_t function, void* arguments) {
   }
 }
 
-IVWUnknown* StandInHost::FindService(const VWIID& iid) {
-  const struct {
-    const VWIID& id;
-    const char* name;
-    IVWUnknown* service;
-  } services[] = {
-      {IID_SDK, "sdk", &sdk_},
-      {IID_ExtensionRegistry, "registration", &registry_},
-      {IID_NotificationService, "notifications", &notifications_},
-      {IID_ProgramVariables, "program-variables", &programVariables_},
-      {IID_LayerService, "layers", &layers_},
-      {IID_DocumentService, "document", &document_},
-      {IID_SceneChangeService, "scene-change", &sceneChange_},
-      {IID_StatusMessageService, "status-messages", &statusMessages_},
-      {IID_ViewPaneLabelService, "view-pane-label", &viewPaneLabel_},
-      {IID_ViewDescriptionService, "view-description", &viewDescription_},
-      {IID_ToolService, "tools", &tools_},
-      {IID_ResourceService, "resources", &resources_},
-      {IID_ScriptingService, "scripting", &scripting_},
+std::vector<StandInHost::OfferedService> StandInHost::Services() {
+  return {
+      {IID_SDK, "sdk", &sdk_, &sdk_},
+      {IID_ExtensionRegistry, "registration", &registry_, &registry_},
+      {IID_NotificationService, "notifications", &notifications_, &notifications_},
+      {IID_ProgramVariables, "program-variables", &programVariables_, &programVariables_},
+      {IID_LayerService, "layers", &layers_, &layers_},
+      {IID_DocumentService, "document", &document_, &document_},
+      {IID_SceneChangeService, "scene-change", &sceneChange_, &sceneChange_},
+      {IID_StatusMessageService, "status-messages", &statusMessages_, &statusMessages_},
+      {IID_ViewPaneLabelService, "view-pane-label", &viewPaneLabel_, &viewPaneLabel_},
+      {IID_ViewDescriptionService, "view-description", &viewDescription_, &viewDescription_},
+      {IID_ToolService, "tools", &tools_, &tools_},
+      {IID_ResourceService, "resources", &resources_, &resources_},
+      {IID_ScriptingService, "scripting", &scripting_, &scripting_},
   };
-  for (const auto& entry : services) {
-    if (entry.id == iid) return Offers(entry.name) ? entry.service : nullptr;
+}
+
+IVWUnknown* StandInHost::FindService(const VWIID& iid) {
+  for (const OfferedService& offered : Services()) {
+    if (offered.id == iid) return Offers(offered.name) ? offered.service : nullptr;
   }
   return nullptr;
 }
@@ -150,29 +149,12 @@ bool StandInHost::UnloadModule() {
   library_.Unload();
   HostConsole::PrintLine("unloaded the module");
 
-  const struct {
-    const char* name;
-    uint32_t references;
-  } held[] = {
-      {"sdk", sdk_.references()},
-      {"registration", registry_.references()},
-      {"notifications", notifications_.references()},
-      {"program-variables", programVariables_.references()},
-      {"layers", layers_.references()},
-      {"document", document_.references()},
-      {"scene-change", sceneChange_.references()},
-      {"status-messages", statusMessages_.references()},
-      {"view-pane-label", viewPaneLabel_.references()},
-      {"view-description", viewDescription_.references()},
-      {"tools", tools_.references()},
-      {"resources", resources_.references()},
-      {"scripting", scripting_.references()},
-  };
   bool released = true;
-  for (const auto& service : held) {
-    if (service.references == 0) continue;
-    HostConsole::PrintLine("warning: the module still holds " + std::to_string(service.references) +
-                           " reference(s) to the " + service.name + " service");
+  for (const OfferedService& offered : Services()) {
+    const uint32_t references = offered.counter->references();
+    if (references == 0) continue;
+    HostConsole::PrintLine("warning: the module still holds " + std::to_string(references) +
+                           " reference(s) to the " + offered.name + " service");
     released = false;
   }
   return released;

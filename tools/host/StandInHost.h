@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/SharedLibrary.h"
 #include "sdk/ModuleEntryPoints.h"
@@ -35,6 +36,13 @@ public:
 private:
   static intptr_t Callback(int32_t function, void* arguments);
   intptr_t Dispatch(int32_t function, void* arguments);
+  struct OfferedService {
+    const VWIID& id;
+    const char* name;  // as --without names it
+    IVWUnknown* service;
+    const ReferenceCounter* counter;
+  };
+  std::vector<OfferedService> Services();
   IVWUnknown* FindService(const VWIID& iid);
   bool Offers(const char* service) const;
   CallBackPtr CallbackForModule() const;

@@ -14,15 +14,19 @@
 // what the plug-in does with it, so that a session is visible in the host's output.
 
 // Counts the references the module holds, so that the host can tell when one is never released.
+class ReferenceCounter {
+public:
+  uint32_t references() const { return references_; }
+
+protected:
+  std::atomic<uint32_t> references_{0};
+};
+
 template <class Interface>
-class CountedService : public Interface {
+class CountedService : public Interface, public ReferenceCounter {
 public:
   uint32_t AddRef() override { return ++references_; }
   uint32_t Release() override { return --references_; }
-  uint32_t references() const { return references_; }
-
-private:
-  std::atomic<uint32_t> references_{0};
 };
 
 class SdkService : public CountedService<ISDK> {
