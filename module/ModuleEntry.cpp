@@ -5,6 +5,7 @@
 
 #include "module/ExtensionTable.h"
 #include "sdk/HostBinding.h"
+#include "ui/DialogUI.h"
 #include "sdk/PluginIdentity.h"
 #include "sdk/ModuleEntryPoints.h"
 
@@ -34,5 +35,8 @@ TIDELINK_EXPORT int32_t plugin_module_main(int32_t action, VWModuleInfo* moduleI
 
 TIDELINK_EXPORT int32_t plugin_module_ver() { return kModuleVersion; }
 
-// Lets go of the host interfaces the module still holds.
-TIDELINK_EXPORT void plugin_module_deinit() { HostBinding::Release(); }
+// Closes the user interface (and its progress thread), then lets go of the host interfaces.
+TIDELINK_EXPORT void plugin_module_deinit() {
+  DialogUI::DestroyInstance();
+  HostBinding::Release();
+}

@@ -82,6 +82,10 @@ TEST_F(HostLifecycleTest, BadCommandLinesAndMissingModulesAreReportedNotCrashed)
   EXPECT_NE(result.output.find("--host-version needs a whole number"), std::string::npos) << result.output;
   result = RunHost("--without everything");
   EXPECT_EQ(result.status, 2);
+  result = RunHost("--ui graphical");
+  EXPECT_EQ(result.status, 2);
+  result = RunHost("--ui-script " + (scratch() / "missing-answers.txt").string());
+  EXPECT_EQ(result.status, 2);
   result = RunHost("--module " + (scratch() / "missing.so").string());
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.output.find("cannot load the module"), std::string::npos) << result.output;

@@ -36,6 +36,8 @@ intptr_t TestHost::Dispatch(int32_t function, void* arguments) {
       query->service = service;
       return service ? 1 : 0;
     }
+    case HostFunction::kGetMainWindow:
+      return mainWindow;
     default:
       return 0;
   }
@@ -48,8 +50,8 @@ void TestHost::Sdk::GetHostVersion(int16_t& major, int16_t& minor, int16_t& main
 }
 
 void TestHost::Sdk::GetVersionTexts(TXString& first, TXString& second) {
-  first = u"25.1.2";
-  second = u"(test)";
+  first = TXString(host.versionTexts[0]);
+  second = TXString(host.versionTexts[1]);
 }
 
 bool TestHost::Registry::RegisterExtension(VWModuleInfo*, const VWIID& ownId, const VWIID& kindId, bool) {

@@ -20,6 +20,8 @@ public:
   bool offerSdk = true;
   bool offerRegistry = true;
   bool offerResources = true;
+  intptr_t mainWindow = 0;  // answer to HostFunction::kGetMainWindow; 0 offers none
+  std::u16string versionTexts[2] = {u"25.1.2", u"(test)"};  // the SDK's two version texts
 
   int bindCalls = 0;
   int lastBindRequest = 0;

@@ -16,9 +16,11 @@ std::mutex& consoleMutex() {
 }  // namespace
 
 void PrintLine(std::string_view line) {
+  // One write per line, so that lines printed by the module on the same stream never split it.
+  std::string whole(line);
+  whole += '\n';
   std::lock_guard lock(consoleMutex());
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
+  std::fwrite(whole.data(), 1, whole.size(), stdout);
   std::fflush(stdout);
 }
 

@@ -34,6 +34,14 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
         return std::nullopt;
       }
       options.hostVersion = static_cast<int16_t>(value);
+    } else if (argument == "--ui" && hasValue) {
+      options.userInterface = argv[++index];
+      if (options.userInterface != "headless" && options.userInterface != "terminal") {
+        error = "--ui is headless or terminal, not \"" + options.userInterface + "\"";
+        return std::nullopt;
+      }
+    } else if (argument == "--ui-script" && hasValue) {
+      options.userInterfaceScript = argv[++index];
     } else if (argument == "--without" && hasValue) {
       const std::string_view name = argv[++index];
       if (!IsServiceName(name)) {
@@ -63,6 +71,11 @@ std::string HostUsage() {
       "                       module's folder)\n"
       "  --host-version N     host major version to report (default 25; others get the reduced\n"
       "                       plug-in)\n"
+      "  --ui KIND            how the plug-in shows messages and dialogs: headless (answers from\n"
+      "                       --ui-script, else the default button; everything is printed) or\n"
+      "                       terminal (asks on this terminal); default headless\n"
+      "  --ui-script FILE     answers for the headless interface, one per line, e.g.\n"
+      "                       \"message yes\", \"dialog 1003 ok\", \"save /tmp/house.dae\"\n"
       "  --without SERVICE    do not offer SERVICE (repeatable); one of:\n"
       "                      ";
   for (const char* name : kServiceNames) {

@@ -11,6 +11,8 @@ struct HostOptions {
   std::string resourceFolder; // holds the plug-in's resource folder; default: beside the module
   int16_t hostVersion = 25;
   std::set<std::string> disabledServices;  // names from kServiceNames
+  std::string userInterface = "headless";  // how the plug-in shows dialogs: headless or terminal
+  std::string userInterfaceScript;         // answers for the headless interface
   bool showHelp = false;
 };
 

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "tools/host/HostConsole.h"
@@ -15,6 +18,21 @@ std::filesystem::path ProgramFolder() {
   const auto image = platform::GetProcessImagePath(platform::GetCurrentProcessId());
   return image ? std::filesystem::path(platform::Utf8FromUtf16(*image)).parent_path()
                : std::filesystem::current_path();
+}
+
+// The plug-in's user interface reads its kind and its scripted answers from the environment.
+bool ChooseUserInterface(const HostOptions& options) {
+  std::string script;
+  if (!options.userInterfaceScript.empty()) {
+    std::ifstream file(options.userInterfaceScript);
+    if (!file) {
+      std::fprintf(stderr, "tidelink-host: cannot read %s\n", options.userInterfaceScript.c_str());
+      return false;
+    }
+    script.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  return platform::SetEnvironmentVariable("TIDELINK_UI", options.userInterface) &&
+         platform::SetEnvironmentVariable("TIDELINK_UI_SCRIPT", script);
 }
 
 void FillDefaults(HostOptions& options) {
@@ -40,6 +58,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   FillDefaults(*options);
+  if (!ChooseUserInterface(*options)) return 2;
 
   StandInHost host(*options);
   if (!host.LoadModule()) return 1;

@@ -1,0 +1,48 @@
+#include "ui/ExportFileName.h"
+
+#include "platform/FileSystem.h"
+
+namespace ui {
+namespace {
+
+constexpr std::u16string_view kDaeExtension = u".dae";
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+void CutToFileBuffer(std::u16string& name) {
+  constexpr size_t kCapacity = kFileBufferLength - 1;
+  if (name.size() <= kCapacity) return;
+  name.resize(kCapacity);
+  if (IsHighSurrogate(name.back())) name.pop_back();
+}
+
+}  // namespace
+
+std::vector<FileFilter> ExportFileFilters(std::u16string_view daeFilesText, std::u16string_view allFilesText) {
+  return {{std::u16string(daeFilesText), u"*.dae"}, {std::u16string(allFilesText), u"*.*"}};
+}
+
+std::u16string PrepareExportFileName(std::u16string_view defaultName, std::u16string_view initialFolder) {
+  std::u16string name(defaultName.substr(0, defaultName.rfind(u'.')));
+  name += kDaeExtension;
+  if (!initialFolder.empty()) {
+    const size_t separator = name.rfind(platform::kPathSeparator);
+    if (separator != std::u16string::npos) name.erase(0, separator + 1);
+  }
+  CutToFileBuffer(name);
+  return name;
+}
+
+std::u16string OfferedPath(std::u16string_view initialFolder, std::u16string_view fileName) {
+  std::u16string path(initialFolder);
+  if (!path.empty() && path.back() != platform::kPathSeparator) path += platform::kPathSeparator;
+  return path + std::u16string(fileName);
+}
+
+std::u16string CompleteChosenPath(std::u16string_view chosenPath) {
+  std::u16string path(chosenPath);
+  if (!path.empty() && path.find(u'.') == std::u16string::npos) path += kDaeExtension;
+  return path;
+}
+
+}  // namespace ui
