@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 // Named page-file mappings on POSIX shared memory. The name (any UTF-16 text) becomes a shm name
@@ -20,10 +21,16 @@ public:
   SharedMemory(SharedMemory&&) noexcept;
   SharedMemory& operator=(SharedMemory&&) noexcept;
 
-  // Creates and maps `size` bytes; kErrorAlreadyExists when a live object has this name.
+  // Creates and maps `size` zeroed bytes; 0 on success, kErrorAlreadyExists when a live object
+  // has this name, another Windows error code otherwise (87 for size 0). An abandoned object of
+  // the name is removed first.
   static int32_t Create(std::u16string_view name, size_t size, SharedMemory& mapping);
-  // Maps an existing live object; 2 (file not found) when there is none.
+  // Maps the whole of an existing live object; 0 on success, 2 (file not found) when there is
+  // none.
   static int32_t Open(std::u16string_view name, SharedMemory& mapping);
+
+  // The shm object name that `name` maps to (a leading slash, at most 200 characters).
+  static std::string ObjectName(std::u16string_view name);
 
   void* data() const;
   size_t size() const;

@@ -1,0 +1,203 @@
+#include "platform/SharedMemory.h"
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int32_t kErrorFileNotFound = 2;
+constexpr int32_t kErrorTooManyOpenFiles = 4;
+constexpr int32_t kErrorAccessDenied = 5;
+constexpr int32_t kErrorNotEnoughMemory = 8;
+constexpr int32_t kErrorGeneralFailure = 31;
+constexpr int32_t kErrorInvalidParameter = 87;
+
+constexpr size_t kMaximumObjectNameLength = 200;
+constexpr size_t kHashDigits = 16;
+// An unheld object younger than this may be one whose creator has not yet taken its lock.
+constexpr time_t kCreationGraceSeconds = 1;
+// Each round removes one abandoned object; another process creating the name in between wins.
+constexpr int kCreateAttempts = 3;
+
+int32_t ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT: return kErrorFileNotFound;
+    case EACCES:
+    case EPERM: return kErrorAccessDenied;
+    case ENOMEM:
+    case ENOSPC:
+    case EFBIG: return kErrorNotEnoughMemory;
+    case EMFILE:
+    case ENFILE: return kErrorTooManyOpenFiles;
+    case EINVAL:
+    case ENAMETOOLONG: return kErrorInvalidParameter;
+    default: return kErrorGeneralFailure;
+  }
+}
+
+bool IsPlainCharacter(char16_t unit) {
+  return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') ||
+         (unit >= u'0' && unit <= u'9') || unit == u'-' || unit == u'_' || unit == u'.';
+}
+
+void AppendHex(std::string& text, uint64_t value, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
+}
+
+uint64_t Fnv1a(std::u16string_view text) {
+  uint64_t hash = 0xCBF29CE484222325u;
+  for (char16_t unit : text) {
+    for (uint64_t byte : {uint64_t{unit} & 0xFF, uint64_t{unit} >> 8}) {
+      hash = (hash ^ byte) * 0x100000001B3u;
+    }
+  }
+  return hash;
+}
+
+bool SameObject(int descriptor, const std::string& objectName) {
+  const int current = shm_open(objectName.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (current < 0) return false;
+  struct stat mine, named;
+  const bool same = fstat(descriptor, &mine) == 0 && fstat(current, &named) == 0 &&
+                    mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+  close(current);
+  return same;
+}
+
+// Removes the object of this name when no process holds it and it is not being created.
+bool RemoveIfAbandoned(const std::string& objectName) {
+  const int descriptor = shm_open(objectName.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (descriptor < 0) return errno == ENOENT;  // gone meanwhile: the name is free
+  bool removed = false;
+  struct stat status;
+  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && fstat(descriptor, &status) == 0 &&
+      (status.st_size > 0 || time(nullptr) - status.st_ctime >= kCreationGraceSeconds) &&
+      SameObject(descriptor, objectName)) {
+    removed = shm_unlink(objectName.c_str()) == 0 || errno == ENOENT;
+  }
+  close(descriptor);
+  return removed;
+}
+
+// True when a process other than the caller holds the object's liveness lock.
+bool IsHeld(int descriptor) {
+  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+    flock(descriptor, LOCK_UN);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct SharedMemory::State {
+  int descriptor = -1;
+  void* data = nullptr;
+  size_t size = 0;
+  std::string objectName;
+  bool creator = false;
+};
+
+SharedMemory::SharedMemory() = default;
+SharedMemory::~SharedMemory() { Close(); }
+SharedMemory::SharedMemory(SharedMemory&&) noexcept = default;
+SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
+  if (this != &other) {
+    Close();
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+
+std::string SharedMemory::ObjectName(std::u16string_view name) {
+  std::string objectName = "/tidelink.";
+  for (char16_t unit : name) {
+    if (IsPlainCharacter(unit)) {
+      objectName += static_cast<char>(unit);
+    } else {
+      objectName += '%';
+      AppendHex(objectName, unit, 4);
+    }
+  }
+  if (objectName.size() > kMaximumObjectNameLength) {
+    objectName.resize(kMaximumObjectNameLength - kHashDigits - 1);
+    objectName += '#';
+    AppendHex(objectName, Fnv1a(name), kHashDigits);
+  }
+  return objectName;
+}
+
+int32_t SharedMemory::Create(std::u16string_view name, size_t size, SharedMemory& mapping) {
+  mapping.Close();
+  if (size == 0) return kErrorInvalidParameter;
+  const std::string objectName = ObjectName(name);
+  int descriptor = -1;
+  for (int attempt = 0; attempt < kCreateAttempts && descriptor < 0; ++attempt) {
+    descriptor = shm_open(objectName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor < 0 && errno != EEXIST) return ErrorFromErrno(errno);
+    if (descriptor < 0 && !RemoveIfAbandoned(objectName)) return kErrorAlreadyExists;
+  }
+  if (descriptor < 0) return kErrorAlreadyExists;
+
+  flock(descriptor, LOCK_SH);
+  void* data = MAP_FAILED;
+  if (ftruncate(descriptor, static_cast<off_t>(size)) == 0) {
+    data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+  }
+  if (data == MAP_FAILED) {
+    const int32_t error = ErrorFromErrno(errno);
+    shm_unlink(objectName.c_str());
+    close(descriptor);
+    return error;
+  }
+  mapping.state_ = std::make_unique<State>(State{descriptor, data, size, objectName, true});
+  return 0;
+}
+
+int32_t SharedMemory::Open(std::u16string_view name, SharedMemory& mapping) {
+  mapping.Close();
+  const std::string objectName = ObjectName(name);
+  const int descriptor = shm_open(objectName.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (descriptor < 0) return ErrorFromErrno(errno);
+  struct stat status;
+  // An unheld object is abandoned; an exclusive holder is about to remove it.
+  if (!IsHeld(descriptor) || flock(descriptor, LOCK_SH | LOCK_NB) != 0 ||
+      fstat(descriptor, &status) != 0 || status.st_size <= 0) {
+    close(descriptor);
+    return kErrorFileNotFound;
+  }
+  const size_t size = static_cast<size_t>(status.st_size);
+  void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+  if (data == MAP_FAILED) {
+    const int32_t error = ErrorFromErrno(errno);
+    close(descriptor);
+    return error;
+  }
+  mapping.state_ = std::make_unique<State>(State{descriptor, data, size, objectName, false});
+  return 0;
+}
+
+void* SharedMemory::data() const { return state_ ? state_->data : nullptr; }
+size_t SharedMemory::size() const { return state_ ? state_->size : 0; }
+bool SharedMemory::IsMapped() const { return state_ != nullptr; }
+
+void SharedMemory::Close() {
+  if (!state_) return;
+  munmap(state_->data, state_->size);
+  // Another process may have recovered the name after a crash; its object is not ours to remove.
+  if (state_->creator && SameObject(state_->descriptor, state_->objectName)) {
+    shm_unlink(state_->objectName.c_str());
+  }
+  close(state_->descriptor);
+  state_.reset();
+}
+
+}  // namespace platform

@@ -1,0 +1,128 @@
+#include "platform/SharedMemory.h"
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+class SharedMemoryTest : public TestEnvironment {
+protected:
+  void SetUp() override {
+    TestEnvironment::SetUp();
+    token_ = u"shm-test-" + Utf16(std::to_string(getpid()));
+  }
+  // Nothing a test created may stay behind.
+  void TearDown() override {
+    EXPECT_TRUE(ObjectsOfThisTest().empty());
+    TestEnvironment::TearDown();
+  }
+
+  static std::u16string Utf16(const std::string& text) { return {text.begin(), text.end()}; }
+  std::u16string Name(const std::string& suffix) const { return token_ + Utf16(suffix); }
+  std::vector<std::string> ObjectsOfThisTest() const {
+    const std::string marker(token_.begin(), token_.end());
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
+      if (entry.path().filename().string().find(marker) != std::string::npos) {
+        found.push_back(entry.path().filename());
+      }
+    }
+    return found;
+  }
+
+  std::u16string token_;
+};
+
+TEST_F(SharedMemoryTest, CreatedObjectIsZeroPrivateSharedAndGoneWithItsCreator) {
+  platform::SharedMemory creator;
+  ASSERT_EQ(platform::SharedMemory::Create(Name("a"), 10000, creator), 0);
+  ASSERT_EQ(creator.size(), 10000u);
+  const auto* bytes = static_cast<const uint8_t*>(creator.data());
+  EXPECT_TRUE(std::all_of(bytes, bytes + 10000, [](uint8_t byte) { return byte == 0; }));
+  struct stat status;
+  ASSERT_EQ(stat(("/dev/shm" + platform::SharedMemory::ObjectName(Name("a"))).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+  platform::SharedMemory reader;
+  ASSERT_EQ(platform::SharedMemory::Open(Name("a"), reader), 0);
+  EXPECT_EQ(reader.size(), 10000u);
+  std::memcpy(creator.data(), "seen", 4);
+  EXPECT_EQ(std::memcmp(reader.data(), "seen", 4), 0);
+
+  platform::SharedMemory second;
+  EXPECT_EQ(platform::SharedMemory::Create(Name("a"), 10000, second), platform::kErrorAlreadyExists);
+  EXPECT_FALSE(second.IsMapped());
+
+  creator.Close();
+  EXPECT_EQ(platform::SharedMemory::Open(Name("a"), second), 2);
+  EXPECT_EQ(std::memcmp(reader.data(), "seen", 4), 0);  // a mapping outlives the name
+}
+
+TEST_F(SharedMemoryTest, MissingEmptyOrUnmappableRequestsFail) {
+  platform::SharedMemory mapping;
+  EXPECT_EQ(platform::SharedMemory::Open(Name("missing"), mapping), 2);
+  EXPECT_EQ(platform::SharedMemory::Create(Name("empty"), 0, mapping), 87);
+  EXPECT_FALSE(mapping.IsMapped());
+  EXPECT_EQ(mapping.data(), nullptr);
+}
+
+TEST_F(SharedMemoryTest, NamesEscapeDeterministicallyAndLongOnesEndInAHash) {
+  using platform::SharedMemory;
+  EXPECT_EQ(SharedMemory::ObjectName(u"TideLinkAPI/42/0000000A"),
+            "/tidelink.TideLinkAPI%002F42%002F0000000A");
+  EXPECT_EQ(SharedMemory::ObjectName(u"a b\u00e9%"), "/tidelink.a%0020b%00E9%0025");
+  EXPECT_NE(SharedMemory::ObjectName(u"a/b"), SharedMemory::ObjectName(u"a\\b"));
+
+  const std::u16string longName(300, u'x');
+  const std::string object = SharedMemory::ObjectName(longName);
+  EXPECT_EQ(object.size(), 200u);
+  EXPECT_EQ(object, SharedMemory::ObjectName(longName));
+  EXPECT_NE(object, SharedMemory::ObjectName(longName + u'y'));
+  EXPECT_EQ(object.find('/', 1), std::string::npos);
+}
+
+TEST_F(SharedMemoryTest, ObjectOfALiveProcessIsTakenAndOneOfACrashedProcessIsReplaced) {
+  int toParent[2], toChild[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  ASSERT_EQ(pipe(toChild), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    platform::SharedMemory mapping;
+    if (platform::SharedMemory::Create(Name("live"), 4096, mapping) == 0) {
+      std::memcpy(mapping.data(), "child", 5);
+    }
+    char go;
+    (void)!write(toParent[1], "r", 1);
+    (void)!read(toChild[0], &go, 1);
+    if (go == 'c') _exit(0);  // crash: the object stays behind, held by nobody
+    mapping.Close();
+    _exit(0);
+  }
+  char ready;
+  ASSERT_EQ(read(toParent[0], &ready, 1), 1);
+  platform::SharedMemory mapping;
+  EXPECT_EQ(platform::SharedMemory::Create(Name("live"), 4096, mapping),
+            platform::kErrorAlreadyExists);
+  ASSERT_EQ(platform::SharedMemory::Open(Name("live"), mapping), 0);
+  EXPECT_EQ(std::memcmp(mapping.data(), "child", 5), 0);
+  mapping.Close();
+
+  ASSERT_EQ(write(toChild[1], "c", 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(ObjectsOfThisTest().size(), 1u);
+  EXPECT_EQ(platform::SharedMemory::Open(Name("live"), mapping), 2);
+  ASSERT_EQ(platform::SharedMemory::Create(Name("live"), 8192, mapping), 0);
+  EXPECT_EQ(mapping.size(), 8192u);
+  EXPECT_EQ(static_cast<const char*>(mapping.data())[0], 0);
+  for (int descriptor : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(descriptor);
+}
+
+}  // namespace

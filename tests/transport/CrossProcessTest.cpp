@@ -1,0 +1,102 @@
+// A real second process on the document: it finds it by name, is told of commits by the update
+// message, and can hold the shared lock while this side commits.
+#include <chrono>
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "tests/transport/TransportTestSupport.h"
+
+namespace {
+
+// A peer process whose output is read line by line as it comes.
+class Peer {
+public:
+  explicit Peer(const std::string& arguments)
+      : pipe_(popen((std::string(TRANSPORT_PEER) + " " + arguments + " 2>&1").c_str(), "r")) {}
+  ~Peer() { Finish(); }
+  std::string ReadLine() {
+    char line[512];
+    return pipe_ && std::fgets(line, sizeof(line), pipe_) ? line : "";
+  }
+  // Everything still to come, and the exit status.
+  std::string Finish() {
+    std::string rest;
+    for (std::string line = ReadLine(); !line.empty(); line = ReadLine()) rest += line;
+    if (pipe_) status_ = pclose(pipe_);
+    pipe_ = nullptr;
+    return rest;
+  }
+  int status() const { return status_; }
+
+private:
+  FILE* pipe_;
+  int status_ = -1;
+};
+
+class CrossProcessTest : public TransportTest {
+protected:
+  std::string Name() const { return token_ + "doc"; }
+  static TideLinkMesh Triangle() {
+    TideLinkMesh mesh = TideLinkMesh::Create(3, 3, 1);
+    mesh.positions[0] = 2.5f;
+    mesh.indices = {0, 1, 2};
+    return mesh;
+  }
+};
+
+TEST_F(CrossProcessTest, RendererIsToldOfACommitAndReadsRecordsAndMeshByName) {
+  const auto document = Open();
+  const uint8_t* base = MapAsReader(DocumentName());
+  const auto surface = document->CreateSurface(u"Glass", true);
+  surface->SetMesh(Triangle());
+  Peer renderer("watch " + Name());
+  ASSERT_EQ(renderer.ReadLine(), "ready\n");
+  document->Commit();
+  const std::string seen = renderer.Finish();
+  EXPECT_EQ(renderer.status(), 0) << seen;
+  EXPECT_NE(seen.find("message 8729 2 0\n"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("HEAD version 2 flags 1 commits 2 records 3 high 2 size 10242048\n"),
+            std::string::npos) << seen;
+  EXPECT_NE(seen.find("0 VIEW id 1 flags 0\n1 STAT id 2 flags 0\n2 SRFC id 3 flags 101 name Glass\n"),
+            std::string::npos) << seen;
+  char mesh[128];
+  std::snprintf(mesh, sizeof(mesh), "mesh TideLinkAPI/%d/%08X bytes %d counts 3 3 1 x0 2.5 last-index 2",
+                getpid(), U32(base, 2048 * 3 + 1924), 2 * (12 + 4 * (18 + 6 + 3)));
+  EXPECT_NE(seen.find(mesh), std::string::npos) << seen;
+}
+
+TEST_F(CrossProcessTest, CommitWaitsTenMillisecondsForAHolderAndKeepsItsChanges) {
+  const auto document = Open();
+  const uint8_t* base = MapAsReader(DocumentName());
+  const auto surface = document->CreateSurface(u"Pending", true);
+  surface->SetMesh(Triangle());
+  Peer holder("hold " + Name() + " 400 release");
+  ASSERT_EQ(holder.ReadLine(), "locked\n");
+  const auto start = std::chrono::steady_clock::now();
+  document->Commit();
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(10));
+  EXPECT_LT(waited, std::chrono::milliseconds(300));
+  EXPECT_EQ(U32(base, 16), 1u);
+  EXPECT_EQ(U32(base, 2048 * 3 + 12), 0u);  // the surface record is untouched
+  EXPECT_TRUE(surface->IsDirty());
+
+  holder.Finish();
+  ASSERT_EQ(holder.status(), 0);
+  document->Commit();
+  EXPECT_EQ(U32(base, 16), 2u);
+  EXPECT_EQ(U32(base, 2048 * 3 + 12), 0x101u);
+  EXPECT_NE(U32(base, 2048 * 3 + 1924), 0u);
+}
+
+TEST_F(CrossProcessTest, LockLeftByAProcessThatDiedIsTakenOver) {
+  const auto document = Open();
+  document->CreateSurface(u"After", true);
+  Peer holder("hold " + Name() + " 0 die");
+  ASSERT_EQ(holder.ReadLine(), "locked\n");
+  holder.Finish();
+  document->Commit();
+  EXPECT_EQ(document->GetCommitCount(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include "transport/TextureSlot.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+class TextureSlotTest : public TestEnvironment {
+protected:
+  std::u16string WriteFile(const std::string& name, time_t writeTime) {
+    std::ofstream(scratch() / name) << "image";
+    const timespec times[2] = {{writeTime, 0}, {writeTime, 0}};
+    utimensat(AT_FDCWD, (scratch() / name).c_str(), times, 0);
+    const std::string path = (scratch() / name).string();
+    return {path.begin(), path.end()};
+  }
+};
+
+uint32_t U32(const uint8_t* base, size_t offset) {
+  uint32_t value;
+  std::memcpy(&value, base + offset, 4);
+  return value;
+}
+
+TEST_F(TextureSlotTest, ImageIsKeptAsATopDownBitmapFile) {
+  TextureSlot slot;
+  const uint8_t pixels[2 * 3 * 4] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+  ASSERT_TRUE(slot.SetImage(2, 3, pixels, true));
+  ASSERT_EQ(slot.imageSize(), 54u + 24u);
+  const uint8_t* file = slot.image();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(file), 2), "BM");
+  EXPECT_EQ(U32(file, 2), 78u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(file + 6), 4), "TLBD");
+  EXPECT_EQ(U32(file, 10), 54u);
+  EXPECT_EQ(U32(file, 14), 40u);
+  EXPECT_EQ(U32(file, 18), 2u);
+  EXPECT_EQ(static_cast<int32_t>(U32(file, 22)), -3);
+  EXPECT_EQ(U32(file, 26), 1u | 32u << 16);  // planes, bits per pixel
+  EXPECT_EQ(U32(file, 30), 0u);
+  EXPECT_EQ(U32(file, 34), 24u);
+  for (size_t offset = 38; offset < 54; ++offset) EXPECT_EQ(file[offset], 0) << offset;
+  EXPECT_EQ(std::memcmp(file + 54, pixels, 24), 0);
+  EXPECT_EQ(slot.state(), TextureSlot::kImage);
+  EXPECT_TRUE(slot.changed());
+
+  ASSERT_TRUE(slot.SetImage(2, 2, pixels, false));
+  EXPECT_EQ(slot.imageSize(), 54u + 12u);
+  EXPECT_EQ(slot.image()[28], 24);
+}
+
+TEST_F(TextureSlotTest, IdsAndImageStampsCountUpAndNameExportedFiles) {
+  TextureSlot first, second;
+  EXPECT_EQ(second.id(), first.id() + 1);
+  const uint8_t pixel[4] = {};
+  first.SetImage(1, 1, pixel, true);
+  const uint64_t firstStamp = first.stamp();
+  second.SetImage(1, 1, pixel, false);
+  EXPECT_EQ(second.stamp(), firstStamp + 1);
+  char expected[32];
+  std::snprintf(expected, sizeof(expected), "%08llx.png", static_cast<unsigned long long>(first.id()));
+  EXPECT_EQ(first.ExportFileName(), std::u16string(expected, expected + 12));
+  EXPECT_EQ(second.ExportFileName().substr(8), u".jpg");
+  EXPECT_EQ(TextureSlot().ExportFileName(), u"");
+}
+
+TEST_F(TextureSlotTest, ImagesThatCannotBeDescribedAreRefusedAndChangeNothing) {
+  TextureSlot slot;
+  const uint8_t pixel[4] = {9, 9, 9, 9};
+  ASSERT_TRUE(slot.SetImage(1, 1, pixel, true));
+  slot.ResetChanged();
+  const uint64_t stamp = slot.stamp();
+  EXPECT_FALSE(slot.SetImage(1, 1, nullptr, true));
+  EXPECT_FALSE(slot.SetImage(65536, 65536, pixel, true));         // 16 GiB of pixels
+  EXPECT_FALSE(slot.SetImage(0x80000000ull, 1, pixel, false));     // width beyond int32
+  EXPECT_FALSE(slot.SetImage(32768, 32768, pixel, true));         // 4 GiB + 54 header bytes
+  EXPECT_EQ(slot.stamp(), stamp);
+  EXPECT_EQ(slot.imageSize(), 58u);
+  EXPECT_FALSE(slot.changed());
+}
+
+TEST_F(TextureSlotTest, FileIsStampedWithItsWriteTimeAndChangesOnlyWhenItDoes) {
+  const std::u16string path = WriteFile("brick.png", 1600000000);
+  TextureSlot slot;
+  EXPECT_TRUE(slot.SetFile(path));
+  EXPECT_EQ(slot.state(), TextureSlot::kFile);
+  EXPECT_EQ(slot.stamp(), 116444736000000000ull + 1600000000ull * 10000000ull);
+  EXPECT_EQ(slot.ExportFileName(), u"brick.png");
+  slot.ResetChanged();
+  EXPECT_FALSE(slot.SetFile(path));
+  WriteFile("brick.png", 1600000100);
+  EXPECT_TRUE(slot.SetFile(path));
+
+  // Switching kinds drops the other content.
+  const uint8_t pixel[3] = {};
+  slot.SetImage(1, 1, pixel, false);
+  EXPECT_TRUE(slot.path().empty());
+  slot.SetFile(path);
+  EXPECT_EQ(slot.image(), nullptr);
+  EXPECT_EQ(slot.imageSize(), 0u);
+  slot.ResetChanged();
+
+  for (const std::u16string& gone : {path + u".missing", path.substr(0, path.rfind(u'/'))}) {
+    slot.SetFile(path);
+    slot.ResetChanged();
+    EXPECT_TRUE(slot.SetFile(gone));
+    EXPECT_EQ(slot.state(), TextureSlot::kEmpty);
+    EXPECT_EQ(slot.stamp(), 0u);
+  }
+  slot.SetFile(path);
+  slot.ResetChanged();
+  slot.Clear();
+  EXPECT_TRUE(slot.changed());
+  EXPECT_EQ(slot.state(), TextureSlot::kEmpty);
+}
+
+}  // namespace

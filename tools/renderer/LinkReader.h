@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/SharedMemory.h"
+#include "tools/renderer/MirroredScene.h"
+
+// The renderer's view of one live link document. The memory belongs to another process and is
+// treated as untrusted: every record is copied out of its block before it is looked at, and every
+// offset, count and size is checked against what was actually mapped. A record that fails a check
+// is reported in the scene's problems and skipped; nothing outside a mapping is ever read.
+class LinkReader {
+public:
+  // Maps the document's main mapping; false, with `problem` set, when there is none or it does
+  // not look like a link document.
+  bool Open(std::u16string_view documentName, std::string& problem);
+  const std::u16string& documentName() const { return documentName_; }
+
+  // The header version, to see whether anything was committed since the last read; nothing when
+  // the header no longer checks out.
+  std::optional<uint32_t> HeaderVersion() const;
+  // Reads the whole document into `scene`, holding the document's lock while it copies, so that
+  // it never sees a commit half done. False when the lock could not be had in time (try again).
+  bool Read(MirroredScene& scene);
+  // Tells the plug-in that the renderer has closed the link (header flag 2).
+  void CloseLink();
+
+private:
+  struct CachedMesh {
+    uint32_t meshVersion = 0;
+    uint32_t segment = 0;
+    uint32_t vertexCount = 0;
+    std::vector<float> positions;
+    std::vector<uint32_t> indices;
+  };
+
+  bool CheckHeader(std::string& problem) const;
+  bool Lock();
+  void Unlock();
+  void ReadBlock(uint32_t index, MirroredScene& scene);
+  void ReadSurface(const uint8_t* block, uint32_t index, MirroredScene& scene);
+  void ReadView(const uint8_t* block, uint32_t index, MirroredScene& scene);
+  void ReadTexture(uint32_t segment, uint32_t size, MirroredTexture& texture, MirroredScene& scene);
+  bool ReadMesh(uint32_t segment, uint32_t capacity, MirroredSurface& surface, MirroredScene& scene);
+  // The segment's bytes, mapping it by name on first use; null when it cannot be mapped.
+  const platform::SharedMemory* Segment(uint32_t number);
+
+  std::u16string documentName_;
+  platform::SharedMemory main_;
+  uint32_t ownerProcessId_ = 0;
+  uint32_t blockCount_ = 0;
+  std::map<uint32_t, platform::SharedMemory> segments_;
+  std::map<uint32_t, CachedMesh> meshes_;  // by record id
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the renderer has mirrored of one link document: plain copies of what it read and checked,
+// so that nothing after the reader touches the other process's memory.
+
+struct MirroredTexture {
+  uint32_t stamp = 0;
+  std::u16string path;    // a file the plug-in points at
+  uint32_t segment = 0;   // or an image in a segment
+  uint32_t width = 0;     // of that image, when it could be read
+  uint32_t height = 0;
+  bool hasAlpha = false;
+
+  bool empty() const { return path.empty() && segment == 0; }
+};
+
+struct MirroredSurface {
+  uint32_t recordId = 0;
+  uint32_t version = 0;
+  uint32_t materialVersion = 0;
+  uint32_t meshVersion = 0;
+  std::u16string name;
+  uint32_t surfaceType = 0;
+  std::u16string libraryId;
+  uint32_t color = 0;  // ARGB
+  std::array<float, 8> params{};
+  std::array<MirroredTexture, 2> textures;
+  uint32_t meshSegment = 0;
+  uint32_t vertexCount = 0;
+  std::vector<float> positions;   // x y z per vertex, link coordinates
+  std::vector<uint32_t> indices;  // three per triangle, each below vertexCount
+
+  size_t triangleCount() const { return indices.size() / 3; }
+};
+
+struct MirroredCamera {
+  bool enabled = false;
+  std::array<float, 16> matrix{};  // rows: right, up, direction, eye position
+  float fieldOfView = 0;           // horizontal, degrees
+};
+
+struct MirroredScene {
+  std::u16string documentName;
+  uint32_t headerVersion = 0;
+  uint32_t commitCount = 0;
+  bool closedByRenderer = false;
+  std::vector<MirroredSurface> surfaces;  // in record order
+  std::vector<uint32_t> removedSurfaceIds;
+  MirroredCamera camera;
+  std::vector<std::string> problems;  // every record or segment that was rejected, and why
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What the stand-in renderer was asked to do on its command line.
+struct RendererOptions {
+  std::string title = "Ombrel 12.0";
+  std::string windowClass = "OmbrelStartWindow";
+  std::optional<double> seconds;       // run time; until interrupted when absent
+  std::string dumpPath;                // JSON summary, rewritten after every update
+  std::string snapshotPath;            // PNG picture, rewritten after every update
+  std::optional<uint32_t> closeAfter;  // close the link after this many updates
+  std::string installFolder;           // register as installed there and exit
+  std::string installVersion = "12.0.1.157";
+  // The launch command line: a document to open, or a link reference with its ss number.
+  std::string documentPath;
+  bool linkReference = false;
+  std::optional<uint32_t> ssNumber;
+  bool showHelp = false;
+};
+
+// Nothing, with `error` set, when the command line cannot be used.
+std::optional<RendererOptions> ParseRendererOptions(int argc, char** argv, std::string& error);
+std::string RendererUsage();

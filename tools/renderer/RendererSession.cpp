@@ -1,0 +1,193 @@
+#include "tools/renderer/RendererSession.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <set>
+
+#include "platform/Registry.h"
+#include "platform/TextConversion.h"
+#include "tools/renderer/SceneJson.h"
+#include "tools/renderer/SceneSnapshot.h"
+#include "transport/WireFormat.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::u16string_view kConnectionsKey = u"Software\\Brisca\\LiveConnections";
+// Documents are also looked for on a timer, so that a link opened before the renderer's window
+// existed is found even when no message reaches it.
+constexpr auto kPollInterval = std::chrono::seconds(1);
+constexpr uint32_t kSnapshotWidth = 640;
+constexpr uint32_t kSnapshotHeight = 480;
+
+void Say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+// The document names the plug-in announces: REG_DWORD values of the connection key.
+std::vector<std::u16string> AnnouncedDocuments() {
+  std::vector<std::u16string> names;
+  platform::RegistryKey key;
+  if (platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, kConnectionsKey, key) != 0) return names;
+  char16_t name[260];
+  uint32_t nameLength = 260, type = 0, data = 0, size = sizeof(data);
+  for (uint32_t index = 0;; ++index, nameLength = 260, size = sizeof(data)) {
+    const int32_t result = key.EnumValue(index, name, &nameLength, &type, &data, &size);
+    if (result == platform::kErrorNoMoreItems) break;
+    if (result == 0 && type == platform::REG_DWORD && size == sizeof(data)) names.emplace_back(name, nameLength);
+  }
+  return names;
+}
+
+std::string Quoted(std::u16string_view text) {
+  std::string quoted(1, '"');
+  quoted += platform::Utf8FromUtf16(text);
+  quoted += '"';
+  return quoted;
+}
+
+std::string Describe(const MirroredScene& scene) {
+  size_t triangles = 0, textures = 0;
+  for (const MirroredSurface& surface : scene.surfaces) {
+    triangles += surface.triangleCount();
+    for (const MirroredTexture& texture : surface.textures) textures += texture.empty() ? 0 : 1;
+  }
+  std::string line = Quoted(scene.documentName);
+  char counts[160];
+  std::snprintf(counts, sizeof(counts), " version %u: %zu surfaces, %zu triangles, %zu textures, %zu removed",
+                scene.headerVersion, scene.surfaces.size(), triangles, textures, scene.removedSurfaceIds.size());
+  line += counts;
+  if (scene.camera.enabled) {
+    char camera[128];
+    std::snprintf(camera, sizeof(camera), ", camera at (%.2f, %.2f, %.2f) fov %.1f", scene.camera.matrix[12],
+                  scene.camera.matrix[13], scene.camera.matrix[14], scene.camera.fieldOfView);
+    line += camera;
+  } else {
+    line += ", no camera";
+  }
+  return line;
+}
+
+std::string DescribeSurface(const MirroredSurface& surface) {
+  std::string line = "  surface ";
+  line += std::to_string(surface.recordId);
+  line += ' ';
+  line += Quoted(surface.name);
+  char details[96];
+  std::snprintf(details, sizeof(details), " type %u colour #%08X, %zu triangles", surface.surfaceType, surface.color,
+                surface.triangleCount());
+  line += details;
+  for (const MirroredTexture& texture : surface.textures) {
+    if (!texture.path.empty()) {
+      line += ", texture file ";
+      line += platform::Utf8FromUtf16(texture.path);
+    } else if (texture.segment) {
+      std::snprintf(details, sizeof(details), ", texture %ux%u", texture.width, texture.height);
+      line += details;
+    }
+  }
+  return line;
+}
+
+// Written beside the target and renamed, so a reader never sees half a file.
+bool WriteWhole(const std::string& path, const std::string& content) {
+  const std::string temporary = path + ".partial";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    if (!(file << content)) return false;
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int RendererSession::Run(const std::atomic<bool>& stop) {
+  platform::WindowAttributes attributes;
+  attributes.className = platform::Utf16FromUtf8(options_.windowClass);
+  attributes.title = platform::Utf16FromUtf8(options_.title);
+  attributes.visible = true;
+  if (!platform::MessageWindow::Create(attributes, window_)) {
+    std::fprintf(stderr, "Ombrel.exe: cannot open a message window (check the runtime folder)\n");
+    return 1;
+  }
+  Say("Ombrel stand-in \"" + options_.title + "\" (class " + options_.windowClass + ") is waiting for TideLink");
+  if (!options_.documentPath.empty()) Say("asked to open document " + options_.documentPath);
+  if (options_.linkReference) Say("started for TideLink, ss " + std::to_string(options_.ssNumber.value_or(0)));
+
+  const auto end = options_.seconds ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                         std::chrono::duration<double>(*options_.seconds))
+                                    : Clock::time_point::max();
+  auto nextPoll = Clock::now();
+  while (!stop && Clock::now() < end) {
+    const auto wait = std::min({end, nextPoll}) - Clock::now();
+    const auto message = window_.Receive(std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::max(wait, Clock::duration::zero()) + std::chrono::milliseconds(1)));
+    const bool notified = message && message->message == wire::kUpdateMessage;
+    if (notified || Clock::now() >= nextPoll) {
+      RefreshLinks(notified);
+      nextPoll = Clock::now() + kPollInterval;
+    }
+  }
+  Say("Ombrel stand-in stops after " + std::to_string(updates_) + " updates");
+  return 0;
+}
+
+std::set<std::u16string> RendererSession::DiscoverDocuments() {
+  const std::vector<std::u16string> announced = AnnouncedDocuments();
+  for (const std::u16string& name : announced) {
+    if (links_.count(name)) continue;
+    auto link = std::make_unique<Link>();
+    std::string problem;
+    if (!link->reader.Open(name, problem)) continue;  // a stale announcement: its plug-in prunes it
+    Say("found TideLink document " + Quoted(name));
+    links_.emplace(name, std::move(link));
+  }
+  return {announced.begin(), announced.end()};
+}
+
+void RendererSession::RefreshLinks(bool notified) {
+  const std::set<std::u16string> announced = DiscoverDocuments();
+  for (auto entry = links_.begin(); entry != links_.end();) {
+    Link& link = *entry->second;
+    const std::optional<uint32_t> version = link.reader.HeaderVersion();
+    // The plug-in withdraws its announcement when it closes the document.
+    const bool closed = !version || !announced.count(entry->first);
+    if (closed) {
+      Say("TideLink document " + Quoted(entry->first) + " was closed");
+      entry = links_.erase(entry);
+      continue;
+    }
+    if (notified || *version != link.lastVersion) ReadLink(link);
+    ++entry;
+  }
+}
+
+void RendererSession::ReadLink(Link& link) {
+  MirroredScene scene;
+  if (!link.reader.Read(scene)) return;  // the plug-in is committing; the next message comes soon
+  link.lastVersion = scene.headerVersion;
+  ++updates_;
+  Say("update " + std::to_string(updates_) + ": " + Describe(scene));
+  for (const MirroredSurface& surface : scene.surfaces) Say(DescribeSurface(surface));
+  for (const std::string& problem : scene.problems) Say("  rejected: " + problem);
+  Publish(scene);
+  if (options_.closeAfter && updates_ >= *options_.closeAfter && !scene.closedByRenderer) {
+    link.reader.CloseLink();
+    Say("closing the link " + Quoted(scene.documentName));
+  }
+}
+
+void RendererSession::Publish(const MirroredScene& scene) {
+  if (!options_.dumpPath.empty() && !WriteWhole(options_.dumpPath, SceneToJson(scene))) {
+    Say("cannot write " + options_.dumpPath);
+  }
+  if (!options_.snapshotPath.empty()) {
+    const std::string temporary = options_.snapshotPath + ".partial.png";
+    const bool saved = SaveSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight), temporary) &&
+                       std::rename(temporary.c_str(), options_.snapshotPath.c_str()) == 0;
+    if (!saved) Say("cannot write " + options_.snapshotPath);
+  }
+}

@@ -1,0 +1,42 @@
+// Ombrel.exe: the stand-in renderer that mirrors live link documents.
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include "tools/renderer/RendererInstall.h"
+#include "tools/renderer/RendererOptions.h"
+#include "tools/renderer/RendererSession.h"
+
+namespace {
+
+std::atomic<bool> gStop{false};
+
+void RequestStop(int) { gStop = true; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  std::optional<RendererOptions> options = ParseRendererOptions(argc, argv, error);
+  if (!options) {
+    std::fprintf(stderr, "Ombrel.exe: %s\n", error.c_str());
+    return 2;
+  }
+  if (options->showHelp) {
+    std::fputs(RendererUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!options->installFolder.empty()) {
+    if (!InstallRenderer(options->installFolder, options->installVersion, error)) {
+      std::fprintf(stderr, "Ombrel.exe: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("registered Ombrel %s as installed in %s\n", options->installVersion.c_str(),
+                options->installFolder.c_str());
+    return 0;
+  }
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+  return RendererSession(*options).Run(gStop);
+}

@@ -1,0 +1,254 @@
+#include "transport/TideLinkDocumentImpl.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ProcessList.h"
+#include "transport/TideLinkDocumentManager.h"
+#include "transport/TideLinkSurfaceImpl.h"
+
+namespace {
+
+constexpr uint32_t kCommitLockTimeoutMicroseconds = 10000;
+constexpr uint32_t kFreeRecordClosed = 0xFFFFFFFF;
+constexpr size_t kHostCameraFlagOffset = kViewDescriptionCameraOffset;
+
+static_assert(kViewDescriptionSize == wire::kViewDescriptionBytes);
+
+void NotifyRenderer() {
+  TideLinkDocumentManager::Instance().NotifyRenderer(wire::kUpdateMessageWParam, 0);
+}
+
+std::u16string MappingName(std::u16string name) {
+  std::replace(name.begin(), name.end(), u'\\', u'/');
+  return name;
+}
+
+std::u16string NumberedName(const std::u16string& base, uint32_t number) {
+  const std::string digits = std::to_string(number);
+  return base + u"(" + std::u16string(digits.begin(), digits.end()) + u")";
+}
+
+}  // namespace
+
+std::shared_ptr<TideLinkDocumentImpl> TideLinkDocumentImpl::Create(const std::u16string& name,
+                                                                   uint64_t blockCount) {
+  return std::make_shared<TideLinkDocumentImpl>(ConstructionKey{}, name, blockCount);
+}
+
+TideLinkDocumentImpl::TideLinkDocumentImpl(ConstructionKey, const std::u16string& name,
+                                           uint64_t blockCount)
+    : processId_(platform::GetCurrentProcessId()) {
+  lastError_ = static_cast<uint32_t>(channel_.Open(MappingName(name), blockCount, processId_));
+  if (lastError_ != 0) return;
+  name_ = name;
+  viewRecord_ = channel_.AllocateRecord(wire::kTagView);
+  statusRecord_ = channel_.AllocateRecord(wire::kTagStatus);
+}
+
+TideLinkDocumentImpl::~TideLinkDocumentImpl() { Close(); }
+
+bool TideLinkDocumentImpl::IsOpen() const { return channel_.IsOpen(); }
+
+bool TideLinkDocumentImpl::IsClosedByRenderer() const {
+  return TestFlags(wire::kFlagClosedByRenderer) != 0;
+}
+
+std::u16string TideLinkDocumentImpl::GetName() const { return name_; }
+
+void TideLinkDocumentImpl::DetachAll(ObjectSet& objects) {
+  for (const auto& object : objects) object->Detach();
+  objects.clear();
+}
+
+void TideLinkDocumentImpl::Close() {
+  if (!IsOpen()) return;
+  if (!name_.empty()) TideLinkDocumentManager::UnregisterConnection(name_);
+  Unlock();
+  DetachAll(liveObjects_);
+  // Removed surfaces still point into the mapping; they must let go before it is unmapped.
+  DetachAll(removedObjects_);
+  channel_.Close();
+  viewRecord_ = nullptr;
+  statusRecord_ = nullptr;
+  name_.clear();
+}
+
+bool TideLinkDocumentImpl::IsNameTaken(const std::u16string& candidate, uint32_t selfId) const {
+  return std::any_of(liveObjects_.begin(), liveObjects_.end(), [&](const auto& object) {
+    if (object->GetRecordId() == selfId || object->GetTag() != wire::kTagSurface) return false;
+    const auto* surface = dynamic_cast<const TideLinkSurfaceImpl*>(object.get());
+    return surface && surface->GetName() == candidate;
+  });
+}
+
+std::u16string TideLinkDocumentImpl::MakeUniqueName(const std::u16string& name,
+                                                    const TideLinkSurface* self) const {
+  const auto* selfObject = dynamic_cast<const TideLinkObjectImpl*>(self);
+  const uint32_t selfId = selfObject ? selfObject->GetRecordId() : 0;
+  std::u16string candidate = name;
+  for (uint32_t number = 1; IsNameTaken(candidate, selfId); ++number) {
+    candidate = NumberedName(name, number);
+  }
+  return candidate;
+}
+
+std::shared_ptr<TideLinkSurface> TideLinkDocumentImpl::CreateSurface(const std::u16string& name,
+                                                                     bool allowRename) {
+  if (!IsOpen()) return nullptr;
+  const std::u16string candidate = MakeUniqueName(name, nullptr);
+  if (!allowRename && candidate != name) return nullptr;
+  // A full document gives no record; the surface exists but never reaches the renderer.
+  wire::RecordHeader* record = channel_.AllocateRecord(wire::kTagSurface);
+  auto surface = std::make_shared<TideLinkSurfaceImpl>(weak_from_this(), record);
+  surface->SetName(candidate, false);
+  liveObjects_.insert(surface);
+  return surface;
+}
+
+void TideLinkDocumentImpl::RemoveSurface(const std::shared_ptr<TideLinkSurface>& surface) {
+  const auto object = std::dynamic_pointer_cast<TideLinkObjectImpl>(surface);
+  if (!object) return;
+  const auto live = liveObjects_.find(object);
+  if (live == liveObjects_.end()) return;
+  removedObjects_.insert(object);
+  liveObjects_.unsafe_erase(live);
+}
+
+void TideLinkDocumentImpl::Commit() {
+  if (!Lock(kCommitLockTimeoutMicroseconds)) return;
+  // Segments replaced at the previous commit: the renderer has been told about their successors.
+  channel_.ReleaseQueuedSegments();
+  bool changed = false;
+  for (const auto& object : removedObjects_) changed |= object->Detach();
+  removedObjects_.clear();
+  for (const auto& object : liveObjects_) {
+    if (object->IsDirty()) changed |= object->Flush();
+  }
+  if (changed) SetFlags(wire::kFlagChanged);
+  Unlock();
+  if (!changed) return;
+  if (!registered_) {
+    // Announced once; a failed write is not retried.
+    if (!name_.empty()) TideLinkDocumentManager::RegisterConnection(name_);
+    registered_ = true;
+  }
+  NotifyRenderer();
+}
+
+wire::ViewRecord* TideLinkDocumentImpl::BeginViewChange() {
+  if (!IsOpen() || !viewRecord_) return nullptr;
+  channel_.ClearRecordFlags(viewRecord_, wire::kFlagChanged);
+  return reinterpret_cast<wire::ViewRecord*>(viewRecord_);
+}
+
+void TideLinkDocumentImpl::FinishViewChange(wire::ViewRecord* view) {
+  channel_.MarkRecord(&view->record, wire::kFlagChanged);
+  NotifyRenderer();
+}
+
+void TideLinkDocumentImpl::SetCamera(const float* matrix, float fieldOfView) {
+  if (!matrix) return;
+  wire::ViewRecord* view = BeginViewChange();
+  if (!view) return;
+  view->enabled = 1;
+  view->fieldOfView = fieldOfView;
+  std::memcpy(view->matrix, matrix, sizeof(view->matrix));
+  FinishViewChange(view);
+}
+
+void TideLinkDocumentImpl::ClearCamera() {
+  wire::ViewRecord* view = BeginViewChange();
+  if (!view) return;
+  view->enabled = 0;
+  FinishViewChange(view);
+}
+
+void TideLinkDocumentImpl::SetViewFromHost(IViewDescriptionService* host) {
+  if (!host || !IsOpen() || !viewRecord_) return;
+  // Asked before the record is touched, so a host that fails leaves the camera as it was.
+  uint8_t description[wire::kViewDescriptionBytes];
+  if (!host->GetViewDescription(description)) return;
+  wire::ViewRecord* view = BeginViewChange();
+  uint32_t cameraApplies;
+  std::memcpy(&cameraApplies, description + kHostCameraFlagOffset, sizeof(cameraApplies));
+  view->enabled = cameraApplies == 1 ? 1 : 0;
+  std::memcpy(reinterpret_cast<uint8_t*>(view) + wire::kViewDescriptionOffset, description,
+              sizeof(description));
+  FinishViewChange(view);
+}
+
+uint32_t TideLinkDocumentImpl::GetLastError() const { return lastError_; }
+bool TideLinkDocumentImpl::Lock(uint32_t timeout) { return channel_.Lock(timeout); }
+uint32_t TideLinkDocumentImpl::Unlock() { return channel_.Unlock(); }
+void TideLinkDocumentImpl::SetFlags(uint32_t mask) { channel_.SetFlags(mask); }
+void TideLinkDocumentImpl::ClearFlags(uint32_t mask) { channel_.ClearFlags(mask); }
+uint32_t TideLinkDocumentImpl::TestFlags(uint32_t mask) const { return channel_.TestFlags(mask); }
+void TideLinkDocumentImpl::SetCommitCount(uint32_t value) { channel_.SetCommitCount(value); }
+uint32_t TideLinkDocumentImpl::GetCommitCount() const { return channel_.GetCommitCount(); }
+
+wire::RecordHeader* TideLinkDocumentImpl::AllocateRecord(uint32_t tag) {
+  return channel_.AllocateRecord(tag);
+}
+
+void TideLinkDocumentImpl::ForgetRecord(const wire::RecordHeader* record) {
+  if (!record) return;
+  if (viewRecord_ == record) viewRecord_ = nullptr;
+  if (statusRecord_ == record) statusRecord_ = nullptr;
+  for (ObjectSet* objects : {&liveObjects_, &removedObjects_}) {
+    for (const auto& object : *objects) {
+      if (object->GetRecord() == record) object->TideLinkObjectImpl::Detach();
+    }
+  }
+}
+
+uint32_t TideLinkDocumentImpl::FreeRecord(uint32_t id) {
+  if (!IsOpen()) return kFreeRecordClosed;
+  // Whoever still points at the block would otherwise write into it once it is reused.
+  ForgetRecord(channel_.FindRecord(id));
+  return channel_.FreeRecord(id);
+}
+
+uint32_t TideLinkDocumentImpl::CountRecords(uint32_t tag, uint32_t mask, uint32_t value) const {
+  return channel_.CountRecords(tag, mask, value);
+}
+
+wire::RecordHeader* TideLinkDocumentImpl::FindRecord(uint32_t id) const {
+  return channel_.FindRecord(id);
+}
+
+std::vector<wire::RecordHeader*> TideLinkDocumentImpl::FindRecords(uint32_t tag, uint32_t mask,
+                                                                   uint32_t value) const {
+  return channel_.FindRecords(tag, mask, value);
+}
+
+void TideLinkDocumentImpl::MarkRecord(wire::RecordHeader* record, uint32_t flags) {
+  channel_.MarkRecord(record, flags);
+}
+
+void TideLinkDocumentImpl::ClearRecordFlags(wire::RecordHeader* record, uint32_t mask) {
+  channel_.ClearRecordFlags(record, mask);
+}
+
+uint32_t TideLinkDocumentImpl::TestRecordFlags(const wire::RecordHeader* record,
+                                               uint32_t mask) const {
+  return channel_.TestRecordFlags(record, mask);
+}
+
+uint32_t TideLinkDocumentImpl::CreateSegment(uint32_t recordId, uint32_t size) {
+  return channel_.CreateSegment(recordId, size);
+}
+
+void TideLinkDocumentImpl::ReleaseSegment(uint32_t number) { channel_.ReleaseSegment(number); }
+
+void TideLinkDocumentImpl::QueueSegmentRelease(uint32_t number) {
+  channel_.QueueSegmentRelease(number);
+}
+
+void* TideLinkDocumentImpl::MapSegment(uint32_t number) { return channel_.MapSegment(number); }
+
+bool TideLinkDocumentImpl::WriteSegment(uint32_t number, const void* data, size_t size) {
+  return channel_.WriteSegment(number, data, size);
+}
+
+void TideLinkDocumentImpl::CloseSegment(uint32_t number) { channel_.CloseSegment(number); }
