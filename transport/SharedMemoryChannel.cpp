@@ -1,5 +1,6 @@
 #include "transport/SharedMemoryChannel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -194,6 +195,12 @@ void SharedMemoryChannel::ClearRecordFlags(wire::RecordHeader* record, uint32_t 
 uint32_t SharedMemoryChannel::TestRecordFlags(const wire::RecordHeader* record,
                                               uint32_t mask) const {
   return record ? Shared(const_cast<uint32_t&>(record->flags)).load() & mask : 0;
+}
+
+std::u16string SharedMemoryChannel::MappingName(std::u16string_view documentName) {
+  std::u16string name(documentName);
+  std::replace(name.begin(), name.end(), u'\\', u'/');
+  return name;
 }
 
 std::u16string SharedMemoryChannel::SegmentName(uint32_t ownerProcessId, uint32_t number) {

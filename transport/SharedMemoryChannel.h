@@ -75,6 +75,8 @@ public:
   bool WriteSegment(uint32_t number, const void* data, size_t size);
   void CloseSegment(uint32_t number);
 
+  // Name of the main mapping of the document `documentName`: backslashes become slashes.
+  static std::u16string MappingName(std::u16string_view documentName);
   // Name of segment `number` of the process `ownerProcessId`.
   static std::u16string SegmentName(uint32_t ownerProcessId, uint32_t number);
 

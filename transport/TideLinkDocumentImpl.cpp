@@ -19,11 +19,6 @@ void NotifyRenderer() {
   TideLinkDocumentManager::Instance().NotifyRenderer(wire::kUpdateMessageWParam, 0);
 }
 
-std::u16string MappingName(std::u16string name) {
-  std::replace(name.begin(), name.end(), u'\\', u'/');
-  return name;
-}
-
 std::u16string NumberedName(const std::u16string& base, uint32_t number) {
   const std::string digits = std::to_string(number);
   return base + u"(" + std::u16string(digits.begin(), digits.end()) + u")";
@@ -39,7 +34,7 @@ std::shared_ptr<TideLinkDocumentImpl> TideLinkDocumentImpl::Create(const std::u1
 TideLinkDocumentImpl::TideLinkDocumentImpl(ConstructionKey, const std::u16string& name,
                                            uint64_t blockCount)
     : processId_(platform::GetCurrentProcessId()) {
-  lastError_ = static_cast<uint32_t>(channel_.Open(MappingName(name), blockCount, processId_));
+  lastError_ = static_cast<uint32_t>(channel_.Open(SharedMemoryChannel::MappingName(name), blockCount, processId_));
   if (lastError_ != 0) return;
   name_ = name;
   viewRecord_ = channel_.AllocateRecord(wire::kTagView);

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
-#include <unordered_map>
+#include <optional>
+
+#include <tbb/parallel_for.h>
 
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
+#include "platform/SharedMemory.h"
+#include "transport/TideLinkDocumentImpl.h"
 #include "transport/WireFormat.h"
 
 namespace {
@@ -26,13 +30,30 @@ bool Contains(const std::u16string& text, std::u16string_view part) {
   return text.find(part) != std::u16string::npos;
 }
 
-// Which window classes of a process with this upper-cased image path belong to a renderer.
+bool IsRendererImage(const std::u16string& imagePath) {
+  return Contains(imagePath, u"OMBREL.EXE") || Contains(imagePath, u"PYRRHEX.EXE");
+}
+
+// Which window classes of a process with this upper-cased image path belong to a renderer; a path
+// that names both products is judged by the first rule only.
 bool IsRendererWindowClass(const std::u16string& imagePath, const std::u16string& className) {
   if (Contains(imagePath, u"OMBREL.EXE")) return Contains(className, u"START");
   if (Contains(imagePath, u"PYRRHEX.EXE")) {
     return Contains(className, u"PYRRHEX EDITOR") || Contains(className, u"QT5QWINDOWICON");
   }
   return false;
+}
+
+// Windows of `processId` that a renderer shows the user: top-level, unowned and visible.
+std::vector<std::pair<platform::WindowHandle, std::u16string>> ShownWindowsOf(uint32_t processId) {
+  std::vector<std::pair<platform::WindowHandle, std::u16string>> windows;
+  for (platform::WindowHandle window : platform::EnumerateWindows()) {
+    const auto attributes = platform::GetWindowAttributes(window);
+    if (attributes && attributes->processId == processId && attributes->owner == 0 && attributes->visible) {
+      windows.emplace_back(window, UpperCase(attributes->className));
+    }
+  }
+  return windows;
 }
 
 }  // namespace
@@ -44,21 +65,64 @@ TideLinkDocumentManager& TideLinkDocumentManager::Instance() {
 
 uint32_t TideLinkDocumentManager::NextSegmentNumber() { return ++segmentCounter; }
 
-tbb::concurrent_vector<platform::WindowHandle> TideLinkDocumentManager::FindRendererWindows() {
-  tbb::concurrent_vector<platform::WindowHandle> windows;
-  std::unordered_map<uint32_t, std::u16string> imagePaths;  // upper-cased, per process
-  for (platform::WindowHandle window : platform::EnumerateWindows()) {
-    const auto attributes = platform::GetWindowAttributes(window);
-    if (!attributes || attributes->owner != 0 || !attributes->visible) continue;
-    auto [entry, inserted] = imagePaths.try_emplace(attributes->processId);
-    if (inserted) {
-      entry->second = UpperCase(platform::GetProcessImagePath(attributes->processId).value_or(u""));
-    }
-    if (IsRendererWindowClass(entry->second, UpperCase(attributes->className))) {
-      windows.push_back(window);
-    }
+TideLinkDocumentManager::DocumentSet TideLinkDocumentManager::MakeDocumentSet() {
+  DocumentSet documents(8);
+  documents.max_load_factor(1.0f);
+  return documents;
+}
+
+std::shared_ptr<TideLinkDocument> TideLinkDocumentManager::OpenDocument(const std::u16string& name,
+                                                                        uint64_t blockCount) {
+  ListConnections(0);  // only for its pruning of announcements left by ended processes
+  std::shared_ptr<TideLinkDocument> document = TideLinkDocumentImpl::Create(name, blockCount);
+  if (!document->IsOpen()) return nullptr;
+  openDocuments.insert(document);
+  return document;
+}
+
+void TideLinkDocumentManager::CloseDocument(const std::shared_ptr<TideLinkDocument>& document) {
+  if (auto impl = std::dynamic_pointer_cast<TideLinkDocumentImpl>(document)) impl->Close();
+  openDocuments.erase(document);
+}
+
+std::vector<std::u16string> TideLinkDocumentManager::ListConnections(uint32_t filter) {
+  std::vector<std::u16string> names;
+  platform::RegistryKey key;
+  if (platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, kConnectionsKey, key) != 0) return names;
+  uint32_t count = 0;
+  if (key.QueryInfoKey(nullptr, &count) != 0) return names;
+  for (uint32_t index = 0; index < count; ++index) {
+    char16_t name[260];
+    uint32_t nameLength = 260, type = 0, data = 0, size = sizeof(data);
+    // A longer name or data (a string value, say) fails here and is left alone.
+    if (key.EnumValue(index, name, &nameLength, &type, &data, &size) != 0) continue;
+    if (filter != 0 && data != filter) continue;
+    names.emplace_back(name, nameLength);
   }
-  return windows;
+  std::erase_if(names, [&](const std::u16string& name) {
+    platform::SharedMemory mapping;
+    if (platform::SharedMemory::Open(SharedMemoryChannel::MappingName(name), mapping) == 0) return false;
+    key.DeleteValue(name);
+    return true;
+  });
+  return names;
+}
+
+tbb::concurrent_vector<platform::WindowHandle> TideLinkDocumentManager::FindRendererWindows() {
+  tbb::concurrent_vector<platform::WindowHandle> found;
+  const std::vector<uint32_t> processes = platform::EnumerateProcesses();
+  tbb::parallel_for(size_t{0}, processes.size(), [&](size_t index) {
+    const uint32_t processId = processes[index];
+    if (processId == 0) return;
+    const std::optional<std::u16string> imagePath = platform::GetProcessImagePath(processId);
+    if (!imagePath) return;
+    const std::u16string upperPath = UpperCase(*imagePath);
+    if (!IsRendererImage(upperPath)) return;
+    for (const auto& [window, className] : ShownWindowsOf(processId)) {
+      if (IsRendererWindowClass(upperPath, className)) found.push_back(window);
+    }
+  });
+  return found;
 }
 
 bool TideLinkDocumentManager::BeginNotification(std::chrono::steady_clock::time_point deadline) {

@@ -3,6 +3,8 @@
 //   peer watch NAME              opens a renderer window, waits for one update, then reads
 //   peer hold NAME MS release|die  takes the shared lock for MS milliseconds, then frees it or
 //                                exits still holding it
+//   peer windows CLASS:shown|hidden|owned ...  opens those windows, prints "ready PID", and
+//                                keeps them until it is killed
 // It reads the mapping through byte offsets only, never through the writer's structs.
 #include <atomic>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/MessageWindow.h"
 #include "platform/SharedMemory.h"
@@ -103,13 +106,31 @@ int Hold(const std::string& document, int milliseconds, bool release) {
   return 0;
 }
 
+int Windows(int count, char** specs) {
+  std::vector<platform::MessageWindow> windows(static_cast<size_t>(count));
+  platform::WindowHandle firstShown = 0;
+  for (int index = 0; index < count; ++index) {
+    const std::string spec = specs[index];
+    const size_t colon = spec.rfind(':');
+    const std::string kind = spec.substr(colon + 1);
+    platform::WindowAttributes attributes{static_cast<uint32_t>(getpid()), kind == "owned" ? firstShown : 0,
+                                          kind != "hidden", Utf16(spec.substr(0, colon)), u"Ombrel 12.0"};
+    if (!platform::MessageWindow::Create(attributes, windows[static_cast<size_t>(index)])) return 1;
+    if (kind == "shown" && !firstShown) firstShown = windows[static_cast<size_t>(index)].handle();
+  }
+  std::printf("ready %d\n", getpid());
+  std::fflush(stdout);
+  for (;;) pause();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 2 ? argv[1] : "";
   if (mode == "read") return Read(argv[2]);
   if (mode == "watch") return Watch(argv[2]);
+  if (mode == "windows") return Windows(argc - 2, argv + 2);
   if (mode == "hold" && argc > 4) return Hold(argv[2], std::atoi(argv[3]), argv[4] == std::string("release"));
-  std::fprintf(stderr, "usage: peer read|watch|hold NAME [MS release|die]\n");
+  std::fprintf(stderr, "usage: peer read|watch|hold NAME [MS release|die] | peer windows CLASS:KIND...\n");
   return 2;
 }

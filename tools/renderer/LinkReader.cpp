@@ -46,9 +46,7 @@ uint32_t LoadWord(const void* address) {
 }  // namespace
 
 bool LinkReader::Open(std::u16string_view documentName, std::string& problem) {
-  std::u16string mappingName(documentName);
-  std::replace(mappingName.begin(), mappingName.end(), u'\\', u'/');
-  if (platform::SharedMemory::Open(mappingName, main_) != 0) {
+  if (platform::SharedMemory::Open(SharedMemoryChannel::MappingName(documentName), main_) != 0) {
     problem = "no live mapping";
     return false;
   }

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/Registry.h"
+#include "tests/transport/TransportTestSupport.h"
+#include "transport/TideLinkDocumentManager.h"
+
+namespace {
+
+using platform::RegistryKey;
+using platform::RegistryRoot;
+
+constexpr std::u16string_view kConnections = u"Software\\Brisca\\LiveConnections";
+
+// A peer process that runs until it is done or killed; its output is read line by line.
+class Peer {
+public:
+  explicit Peer(const std::string& commandLine) : pipe_(popen(commandLine.c_str(), "r")) {}
+  ~Peer() {
+    if (pid_ > 0) kill(pid_, SIGTERM);
+    if (pipe_) pclose(pipe_);
+  }
+  // The next line it printed, without its line break; empty at its end.
+  std::string ReadLine() {
+    char line[4096];
+    if (!pipe_ || !fgets(line, sizeof(line), pipe_)) return {};
+    std::string text(line);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (text.rfind("ready ", 0) == 0) pid_ = std::stoi(text.substr(6));
+    return text;
+  }
+
+private:
+  FILE* pipe_;
+  pid_t pid_ = 0;
+};
+
+class TideLinkDocumentManagerTest : public TransportTest {
+protected:
+  void TearDown() override {
+    for (const auto& document : opened_) manager().CloseDocument(document);
+    opened_.clear();
+    TransportTest::TearDown();
+  }
+
+  static TideLinkDocumentManager& manager() { return TideLinkDocumentManager::Instance(); }
+
+  std::shared_ptr<TideLinkDocument> OpenThroughManager(const std::u16string& name) {
+    auto document = manager().OpenDocument(name, 16);
+    if (document) opened_.push_back(document);
+    return document;
+  }
+
+  static void Announce(std::u16string_view name, uint32_t type, const void* data, uint32_t size) {
+    RegistryKey key;
+    ASSERT_EQ(RegistryKey::Create(RegistryRoot::CurrentUser, kConnections, key), 0);
+    ASSERT_EQ(key.SetValue(name, type, data, size), 0);
+  }
+
+  static bool IsAnnounced(std::u16string_view name) {
+    RegistryKey key;
+    if (RegistryKey::Open(RegistryRoot::CurrentUser, kConnections, key) != 0) return false;
+    uint32_t size = 0;
+    return key.QueryValue(name, nullptr, nullptr, &size) == 0;
+  }
+
+  // The transport peer, copied under another file name: the image path decides what it is.
+  std::string PeerNamed(const std::string& fileName) const {
+    const auto target = scratch() / fileName;
+    std::filesystem::copy_file(TRANSPORT_PEER, target);
+    return target.string();
+  }
+
+  std::vector<std::shared_ptr<TideLinkDocument>> opened_;
+};
+
+TEST_F(TideLinkDocumentManagerTest, OpeningPrunesAnnouncementsWhoseMappingIsGoneAndKeepsForeignValues) {
+  const uint32_t live = 1;
+  const std::u16string stale = DocumentName("gone");
+  Announce(stale, platform::REG_DWORD, &live, sizeof(live));
+  const std::u16string text = u"written as text";
+  Announce(DocumentName("text"), platform::REG_SZ, text.c_str(), static_cast<uint32_t>(text.size() * 2 + 2));
+  const std::u16string path = u"C:\\Drawings\\" + DocumentName("House.vwx");
+  auto house = OpenThroughManager(path);
+  ASSERT_NE(house, nullptr);
+  EXPECT_FALSE(IsAnnounced(stale)) << "the stale value is deleted by the next open";
+  EXPECT_TRUE(IsAnnounced(DocumentName("text"))) << "a value of another size is neither listed nor deleted";
+
+  Announce(path, platform::REG_DWORD, &live, sizeof(live));
+  EXPECT_EQ(manager().ListConnections(0), std::vector<std::u16string>{path}) << "listed with its backslashes";
+  EXPECT_EQ(manager().ListConnections(1), std::vector<std::u16string>{path});
+  EXPECT_TRUE(manager().ListConnections(2).empty());
+}
+
+TEST_F(TideLinkDocumentManagerTest, ALiveNameCannotBeOpenedTwiceUntilItIsClosed) {
+  auto first = OpenThroughManager(DocumentName());
+  ASSERT_NE(first, nullptr);
+  first->CreateSurface(u"Brick", false);
+  first->Commit();
+  EXPECT_TRUE(IsAnnounced(DocumentName())) << "announced at the first commit with changes";
+  EXPECT_EQ(OpenThroughManager(DocumentName()), nullptr);
+
+  manager().CloseDocument(first);
+  EXPECT_FALSE(first->IsOpen());
+  EXPECT_FALSE(IsAnnounced(DocumentName())) << "withdrawn at close";
+  auto again = OpenThroughManager(DocumentName());
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(again->IsOpen());
+}
+
+TEST_F(TideLinkDocumentManagerTest, RendererWindowsAreFoundByImagePathThenByShownUnownedClass) {
+  Peer renderer(PeerNamed("Ombrel.exe") + " windows 'OmbrelStartWindow:shown' 'START:hidden' "
+                "'Start dialog:owned' 'Toolbar:shown' 'Qt5QWindowIcon:shown' 'lowercase start:shown'");
+  Peer editor(PeerNamed("PYRRHEX.EXE") + " windows 'Qt5QWindowIcon:shown' 'Pyrrhex Editor Main:shown' 'Start:shown'");
+  Peer both(PeerNamed("PYRRHEX.EXE.Ombrel.exe") + " windows 'Qt5QWindowIcon:shown' 'StartHere:shown'");
+  Peer neither(PeerNamed("viewer") + " windows 'Start:shown'");
+  for (Peer* peer : {&renderer, &editor, &both, &neither}) ASSERT_EQ(peer->ReadLine().substr(0, 5), "ready");
+
+  std::vector<std::u16string> classes;
+  for (platform::WindowHandle window : manager().FindRendererWindows()) {
+    classes.push_back(platform::GetWindowAttributes(window)->className);
+  }
+  std::sort(classes.begin(), classes.end());
+  EXPECT_EQ(classes, (std::vector<std::u16string>{u"OmbrelStartWindow", u"Pyrrhex Editor Main", u"Qt5QWindowIcon",
+                                                 u"StartHere", u"lowercase start"}));
+}
+
+TEST_F(TideLinkDocumentManagerTest, EveryRendererWindowGetsTheUpdateAndALateRendererIsFound) {
+  auto document = OpenThroughManager(DocumentName());
+  ASSERT_NE(document, nullptr);
+  EXPECT_EQ(manager().NotifyRenderer(2, 0), -1) << "no renderer yet";
+
+  const std::string watch = std::string(TRANSPORT_PEER) + " watch " + token_ + "doc";
+  Peer first(watch), second(watch);
+  ASSERT_EQ(first.ReadLine(), "ready");
+  ASSERT_EQ(second.ReadLine(), "ready");
+  EXPECT_EQ(manager().NotifyRenderer(2, 0), 0);
+  EXPECT_EQ(first.ReadLine(), "message 8729 2 0");
+  EXPECT_EQ(second.ReadLine(), "message 8729 2 0");
+}
+
+}  // namespace
