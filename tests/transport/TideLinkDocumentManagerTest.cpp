@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/Registry.h"
+#include "tests/support/BackgroundProcess.h"
 #include "tests/transport/TransportTestSupport.h"
 #include "transport/TideLinkDocumentManager.h"
 
@@ -14,29 +13,6 @@ using platform::RegistryKey;
 using platform::RegistryRoot;
 
 constexpr std::u16string_view kConnections = u"Software\\Brisca\\LiveConnections";
-
-// A peer process that runs until it is done or killed; its output is read line by line.
-class Peer {
-public:
-  explicit Peer(const std::string& commandLine) : pipe_(popen(commandLine.c_str(), "r")) {}
-  ~Peer() {
-    if (pid_ > 0) kill(pid_, SIGTERM);
-    if (pipe_) pclose(pipe_);
-  }
-  // The next line it printed, without its line break; empty at its end.
-  std::string ReadLine() {
-    char line[4096];
-    if (!pipe_ || !fgets(line, sizeof(line), pipe_)) return {};
-    std::string text(line);
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    if (text.rfind("ready ", 0) == 0) pid_ = std::stoi(text.substr(6));
-    return text;
-  }
-
-private:
-  FILE* pipe_;
-  pid_t pid_ = 0;
-};
 
 class TideLinkDocumentManagerTest : public TransportTest {
 protected:
@@ -112,12 +88,12 @@ TEST_F(TideLinkDocumentManagerTest, ALiveNameCannotBeOpenedTwiceUntilItIsClosed)
 }
 
 TEST_F(TideLinkDocumentManagerTest, RendererWindowsAreFoundByImagePathThenByShownUnownedClass) {
-  Peer renderer(PeerNamed("Ombrel.exe") + " windows 'OmbrelStartWindow:shown' 'START:hidden' "
+  BackgroundProcess renderer(PeerNamed("Ombrel.exe") + " windows 'OmbrelStartWindow:shown' 'START:hidden' "
                 "'Start dialog:owned' 'Toolbar:shown' 'Qt5QWindowIcon:shown' 'lowercase start:shown'");
-  Peer editor(PeerNamed("PYRRHEX.EXE") + " windows 'Qt5QWindowIcon:shown' 'Pyrrhex Editor Main:shown' 'Start:shown'");
-  Peer both(PeerNamed("PYRRHEX.EXE.Ombrel.exe") + " windows 'Qt5QWindowIcon:shown' 'StartHere:shown'");
-  Peer neither(PeerNamed("viewer") + " windows 'Start:shown'");
-  for (Peer* peer : {&renderer, &editor, &both, &neither}) ASSERT_EQ(peer->ReadLine().substr(0, 5), "ready");
+  BackgroundProcess editor(PeerNamed("PYRRHEX.EXE") + " windows 'Qt5QWindowIcon:shown' 'Pyrrhex Editor Main:shown' 'Start:shown'");
+  BackgroundProcess both(PeerNamed("PYRRHEX.EXE.Ombrel.exe") + " windows 'Qt5QWindowIcon:shown' 'StartHere:shown'");
+  BackgroundProcess neither(PeerNamed("viewer") + " windows 'Start:shown'");
+  for (BackgroundProcess* peer : {&renderer, &editor, &both, &neither}) ASSERT_EQ(peer->ReadLine(), "ready");
 
   std::vector<std::u16string> classes;
   for (platform::WindowHandle window : manager().FindRendererWindows()) {
@@ -134,7 +110,7 @@ TEST_F(TideLinkDocumentManagerTest, EveryRendererWindowGetsTheUpdateAndALateRend
   EXPECT_EQ(manager().NotifyRenderer(2, 0), -1) << "no renderer yet";
 
   const std::string watch = std::string(TRANSPORT_PEER) + " watch " + token_ + "doc";
-  Peer first(watch), second(watch);
+  BackgroundProcess first(watch), second(watch);
   ASSERT_EQ(first.ReadLine(), "ready");
   ASSERT_EQ(second.ReadLine(), "ready");
   EXPECT_EQ(manager().NotifyRenderer(2, 0), 0);

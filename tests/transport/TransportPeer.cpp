@@ -3,8 +3,8 @@
 //   peer watch NAME              opens a renderer window, waits for one update, then reads
 //   peer hold NAME MS release|die  takes the shared lock for MS milliseconds, then frees it or
 //                                exits still holding it
-//   peer windows CLASS:shown|hidden|owned ...  opens those windows, prints "ready PID", and
-//                                keeps them until it is killed
+//   peer windows CLASS:shown|hidden|owned ...  opens those windows, prints "ready", and
+//                                keeps them until it is stopped
 // It reads the mapping through byte offsets only, never through the writer's structs.
 #include <atomic>
 #include <chrono>
@@ -118,7 +118,7 @@ int Windows(int count, char** specs) {
     if (!platform::MessageWindow::Create(attributes, windows[static_cast<size_t>(index)])) return 1;
     if (kind == "shown" && !firstShown) firstShown = windows[static_cast<size_t>(index)].handle();
   }
-  std::printf("ready %d\n", getpid());
+  std::printf("ready\n");
   std::fflush(stdout);
   for (;;) pause();
 }

@@ -149,7 +149,10 @@ void LinkReader::ReadBlock(uint32_t index, MirroredScene& scene) {
   std::memcpy(block, static_cast<const uint8_t*>(main_.data()) + wire::kBlockSize * (uint64_t{index} + 1), sizeof(block));
   const auto record = CopyRecord<wire::RecordHeader>(block);
   if (record.tag == 0) return;
-  if (record.size != wire::RecordSize(record.tag) || record.size > wire::kBlockSize) {
+  // A removed surface keeps the size of the surface record it was.
+  const uint32_t expectedSize = record.tag == wire::kTagRemovedSurface ? wire::RecordSize(wire::kTagSurface)
+                                                                        : wire::RecordSize(record.tag);
+  if (record.size != expectedSize) {
     scene.problems.push_back(BlockProblem(index, "record of size " + std::to_string(record.size)));
     return;
   }

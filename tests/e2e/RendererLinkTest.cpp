@@ -1,0 +1,115 @@
+// The plug-in's side of the link in this process, the stand-in renderer as a real process beside
+// it: what the renderer reports must be exactly what was committed.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "tests/support/BackgroundProcess.h"
+#include "tests/support/TestEnvironment.h"
+#include "transport/TideLinkDocument.h"
+#include "transport/TideLinkDocumentManager.h"
+#include "transport/TideLinkSurface.h"
+
+namespace {
+
+// A grid of `quads` unit squares in one row: 4 vertices and 2 triangles each.
+TideLinkMesh Strip(uint32_t quads) {
+  TideLinkMesh mesh = TideLinkMesh::Create(4ull * quads, 6ull * quads, 1);
+  for (uint32_t quad = 0; quad < quads; ++quad) {
+    const float corners[4][3] = {{float(quad), 0, 0}, {float(quad + 1), 0, 0}, {float(quad + 1), 1, 0}, {float(quad), 1, 0}};
+    for (uint32_t corner = 0; corner < 4; ++corner) {
+      std::copy(corners[corner], corners[corner] + 3, &mesh.positions[(4 * quad + corner) * 3]);
+      mesh.normals[(4 * quad + corner) * 3 + 2] = 1;
+    }
+    const uint32_t first = 4 * quad;
+    const uint32_t indices[6] = {first, first + 1, first + 2, first, first + 2, first + 3};
+    std::copy(indices, indices + 6, &mesh.indices[6 * quad]);
+  }
+  return mesh;
+}
+
+class RendererLinkTest : public TestEnvironment {
+protected:
+  void SetUp() override {
+    TestEnvironment::SetUp();
+    name_ = u"C:\\Drawings\\tlrender" + std::u16string(u"") + Digits(getpid()) + u".vwx";
+  }
+  void TearDown() override {
+    if (document_) TideLinkDocumentManager::Instance().CloseDocument(document_);
+    TestEnvironment::TearDown();
+  }
+  static std::u16string Digits(int number) {
+    const std::string text = std::to_string(number);
+    return {text.begin(), text.end()};
+  }
+  std::string Renderer(const std::string& options) const {
+    return (binaryDirectory() / "Ombrel.exe").string() + " " + options;
+  }
+
+  std::u16string name_;
+  std::shared_ptr<TideLinkDocument> document_;
+};
+
+TEST_F(RendererLinkTest, TheRendererMirrorsEveryCommitRemovalAndGrownMesh) {
+  const auto dump = scratch() / "scene.json";
+  BackgroundProcess renderer(Renderer("--seconds 30 --dump " + dump.string() + " --snapshot " +
+                                      (scratch() / "scene.png").string()));
+  ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
+
+  document_ = TideLinkDocumentManager::Instance().OpenDocument(name_, 64);
+  ASSERT_NE(document_, nullptr);
+  auto brick = document_->CreateSurface(u"Brick", false);
+  brick->SetColor(0xAA0000);
+  ASSERT_TRUE(brick->SetMesh(Strip(1)));
+  const uint8_t pixels[4 * 2 * 4] = {};
+  ASSERT_TRUE(brick->SetTextureImage(4, 2, pixels, true));
+  auto glass = document_->CreateSurface(u"Window glass", false);
+  glass->SetSurfaceType(2);
+  ASSERT_TRUE(glass->SetMesh(Strip(3)));
+  document_->Commit();
+
+  std::string update = renderer.ReadLineStartingWith("update 1:");
+  EXPECT_NE(update.find(": 2 surfaces, 8 triangles, 1 textures, 0 removed, no camera"), std::string::npos) << update;
+  std::string brickLine = renderer.ReadLine();
+  EXPECT_NE(brickLine.find("\"Brick\" type 0 colour #"), std::string::npos) << brickLine;
+  EXPECT_NE(brickLine.find(", 2 triangles, texture 4x2"), std::string::npos) << brickLine;
+  EXPECT_NE(renderer.ReadLine().find("\"Window glass\" type 2"), std::string::npos);
+
+  document_->RemoveSurface(glass);
+  document_->Commit();
+  update = renderer.ReadLineStartingWith("update 2:");
+  EXPECT_NE(update.find(": 1 surfaces, 2 triangles, 1 textures, 1 removed"), std::string::npos) << update;
+
+  // Ten times the triangles no longer fit the segment made for the first mesh.
+  ASSERT_TRUE(brick->SetMesh(Strip(10)));
+  document_->Commit();
+  update = renderer.ReadLineStartingWith("update 3:");
+  EXPECT_NE(update.find(": 1 surfaces, 20 triangles"), std::string::npos) << update;
+  EXPECT_EQ(renderer.ReadLine().find("rejected"), std::string::npos);
+
+  TideLinkDocumentManager::Instance().CloseDocument(document_);
+  document_.reset();
+  EXPECT_NE(renderer.ReadLineStartingWith("TideLink document").find("was closed"), std::string::npos);
+  EXPECT_EQ(renderer.Stop(), 0);
+
+  const std::string json = ReadFile(dump);
+  EXPECT_NE(json.find("\"name\":\"Brick\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"triangles\":20"), std::string::npos) << json;
+  EXPECT_TRUE(std::filesystem::file_size(scratch() / "scene.png") > 0);
+}
+
+TEST_F(RendererLinkTest, TheRendererCanCloseTheLink) {
+  BackgroundProcess renderer(Renderer("--seconds 30 --close-after 1"));
+  ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
+  document_ = TideLinkDocumentManager::Instance().OpenDocument(name_, 16);
+  ASSERT_NE(document_, nullptr);
+  document_->CreateSurface(u"Brick", false);
+  document_->Commit();
+  EXPECT_NE(renderer.ReadLineStartingWith("closing the link").find("tlrender"), std::string::npos);
+  EXPECT_TRUE(document_->IsClosedByRenderer());
+}
+
+}  // namespace

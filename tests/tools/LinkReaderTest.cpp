@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <unistd.h>
+
+#include "tests/support/TestEnvironment.h"
+#include "tools/renderer/LinkReader.h"
+#include "transport/SharedMemoryChannel.h"
+#include "transport/TideLinkDocumentImpl.h"
+#include "transport/TideLinkSurface.h"
+
+namespace {
+
+TideLinkMesh Triangles(uint32_t count) {
+  TideLinkMesh mesh = TideLinkMesh::Create(3ull * count, 3ull * count, 1);
+  for (uint32_t index = 0; index < 3 * count; ++index) {
+    mesh.positions[3 * index] = float(index);
+    mesh.indices[index] = index;
+  }
+  return mesh;
+}
+
+// A document as the plug-in writes it, and writable views of its memory as another process has.
+class LinkReaderTest : public TestEnvironment {
+protected:
+  void SetUp() override {
+    TestEnvironment::SetUp();
+    const std::string text = "tlreader" + std::to_string(getpid());
+    name_.assign(text.begin(), text.end());
+    document_ = TideLinkDocumentImpl::Create(name_, 32);
+    ASSERT_TRUE(document_->IsOpen());
+    auto plain = document_->CreateSurface(u"Plain", false);
+    plain->SetMesh(Triangles(4));
+    auto textured = document_->CreateSurface(u"Textured", false);
+    textured->SetMesh(Triangles(2));
+    const uint8_t pixels[3 * 5 * 4] = {};
+    textured->SetTextureImage(3, 5, pixels, true);
+    document_->CreateSurface(u"Empty", false);
+    document_->Commit();
+    ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::MappingName(name_), view_), 0);
+  }
+  void TearDown() override {
+    view_.Close();
+    document_.reset();
+    TestEnvironment::TearDown();
+  }
+
+  uint8_t* bytes() const { return static_cast<uint8_t*>(view_.data()); }
+
+  std::u16string name_;
+  std::shared_ptr<TideLinkDocumentImpl> document_;
+  platform::SharedMemory view_;
+};
+
+TEST_F(LinkReaderTest, AnIntactDocumentReadsWhole) {
+  LinkReader reader;
+  std::string problem;
+  ASSERT_TRUE(reader.Open(name_, problem)) << problem;
+  MirroredScene scene;
+  ASSERT_TRUE(reader.Read(scene));
+  EXPECT_TRUE(scene.problems.empty());
+  ASSERT_EQ(scene.surfaces.size(), 3u);
+  EXPECT_EQ(scene.surfaces[0].triangleCount(), 4u);
+  EXPECT_EQ(scene.surfaces[1].textures[0].width, 3u);
+  EXPECT_EQ(scene.surfaces[1].textures[0].height, 5u);
+  EXPECT_EQ(scene.surfaces[2].triangleCount(), 0u);
+}
+
+TEST_F(LinkReaderTest, DamagedHeadersAreRefusedAtOpen) {
+  const uint32_t blockCount = 1u << 30;
+  std::memcpy(bytes() + 36, &blockCount, 4);  // far more blocks than the mapping holds
+  LinkReader reader;
+  std::string problem;
+  EXPECT_FALSE(reader.Open(name_, problem));
+  EXPECT_NE(problem.find("blocks"), std::string::npos) << problem;
+  const uint32_t restored = 32;
+  std::memcpy(bytes() + 36, &restored, 4);
+  std::memcpy(bytes(), "HEAX", 4);
+  EXPECT_FALSE(reader.Open(name_, problem));
+  std::memcpy(bytes(), "HEAD", 4);
+}
+
+// Random values in the fields that steer the reader: sizes, counts, segment numbers, the high
+// water. Whatever they hold, the reader stays inside its mappings (the sanitizer build checks
+// every access) and hands on only meshes whose indices address their own vertices.
+TEST_F(LinkReaderTest, RandomValuesInRecordFieldsNeverLeadOutsideTheMappings) {
+  const size_t mainBytes = view_.size();
+  const std::vector<uint8_t> original(bytes(), bytes() + mainBytes);
+  const uint32_t meshSegment = [&] {
+    uint32_t number;
+    std::memcpy(&number, bytes() + 2048 * 3 + 1924, 4);  // first surface, after VIEW and STAT
+    return number;
+  }();
+  platform::SharedMemory segment;
+  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), meshSegment), segment), 0);
+  auto* meshBytes = static_cast<uint8_t*>(segment.data());
+  const std::vector<uint8_t> originalMesh(meshBytes, meshBytes + segment.size());
+
+  // Header fields, then per-surface fields, as offsets into the mapping.
+  std::vector<size_t> fields = {4, 32, 40, 44, 48};
+  for (size_t block : {3, 4, 5}) {
+    for (size_t offset : {0, 4, 12, 544, 804, 856, 1380, 1384, 1388, 1912, 1916, 1920, 1924, 1928}) {
+      fields.push_back(2048 * block + offset);
+    }
+  }
+  std::mt19937 random(20261207);
+  const uint32_t interesting[] = {0, 1, 2, 3, 12, 20, 1932, 2047, 2048, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF0, 0xFFFFFFFF};
+  auto randomValue = [&] {
+    return random() % 2 ? interesting[random() % std::size(interesting)] : static_cast<uint32_t>(random());
+  };
+
+  for (int round = 0; round < 400; ++round) {
+    std::memcpy(bytes(), original.data(), mainBytes);
+    std::memcpy(meshBytes, originalMesh.data(), originalMesh.size());
+    for (int change = 0, changes = 1 + int(random() % 3); change < changes; ++change) {
+      const uint32_t value = randomValue();
+      if (random() % 4 == 0) {
+        std::memcpy(meshBytes + 4 * (random() % 3), &value, 4);  // vertex, index or UV set count
+      } else {
+        std::memcpy(bytes() + fields[random() % fields.size()], &value, 4);
+      }
+    }
+    LinkReader reader;
+    std::string problem;
+    if (!reader.Open(name_, problem)) continue;
+    MirroredScene scene;
+    ASSERT_TRUE(reader.Read(scene));
+    for (const MirroredSurface& surface : scene.surfaces) {
+      ASSERT_EQ(surface.positions.size(), 3ull * surface.vertexCount);
+      ASSERT_EQ(surface.indices.size() % 3, 0u);
+      for (uint32_t index : surface.indices) ASSERT_LT(index, surface.vertexCount) << "round " << round;
+    }
+  }
+  std::memcpy(bytes(), original.data(), mainBytes);
+}
+
+}  // namespace
