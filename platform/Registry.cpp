@@ -1,16 +1,16 @@
 #include "platform/Registry.h"
 
+#include "platform/UnicodeCharacters.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <locale.h>
 #include <mutex>
 #include <pwd.h>
 #include <sqlite3.h>
 #include <unistd.h>
 #include <utility>
-#include <wctype.h>
 
 // Layout of the registry file. Key paths and value names are kept as raw UTF-16 units (native
 // byte order) so that any text, unpaired surrogates included, survives unchanged: `path` and
@@ -58,19 +58,11 @@ PRAGMA user_version = 1;
 
 int64_t RootNumber(RegistryRoot root) { return root == RegistryRoot::LocalMachine ? 1 : 0; }
 
-// Upper-cases each UTF-16 unit on its own, as Windows compares registry names. The table is
-// glibc's C.UTF-8 one, independent of the process locale so that every process folds alike.
+// Upper-cases each UTF-16 unit on its own, as Windows compares registry names, with a table that
+// is the same in every process.
 std::u16string Fold(std::u16string_view text) {
-  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
   std::u16string folded(text);
-  for (char16_t& unit : folded) {
-    if (unit < 0x80) {
-      if (unit >= u'a' && unit <= u'z') unit = static_cast<char16_t>(unit - u'a' + u'A');
-    } else if (unicode) {
-      const wint_t upper = towupper_l(unit, unicode);
-      if (upper <= 0xFFFF) unit = static_cast<char16_t>(upper);
-    }
-  }
+  for (char16_t& unit : folded) unit = UpperCaseUnit(unit);
   return folded;
 }
 

@@ -262,9 +262,13 @@ bool LinkReader::ReadMesh(uint32_t number, uint32_t capacity, MirroredSurface& s
   }
   CachedMesh mesh{surface.meshVersion, number, static_cast<uint32_t>(vertices), std::vector<float>(3 * vertices),
                   std::vector<uint32_t>(indexCount)};
-  std::memcpy(mesh.positions.data(), bytes + kMeshCountsSize, mesh.positions.size() * sizeof(float));
-  std::memcpy(mesh.indices.data(), bytes + kMeshCountsSize + 24 * vertices + 8 * uvSets * vertices,
-              mesh.indices.size() * sizeof(uint32_t));
+  if (vertices > 0) {
+    std::memcpy(mesh.positions.data(), bytes + kMeshCountsSize, mesh.positions.size() * sizeof(float));
+  }
+  if (indexCount > 0) {
+    std::memcpy(mesh.indices.data(), bytes + kMeshCountsSize + 24 * vertices + 8 * uvSets * vertices,
+                mesh.indices.size() * sizeof(uint32_t));
+  }
   if (std::any_of(mesh.indices.begin(), mesh.indices.end(), [&](uint32_t index) { return index >= vertices; })) {
     scene.problems.push_back("mesh segment " + std::to_string(number) + " has an index past its vertices");
     return false;
