@@ -1,9 +1,11 @@
 #include "geometry/MeshProcessor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -115,17 +117,14 @@ void MeshProcessor::AddToEnclosedVolume(float amount) {
 void MeshProcessor::CreatePoints() {
   const uint64_t count = mesh_->vertexCount;
   points_.resize(count);
+  representative_.resize(count);
   const float* positions = mesh_->positions.data();
   tbb::parallel_for(tbb::blocked_range<uint64_t>(0, count, 16384), [&](const auto& range) {
     for (uint64_t v = range.begin(); v != range.end(); ++v) {
-      Point& p = points_[v];
-      p.x = positions[3 * v];
-      p.y = positions[3 * v + 1];
-      p.z = positions[3 * v + 2];
-      p.vertex = v;
+      points_[v] = {positions[3 * v], positions[3 * v + 1], positions[3 * v + 2], v, 0};
+      representative_[v] = kNoIndex;
     }
   });
-  representative_.assign(count, kNoIndex);
 }
 
 void MeshProcessor::ComputeKeys() {
@@ -349,20 +348,52 @@ bool MeshProcessor::Optimise(TideLinkMesh& mesh) {
 void MeshProcessor::CreateTriangles() {
   const uint64_t vertexCount = mesh_->vertexCount;
   const uint64_t triangleCount = mesh_->indexCount / 3;
-  triangles_.assign(triangleCount, Triangle{});
+  triangles_.resize(triangleCount);
   const uint32_t* indices = mesh_->indices.data();
   tbb::parallel_for(tbb::blocked_range<uint64_t>(0, triangleCount, 16384), [&](const auto& range) {
     for (uint64_t t = range.begin(); t != range.end(); ++t) {
       Triangle& tri = triangles_[t];
-      tri.i0 = indices[3 * t];
-      tri.i1 = indices[3 * t + 1];
-      tri.i2 = indices[3 * t + 2];
-      // A triangle that reaches outside the vertices keeps kNoIndex welded corners: it is left
-      // out of every later step.
+      tri = Triangle{{0, 0, 0}, {0.0f, 0.0f, 0.0f, 0.0f}, indices[3 * t], indices[3 * t + 1],
+                     indices[3 * t + 2], kNoIndex, kNoIndex, kNoIndex,
+                     {kNoIndex, kNoIndex, kNoIndex}, 0, 0};
+      // A triangle that reaches outside the vertices keeps kNoIndex welded corners and both
+      // flags: it is left out of every later step.
       if (tri.i0 >= vertexCount || tri.i1 >= vertexCount || tri.i2 >= vertexCount)
         tri.visited = tri.oriented = 1;
     }
   });
+}
+
+// Welded corners, and for each welded vertex the triangles that touch it in triangle order, in
+// one flat array sized from the counts. The two passes stay on one thread: plain increments in
+// triangle order cost less than atomic ones plus sorting each list afterwards.
+void MeshProcessor::BuildIncidentLists(std::vector<uint64_t>& incidentBegin,
+                                       std::vector<uint32_t>& incident) {
+  const uint64_t vertexCount = mesh_->vertexCount;
+  const uint32_t triangleCount = uint32_t(triangles_.size());
+  incidentBegin.assign(vertexCount + 1, 0);
+  for (Triangle& tri : triangles_) {
+    if (tri.visited)  // out of range
+      continue;
+    tri.w0 = representative_[tri.i0];
+    tri.w1 = representative_[tri.i1];
+    tri.w2 = representative_[tri.i2];
+    ++incidentBegin[tri.w0 + 1];
+    ++incidentBegin[tri.w1 + 1];
+    ++incidentBegin[tri.w2 + 1];
+  }
+  for (uint64_t v = 0; v < vertexCount; ++v)
+    incidentBegin[v + 1] += incidentBegin[v];
+  incident.resize(incidentBegin[vertexCount]);
+  std::vector<uint64_t> cursor(incidentBegin.begin(), incidentBegin.end() - 1);
+  for (uint32_t t = 0; t < triangleCount; ++t) {
+    const Triangle& tri = triangles_[t];
+    if (tri.w0 == kNoIndex)
+      continue;
+    incident[cursor[tri.w0]++] = t;
+    incident[cursor[tri.w1]++] = t;
+    incident[cursor[tri.w2]++] = t;
+  }
 }
 
 void MeshProcessor::FindNeighbours(const std::vector<uint64_t>& incidentBegin,
@@ -465,40 +496,18 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
         box = Octree::BoundingBox(points_);
       },
       [&] { CreateTriangles(); });
+  Lap("points and triangles");
   {
     Octree octree(points_, box, leafCapacity_, depthCap_);
-    Lap("points, triangles and octree");
+    Lap("octree");
     MatchLeaves(octree, Match::Epsilon);
   }
   Lap("matching");
 
-  // 2. Welded corners and, per welded vertex, its triangles in triangle order (one flat array
-  // sized from the counts, rather than a list per vertex).
-  std::vector<uint64_t> incidentBegin(vertexCount + 1, 0);
-  for (Triangle& tri : triangles_) {
-    if (tri.visited)  // out of range
-      continue;
-    tri.w0 = representative_[tri.i0];
-    tri.w1 = representative_[tri.i1];
-    tri.w2 = representative_[tri.i2];
-    ++incidentBegin[tri.w0 + 1];
-    ++incidentBegin[tri.w1 + 1];
-    ++incidentBegin[tri.w2 + 1];
-  }
-  for (uint64_t v = 0; v < vertexCount; ++v)
-    incidentBegin[v + 1] += incidentBegin[v];
-  std::vector<uint32_t> incident(incidentBegin[vertexCount]);
-  {
-    std::vector<uint64_t> fill(incidentBegin.begin(), incidentBegin.end() - 1);
-    for (uint32_t t = 0; t < triangleCount; ++t) {
-      const Triangle& tri = triangles_[t];
-      if (tri.w0 == kNoIndex)
-        continue;
-      incident[fill[tri.w0]++] = t;
-      incident[fill[tri.w1]++] = t;
-      incident[fill[tri.w2]++] = t;
-    }
-  }
+  // 2. Welded corners and incident lists.
+  std::vector<uint64_t> incidentBegin;
+  std::vector<uint32_t> incident;
+  BuildIncidentLists(incidentBegin, incident);
   Lap("incident lists");
 
   // 3. Neighbours.
@@ -545,29 +554,69 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
     AddToEnclosedVolume(volume);
   Lap("face normals");
 
-  // 6-7. Orientation, written indices and per-vertex sums of face normals.
+  // 6-7. Orientation and written indices.
   const bool positive = !orientOutward_ || EnclosedVolume() > kEpsilon;
-  std::vector<float> accumulated(3 * vertexCount, 0.0f);
   uint32_t* indices = mesh.indices.data();
-  for (uint64_t t = 0; t < triangleCount; ++t) {
-    const Triangle& tri = triangles_[t];
-    if (tri.w0 == kNoIndex)
-      continue;  // left exactly as it was
-    indices[3 * t] = positive ? tri.i0 : tri.i1;
-    indices[3 * t + 1] = positive ? tri.i1 : tri.i0;
-    indices[3 * t + 2] = tri.i2;
-    for (uint32_t v : {tri.i0, tri.i1, tri.i2})
-      for (int a = 0; a < 3; ++a)
-        accumulated[3 * uint64_t(v) + a] += tri.faceNormal[a];
-  }
+  tbb::parallel_for(tbb::blocked_range<uint64_t>(0, triangleCount, 16384), [&](const auto& range) {
+    for (uint64_t t = range.begin(); t != range.end(); ++t) {
+      const Triangle& tri = triangles_[t];
+      if (tri.w0 == kNoIndex)
+        continue;  // left exactly as it was
+      indices[3 * t] = positive ? tri.i0 : tri.i1;
+      indices[3 * t + 1] = positive ? tri.i1 : tri.i0;
+      indices[3 * t + 2] = tri.i2;
+    }
+  });
   Lap("indices");
 
-  // 8. Vertex normals.
+  // 7-8. Vertex normals: the face normals of the triangles at each mesh vertex, summed in
+  // triangle order. Those triangles are all in the incident list of the vertex's representative
+  // (in triangle order, a triangle repeated where its welded corners repeat), so each vertex can
+  // sum on its own with the same additions in the same order as one pass over the triangles.
+  // Where many vertices share a representative that would read the same long list again and
+  // again; then the pass over the triangles is the cheaper one.
   float* normals = mesh.normals.data();
+  const uint64_t listReads = tbb::parallel_reduce(
+      tbb::blocked_range<uint64_t>(0, vertexCount, 16384), uint64_t(0),
+      [&](const auto& range, uint64_t reads) {
+        for (uint64_t v = range.begin(); v != range.end(); ++v)
+          reads += incidentBegin[representative_[v] + 1] - incidentBegin[representative_[v]];
+        return reads;
+      },
+      std::plus<uint64_t>());
+  std::vector<float> accumulated;
+  if (listReads > 2 * incident.size() + vertexCount) {
+    accumulated.assign(3 * vertexCount, 0.0f);
+    for (const Triangle& tri : triangles_) {
+      if (tri.w0 == kNoIndex)
+        continue;
+      for (uint32_t corner : {tri.i0, tri.i1, tri.i2})
+        for (int a = 0; a < 3; ++a)
+          accumulated[3 * uint64_t(corner) + a] += tri.faceNormal[a];
+    }
+  }
   tbb::parallel_for(tbb::blocked_range<uint64_t>(0, vertexCount, 16384), [&](const auto& range) {
     for (uint64_t v = range.begin(); v != range.end(); ++v) {
+      float sum[3] = {0.0f, 0.0f, 0.0f};
+      if (!accumulated.empty()) {
+        std::memcpy(sum, &accumulated[3 * v], sizeof(sum));
+      } else {
+        const uint32_t welded = representative_[v];
+        uint32_t previous = kNoIndex;
+        for (uint64_t e = incidentBegin[welded]; e < incidentBegin[welded + 1]; ++e) {
+          const uint32_t t = incident[e];
+          if (t == previous)
+            continue;
+          previous = t;
+          const Triangle& tri = triangles_[t];
+          for (uint32_t corner : {tri.i0, tri.i1, tri.i2})
+            if (corner == v)
+              for (int a = 0; a < 3; ++a)
+                sum[a] += tri.faceNormal[a];
+        }
+      }
       float n[3];
-      Normalise(&accumulated[3 * v], n);
+      Normalise(sum, n);
       if (!positive)
         for (int a = 0; a < 3; ++a)
           n[a] *= negate_[a];

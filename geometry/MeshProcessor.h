@@ -57,6 +57,7 @@ private:
   void MatchLeafByKey(std::span<const uint32_t> leaf, std::vector<KeyEntry>& scratch);
   void MatchLeafByEpsilon(std::span<const uint32_t> leaf, std::vector<EpsilonEntry>& scratch);
   void CreateTriangles();
+  void BuildIncidentLists(std::vector<uint64_t>& incidentBegin, std::vector<uint32_t>& incident);
   void FindNeighbours(const std::vector<uint64_t>& incidentBegin,
                       const std::vector<uint32_t>& incident);
   uint64_t OrientWinding();
@@ -70,8 +71,12 @@ private:
   TideLinkMesh* mesh_ = nullptr;
   // Bit pattern of a float, added to by compare-and-swap.
   std::atomic<uint32_t> enclosedVolume_{0};
-  std::vector<TideLinkGeometryUtils::Triangle> triangles_;
-  std::vector<TideLinkGeometryUtils::Point> points_;
+  std::vector<TideLinkGeometryUtils::Triangle,
+              TideLinkGeometryUtils::UninitialisedAllocator<TideLinkGeometryUtils::Triangle>>
+      triangles_;
+  std::vector<TideLinkGeometryUtils::Point,
+              TideLinkGeometryUtils::UninitialisedAllocator<TideLinkGeometryUtils::Point>>
+      points_;
   std::vector<uint32_t> representative_;
   std::atomic<uint64_t> merged_{0};
   bool collectTimings_;
