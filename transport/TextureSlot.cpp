@@ -8,6 +8,10 @@
 #include <optional>
 
 #include "platform/FileSystem.h"
+#include "platform/ImageEncoder.h"
+#include "platform/TextConversion.h"
+#include "transport/UriEscape.h"
+#include "transport/XmlEscape.h"
 
 namespace {
 
@@ -126,4 +130,33 @@ std::u16string TextureSlot::ExportFileName() const {
     case kEmpty: break;
   }
   return {};
+}
+
+bool TextureSlot::SaveImage(std::u16string_view path, int quality) const {
+  if (!image_) return false;
+  const std::span<const uint8_t> bitmapFile(image_.get(), imageSize_);
+  return hasAlpha_ ? platform::EncodePng(bitmapFile, path)
+                   : platform::EncodeJpeg(bitmapFile, quality, path);
+}
+
+std::optional<std::string> TextureSlot::ExportTexture(bool copyFiles,
+                                                      std::u16string_view folder) const {
+  constexpr int kJpegQuality = 90;
+  const State current = state();
+  if (current == kEmpty) return std::nullopt;
+  const std::u16string fileName = ExportFileName();
+  const std::u16string_view folderName = folder.substr(folder.rfind(platform::kPathSeparator) + 1);
+  const std::u16string target = std::u16string(folder) + platform::kPathSeparator + fileName;
+  std::u16string reference = std::u16string(folderName) + platform::kPathSeparator + fileName;
+  if (current == kFile) {
+    if (!copyFiles) {
+      reference = path_;
+    } else if (!platform::CopyFile(path_, target)) {
+      return std::nullopt;
+    }
+  } else if (!SaveImage(target, kJpegQuality)) {
+    return std::nullopt;
+  }
+  // The URI escape keeps '&', which XML content must not hold bare.
+  return platform::Utf8FromUtf16(XmlEscape(UriEscape(reference)));
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,16 @@ public:
   uint32_t imageSize() const { return imageSize_; }
   bool hasAlpha() const { return hasAlpha_; }
   uint64_t stamp() const { return stamp_; }
+
+  // Puts the texture into the export's textures folder `folder`: a file is copied there (with
+  // copyFiles, else referenced where it lies), an image is encoded there by SaveImage at quality
+  // 90. Gives the reference to write into the COLLADA file: "<folder's name>/<file name>", relative
+  // to the file beside the folder, or the source path, URI-escaped and then XML-escaped as UTF-8.
+  // Nothing when the slot is empty or the copy or encoding fails.
+  std::optional<std::string> ExportTexture(bool copyFiles, std::u16string_view folder) const;
+  // Encodes the image into `path`: PNG with alpha when the image has it, else JPEG at `quality`
+  // (1 to 100). False when there is no image or the file cannot be written.
+  bool SaveImage(std::u16string_view path, int quality) const;
 
 private:
   void DropImage();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sdk/HostServices.h"
+#include "transport/ExportNodeWriter.h"
 #include "transport/TideLinkSurface.h"
 #include "transport/WireFormat.h"
 
@@ -35,6 +36,12 @@ public:
   // Writes every change under the shared lock (waiting at most 10 ms) and tells the renderer.
   // When the lock is not obtained nothing is written and the changes wait for the next commit.
   virtual void Commit() = 0;
+  // Writes the document through `writer`, which holds the export's options: one export node per
+  // surface with a mesh, built in parallel, handed over in the order in which the surfaces were
+  // created and numbered in that order, so that the same document always gives the same file.
+  // Gives 0 on success, kExportDocumentClosed, kExportWriteFailed (also for a failure while
+  // building the nodes), or the nonzero integer that the writer or its progress callback threw.
+  virtual int32_t ExportCollada(ExportNodeWriter& writer) = 0;
 
   // The system error code of a failed open (183: the name is in use), else 0.
   virtual uint32_t GetLastError() const = 0;

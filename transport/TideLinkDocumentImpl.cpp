@@ -1,7 +1,11 @@
 #include "transport/TideLinkDocumentImpl.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
+
+#include <tbb/parallel_for.h>
 
 #include "platform/ProcessList.h"
 #include "transport/TideLinkDocumentManager.h"
@@ -17,6 +21,16 @@ static_assert(kViewDescriptionSize == wire::kViewDescriptionBytes);
 
 void NotifyRenderer() {
   TideLinkDocumentManager::Instance().NotifyRenderer(wire::kUpdateMessageWParam, 0);
+}
+
+// Export node numbers are unique within the process; the first node is 1.
+std::atomic<uint64_t> exportNodeCounter{0};
+
+std::string NextExportNodeId() {
+  char id[20];
+  const int length = std::snprintf(id, sizeof(id), "%lX",
+                                   static_cast<unsigned long>(++exportNodeCounter));
+  return std::string(id, length);
 }
 
 std::u16string NumberedName(const std::u16string& base, uint32_t number) {
@@ -129,6 +143,46 @@ void TideLinkDocumentImpl::Commit() {
     registered_ = true;
   }
   NotifyRenderer();
+}
+
+std::vector<std::shared_ptr<const TideLinkSurfaceImpl>>
+TideLinkDocumentImpl::SurfacesInCreationOrder() const {
+  std::vector<std::shared_ptr<const TideLinkSurfaceImpl>> surfaces;
+  for (const auto& object : liveObjects_) {
+    if (auto surface = std::dynamic_pointer_cast<const TideLinkSurfaceImpl>(object)) {
+      surfaces.push_back(std::move(surface));
+    }
+  }
+  // Record ids count up as surfaces are created; surfaces of a full document have none, and
+  // their names keep them apart.
+  std::sort(surfaces.begin(), surfaces.end(), [](const auto& left, const auto& right) {
+    const uint32_t leftId = left->GetRecordId(), rightId = right->GetRecordId();
+    return leftId != rightId ? leftId < rightId : left->GetName() < right->GetName();
+  });
+  return surfaces;
+}
+
+int32_t TideLinkDocumentImpl::ExportCollada(ExportNodeWriter& writer) {
+  if (!IsOpen()) return kExportDocumentClosed;
+  try {
+    const auto surfaces = SurfacesInCreationOrder();
+    const bool optimize = writer.options().optimizeSurfaces;
+    std::vector<std::unique_ptr<ExportNode>> nodes(surfaces.size());
+    tbb::parallel_for(size_t{0}, surfaces.size(), [&](size_t index) {
+      nodes[index] = surfaces[index]->BuildExportNode(optimize);
+    });
+    for (auto& node : nodes) {
+      if (!node) continue;
+      node->id = NextExportNodeId();
+      writer.AddNode(std::move(node));
+    }
+    return writer.Write() ? 0 : kExportWriteFailed;
+  } catch (int32_t code) {
+    // A thrown 0 would read as success.
+    return code != 0 ? code : kExportWriteFailed;
+  } catch (...) {
+    return kExportWriteFailed;
+  }
 }
 
 wire::ViewRecord* TideLinkDocumentImpl::BeginViewChange() {

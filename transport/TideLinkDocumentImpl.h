@@ -11,6 +11,8 @@
 #include "transport/TideLinkDocument.h"
 #include "transport/TideLinkObjectImpl.h"
 
+class TideLinkSurfaceImpl;
+
 // A link document on its shared-memory channel. Surfaces may be created, filled and traversed
 // from several threads; Commit, RemoveSurface's effect, FreeRecord and Close run on one thread.
 class TideLinkDocumentImpl : public TideLinkDocument,
@@ -35,6 +37,7 @@ public:
   void SetCamera(const float* matrix, float fieldOfView) override;
   void ClearCamera() override;
   void Commit() override;
+  int32_t ExportCollada(ExportNodeWriter& writer) override;
 
   uint32_t GetLastError() const override;
   bool Lock(uint32_t timeoutMicroseconds) override;
@@ -70,6 +73,7 @@ public:
 private:
   using ObjectSet = tbb::concurrent_unordered_set<std::shared_ptr<TideLinkObjectImpl>>;
 
+  std::vector<std::shared_ptr<const TideLinkSurfaceImpl>> SurfacesInCreationOrder() const;
   bool IsNameTaken(const std::u16string& candidate, uint32_t selfId) const;
   void DetachAll(ObjectSet& objects);
   void ForgetRecord(const wire::RecordHeader* record);

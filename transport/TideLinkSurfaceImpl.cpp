@@ -1,15 +1,28 @@
 #include "transport/TideLinkSurfaceImpl.h"
 
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "geometry/MeshProcessor.h"
+#include "platform/TextConversion.h"
+#include "transport/ExportMeshText.h"
 #include "transport/TideLinkDocumentImpl.h"
+#include "transport/XmlEscape.h"
 
 namespace {
 
 // A textured surface shows its texture untinted.
 constexpr uint32_t kTexturedColor = 0xFFFFFF;
+
+// Names of the surface type codes 1 to 9 in the COLLADA file.
+constexpr const char* kSurfaceTypeNames[] = {"",         "water",     "glass",     "landscape",
+                                             "standard", "color",     "billboard", "invisible",
+                                             "lightmap", "waterfall"};
+
+std::string SurfaceTypeName(uint32_t code) {
+  return code < std::size(kSurfaceTypeNames) ? kSurfaceTypeNames[code] : "";
+}
 
 }  // namespace
 
@@ -129,6 +142,22 @@ bool TideLinkSurfaceImpl::OptimizeMesh() {
   if (optimise(mesh)) SetMesh(mesh);
   optimized_ = true;
   return true;
+}
+
+std::unique_ptr<ExportNode> TideLinkSurfaceImpl::BuildExportNode(bool optimize) const {
+  TideLinkMesh mesh;
+  if (!GetMesh(mesh) || mesh.vertexCount == 0) return nullptr;
+  if (optimize) optimise(mesh);
+  auto node = std::make_unique<ExportNode>();
+  node->name = platform::Utf8FromUtf16(XmlEscape(name_));
+  node->libraryId = platform::Utf8FromUtf16(XmlEscape(libraryId_));
+  node->surfaceType = SurfaceTypeName(surfaceType_);
+  node->diffuseColor = color_;
+  node->opacity = parameters_[4];
+  node->shininess = parameters_[1];
+  FormatExportMeshText(mesh, *node);
+  if (texture_.state() != TextureSlot::kEmpty) node->texture = &texture_;
+  return node;
 }
 
 wire::SurfaceRecord& TideLinkSurfaceImpl::Record() const {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "transport/ExportNode.h"
 #include "transport/MeshBuffer.h"
 #include "transport/TextureSlot.h"
 #include "transport/TideLinkObjectImpl.h"
@@ -51,6 +52,11 @@ public:
   virtual void SetP5(float value);
   virtual void SetP7(float value);
   virtual void SetP8(float value);
+  // The surface as the COLLADA writer prints it, with the mesh welded first when `optimize` (the
+  // surface itself is left as it is). Null without a mesh or with 0 vertices. The node's id is
+  // left empty: the export numbers its nodes in surface order. The node refers to this surface's
+  // texture, so it must not outlive the surface.
+  virtual std::unique_ptr<ExportNode> BuildExportNode(bool optimize) const;
 
   // Writes the changed parts into the record; false when detached or the document is gone.
   bool Flush() override;

@@ -2,9 +2,13 @@
 
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <span>
 #include <sys/stat.h>
 
+#include "platform/ImageEncoder.h"
+#include "platform/TextConversion.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -115,6 +119,58 @@ TEST_F(TextureSlotTest, FileIsStampedWithItsWriteTimeAndChangesOnlyWhenItDoes) {
   slot.Clear();
   EXPECT_TRUE(slot.changed());
   EXPECT_EQ(slot.state(), TextureSlot::kEmpty);
+}
+
+TEST_F(TextureSlotTest, ImagesAreEncodedIntoTheFolderAsPngWithAlphaOrJpegAtQuality90) {
+  std::filesystem::create_directory(scratch() / "house_Textures");
+  const std::u16string folder = platform::Utf16FromUtf8((scratch() / "house_Textures").string());
+  const uint8_t pixels[2 * 2 * 4] = {0, 0, 255, 255, 0, 255, 0, 128, 255, 0, 0, 255, 9, 9, 9, 0};
+
+  TextureSlot withAlpha, opaque;
+  ASSERT_TRUE(withAlpha.SetImage(2, 2, pixels, true));
+  ASSERT_TRUE(opaque.SetImage(2, 1, pixels, false));
+  for (const TextureSlot* slot : {&withAlpha, &opaque}) {
+    const std::string fileName = platform::Utf8FromUtf16(slot->ExportFileName());
+    EXPECT_EQ(slot->ExportTexture(true, folder), "house_Textures/" + fileName);
+    // The same bytes as the platform's encoder gives for the bitmap file.
+    const std::filesystem::path reference = scratch() / ("reference-" + fileName);
+    const std::span<const uint8_t> bitmap(slot->image(), slot->imageSize());
+    const std::u16string referencePath = platform::Utf16FromUtf8(reference.string());
+    ASSERT_TRUE(slot->hasAlpha() ? platform::EncodePng(bitmap, referencePath)
+                                 : platform::EncodeJpeg(bitmap, 90, referencePath));
+    EXPECT_EQ(ReadFile(scratch() / "house_Textures" / fileName), ReadFile(reference)) << fileName;
+  }
+  EXPECT_EQ(ReadFile(scratch() / "house_Textures" /
+                     platform::Utf8FromUtf16(withAlpha.ExportFileName())).substr(1, 3), "PNG");
+
+  // Nothing to encode, or nowhere to put it.
+  EXPECT_FALSE(TextureSlot().SaveImage(folder + u"/empty.png", 90));
+  EXPECT_EQ(TextureSlot().ExportTexture(true, folder), std::nullopt);
+  EXPECT_EQ(opaque.ExportTexture(true, folder + u"/missing"), std::nullopt);
+}
+
+TEST_F(TextureSlotTest, FilesAreCopiedOrReferencedInPlaceAsEscapedUris) {
+  std::filesystem::create_directory(scratch() / "my house_Textures");
+  const std::u16string folder =
+      platform::Utf16FromUtf8((scratch() / "my house_Textures").string());
+  std::ofstream(scratch() / "R&D wall \u00b0.png") << "image";
+  const std::u16string path = platform::Utf16FromUtf8((scratch() / "R&D wall \u00b0.png").string());
+  TextureSlot slot;
+  ASSERT_TRUE(slot.SetFile(path));
+
+  // The reference goes into XML content, so the '&' that the URI escape keeps is escaped there.
+  EXPECT_EQ(slot.ExportTexture(true, folder), "my%20house_Textures/R&amp;D%20wall%20%c2%b0.png");
+  EXPECT_EQ(ReadFile(scratch() / "my house_Textures" / "R&D wall \u00b0.png"), "image");
+
+  std::filesystem::remove(scratch() / "my house_Textures" / "R&D wall \u00b0.png");
+  const std::string scratchPath = scratch().string();
+  EXPECT_EQ(slot.ExportTexture(false, folder),
+            scratchPath + "/R&amp;D%20wall%20%c2%b0.png");
+  EXPECT_TRUE(std::filesystem::is_empty(scratch() / "my house_Textures"));
+
+  // A source that has gone since it was set cannot be copied.
+  std::filesystem::remove(platform::Utf8FromUtf16(path));
+  EXPECT_EQ(slot.ExportTexture(true, folder), std::nullopt);
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <tbb/concurrent_vector.h>
+
+#include "transport/ExportNodeWriter.h"
+
+class TextModeFile;
+
+// Writes the nodes of one export as a COLLADA 1.4.1 file, fragment by fragment, with the texture
+// images copied or encoded into the folder "<name>_Textures" beside it. The file carries the
+// renderer's own <extra> entries (profile "OMBREL") and, with exportNodes, an invisible marker
+// geometry placed once per instance transform.
+//
+// Use: construct, AddNode (from any number of threads), Write once on one thread. Nodes are
+// written in the order in which they were added. Numbers are written in the classic locale
+// whatever the process locale.
+class ColladaWriter final : public ExportNodeWriter {
+public:
+  explicit ColladaWriter(ColladaExportOptions options);
+
+  const ColladaExportOptions& options() const override;
+  void AddNode(std::unique_ptr<ExportNode> node) override;
+  // Empty path: false, nothing done. A file that cannot be opened: false, nothing written or
+  // deleted. A failure while writing (an exception, a failed write such as a full disk): the
+  // partial file is deleted if it is a regular file, and false. A texture that cannot be written
+  // only loses its image element. Afterwards the nodes are gone, whatever the outcome. An
+  // exception thrown by the progress callback at its first call propagates.
+  bool Write() override;
+
+private:
+  enum class Outcome { kWritten, kNotOpened, kFailed };
+
+  Outcome WriteFile();
+  void WriteDocument(TextModeFile& file);
+  void WriteAsset(TextModeFile& file) const;
+  void WriteImages(TextModeFile& file);
+  void WriteEffects(TextModeFile& file) const;
+  void WriteMaterials(TextModeFile& file) const;
+  void WriteGeometries(TextModeFile& file) const;
+  void WriteScene(TextModeFile& file) const;
+  void WriteMarkerNodes(TextModeFile& file) const;
+  void ReportProgress(int step) const;
+  void Reset();
+
+  ColladaExportOptions options_;
+  std::u16string texturesFolder_;
+  tbb::concurrent_vector<std::unique_ptr<ExportNode>> nodes_;
+};
