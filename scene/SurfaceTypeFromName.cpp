@@ -1,0 +1,76 @@
+#include "scene/SurfaceTypeFromName.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <regex>
+#include <vector>
+
+namespace {
+
+const std::vector<std::u16string_view>& glassWords() {
+  static const std::vector<std::u16string_view> words{
+      u"glass", u"vidrio", u"verre", u"vetro", u"стекло", u"玻璃",
+      u"vidro", u"ガラス", u"유리",   u"garasu", u"glas",  u"szkło"};
+  return words;
+}
+
+const std::vector<std::u16string_view>& waterWords() {
+  static const std::vector<std::u16string_view> words{
+      u"water", u"agua", u"wasser", u"acqua", u"vatten", u"вода",
+      u"水",    u"água", u"물",     u"mizu",  u"woda"};
+  return words;
+}
+
+constexpr std::u16string_view kWholeWordWater = u"eau";
+
+bool sameLetter(char16_t left, char16_t right) {
+  return std::towupper(left) == std::towupper(right);
+}
+
+bool contains(std::u16string_view name, std::u16string_view word) {
+  return std::search(name.begin(), name.end(), word.begin(), word.end(), sameLetter) != name.end();
+}
+
+bool containsAny(std::u16string_view name, const std::vector<std::u16string_view>& words) {
+  return std::any_of(words.begin(), words.end(),
+                     [&](std::u16string_view word) { return contains(name, word); });
+}
+
+// A word character of the regular expression "\\w" (default locale), asked of the expression
+// library's own traits: running the expression itself recurses once per character and overflows
+// the stack on long names.
+bool isWordCharacter(char16_t unit) {
+  static const std::regex_traits<wchar_t> traits;
+  static const std::regex_traits<wchar_t>::char_class_type word = [] {
+    const wchar_t name[] = L"w";
+    return traits.lookup_classname(name, name + 1);
+  }();
+  return traits.isctype(static_cast<wchar_t>(unit), word);
+}
+
+// Some maximal run of word characters is "eau" on its own.
+bool hasWholeWordEau(std::u16string_view name) {
+  size_t runStart = 0;
+  for (size_t index = 0; index <= name.size(); ++index) {
+    if (index < name.size() && isWordCharacter(name[index])) continue;
+    const std::u16string_view run = name.substr(runStart, index - runStart);
+    if (run.size() == kWholeWordWater.size() && contains(run, kWholeWordWater)) return true;
+    runStart = index + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool isWater(std::u16string_view name) {
+  if (containsAny(name, waterWords())) return true;
+  return contains(name, kWholeWordWater) && hasWholeWordEau(name);
+}
+
+bool isGlass(std::u16string_view name) { return containsAny(name, glassWords()); }
+
+uint32_t surfaceTypeFromName(std::u16string_view name) {
+  if (isWater(name)) return kSurfaceTypeWater;
+  if (isGlass(name)) return kSurfaceTypeGlass;
+  return kSurfaceTypeNone;
+}

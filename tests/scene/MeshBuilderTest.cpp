@@ -1,0 +1,204 @@
+// Host meshes and transforms in link coordinates, geometry post-processing and the assembly of a
+// material's combined mesh.
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "scene/MeshBuilder.h"
+#include "tests/scene/SceneTestSupport.h"
+
+namespace {
+
+std::vector<float> Floats(const std::vector<float>& values, size_t from, size_t count) {
+  return {values.begin() + from, values.begin() + from + count};
+}
+
+// Millimetres become metres in single precision, a few units in the last place off.
+void ExpectNear(const std::vector<float>& actual, const std::vector<float>& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (size_t i = 0; i < actual.size(); ++i) EXPECT_FLOAT_EQ(actual[i], expected[i]) << i;
+}
+
+Transform ConvertedTranslation(double x, double y, double z) {
+  const double matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+  return convertTransform(matrix);
+}
+
+MeshGatherRecord Record(const TideLinkMesh& mesh, const Transform& transform, bool twoSided,
+                        bool flip) {
+  return {twoSided, flip, &transform, {&mesh}};
+}
+
+TEST(ConvertMesh, ExchangesTheSecondAndThirdAxesAndScalesLengthsOnly) {
+  HostMeshData host;
+  host.positions = {{1000, 2000, 3000}, {0, 0, 0}, {0, 0, 0}};
+  host.normals = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+  host.triangles = {{0, 1, 2}};
+  const TideLinkMesh mesh = convertMesh(host.View());
+  EXPECT_EQ(mesh.vertexCount, 3u);
+  EXPECT_EQ(mesh.indexCount, 3u);
+  EXPECT_EQ(mesh.uvSetCount, 1u);
+  ExpectNear(Floats(mesh.positions, 0, 3), {1.0f, 3.0f, 2.0f});
+  EXPECT_EQ(Floats(mesh.normals, 0, 9),
+            (std::vector<float>{0, 1, 0, 1, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(mesh.indices, (std::vector<uint32_t>{0, 1, 2}));
+}
+
+TEST(ConvertMesh, VerticesBeyondTheFirstUvChannelGetTheFallbackUv) {
+  HostMeshData host;
+  host.positions.assign(4, {0, 0, 0});
+  host.normals.assign(4, {0, 0, 1});
+  host.uvChannels = {{{0.25, 0.5}, {0.75, 1.0}}, {{9, 9}, {9, 9}, {9, 9}, {9, 9}}};
+  host.triangles = {{0, 1, 2}, {0, 2, 3}};
+  EXPECT_EQ(convertMesh(host.View()).uvs,
+            (std::vector<float>{0.25f, 0.5f, 0.75f, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f}));
+  host.uvChannels.clear();
+  EXPECT_EQ(convertMesh(host.View()).uvs, (std::vector<float>{0, 1, 0, 1, 0, 1, 0, 1}));
+}
+
+TEST(ConvertMesh, DropsTrianglesThatIndexPastTheVertices) {
+  HostMeshData host = GroundTriangle();
+  host.triangles = {{0, 1, 3}, {2, 1, 0}, {0xFFFFFFFF, 0, 1}, {1, 2, 0}};
+  const TideLinkMesh mesh = convertMesh(host.View());
+  EXPECT_EQ(mesh.indexCount, 6u);
+  EXPECT_EQ(mesh.indices, (std::vector<uint32_t>{2, 1, 0, 1, 2, 0}));
+
+  // A count without data is no data: no vertices, so every triangle goes.
+  VGS::HostMesh view = host.View();
+  view.positions.data = nullptr;
+  view.uvChannels.data = nullptr;
+  EXPECT_EQ(convertMesh(view).indexCount, 0u);
+}
+
+TEST(ConvertTransform, ExchangesAxesScalesTheTranslationAndDividesByTheWeight) {
+  const Transform moved = ConvertedTranslation(500, 0, 1000);
+  EXPECT_EQ(Floats({moved.begin(), moved.end()}, 12, 4),
+            (std::vector<float>{0.5f, 1.0f, 0.0f, 1.0f}));
+
+  // Host rows and columns 1 and 2 trade places.
+  const double host[16] = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 10, 20, 30, 2};
+  const Transform converted = convertTransform(host);
+  const std::vector<float> expected = {0.5f, 1.5f, 1.0f, 0.0f,   3.5f,  4.5f,  4.0f, 0.0f,
+                                       2.0f, 3.0f, 2.5f, 0.0f, 0.005f, 0.015f, 0.01f, 1.0f};
+  for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(converted[i], expected[i]) << i;
+
+  const double weightless[16] = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0};
+  EXPECT_EQ(convertTransform(weightless)[0], 2.0f);
+  EXPECT_EQ(convertTransform(weightless)[15], 1.0f);
+}
+
+TEST(ConvertTransform, MirroredAndIdentityAreReadOffTheConvertedMatrix) {
+  const double mirror[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  EXPECT_TRUE(mirrored(convertTransform(mirror)));
+  // The axis exchange itself is not a mirror: the host identity stays the identity.
+  const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  EXPECT_FALSE(mirrored(convertTransform(identity)));
+  EXPECT_TRUE(isIdentity(convertTransform(identity)));
+  Transform nearly = kIdentityTransform;
+  nearly[13] = 1e-7f;
+  EXPECT_TRUE(isIdentity(nearly));
+  nearly[13] = 1e-6f;
+  EXPECT_FALSE(isIdentity(nearly));
+  nearly[13] = std::nanf("");
+  EXPECT_FALSE(isIdentity(nearly));
+}
+
+TEST(AssembleMesh, TwoSidedSurfaceAddsAReversedBackWithNegatedNormals) {
+  const TideLinkMesh triangle = convertMesh(GroundTriangle().View());
+  const Transform moved = ConvertedTranslation(1000, 0, 0);
+  const TideLinkMesh out = assembleMesh({Record(triangle, moved, true, false)}, 6, 6);
+  EXPECT_EQ(out.indices, (std::vector<uint32_t>{0, 1, 2, 5, 4, 3}));
+  EXPECT_EQ(Floats(out.positions, 3, 3), (std::vector<float>{2.0f, 0.0f, 0.0f}));
+  EXPECT_EQ(Floats(out.positions, 12, 3), (std::vector<float>{2.0f, 0.0f, 0.0f}));
+  EXPECT_EQ(Floats(out.normals, 0, 3), (std::vector<float>{0, 1, 0}));
+  EXPECT_EQ(Floats(out.normals, 9, 3), (std::vector<float>{-0.0f, -1, -0.0f}));
+  EXPECT_EQ(Floats(out.uvs, 6, 6), Floats(out.uvs, 0, 6));
+
+  const TideLinkMesh flipped = assembleMesh({Record(triangle, moved, true, true)}, 6, 6);
+  EXPECT_EQ(flipped.indices, (std::vector<uint32_t>{2, 1, 0, 3, 4, 5}));
+}
+
+TEST(AssembleMesh, NormalsFollowTheInverseTransposeAndRecordsFollowEachOther) {
+  HostMeshData slanted;
+  slanted.positions = {{0, 0, 0}, {1000, 0, 0}, {0, 1000, 0}};
+  slanted.normals.assign(3, {1, 0, 1});  // host (1, 0, 1) is link (1, 1, 0)
+  slanted.triangles = {{0, 1, 2}};
+  const TideLinkMesh mesh = convertMesh(slanted.View());
+  // Stretch the link's x by 2: the normal's x shrinks by 2 (and is not renormalised).
+  const double stretch[16] = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  const Transform stretched = convertTransform(stretch);
+  const Transform moved = ConvertedTranslation(0, 0, 3000);
+  const TideLinkMesh out =
+      assembleMesh({Record(mesh, stretched, false, false), Record(mesh, moved, false, false)}, 6, 6);
+  EXPECT_EQ(Floats(out.normals, 0, 3), (std::vector<float>{0.5f, 1.0f, 0.0f}));
+  EXPECT_EQ(Floats(out.positions, 3, 3), (std::vector<float>{2.0f, 0.0f, 0.0f}));
+  ExpectNear(Floats(out.positions, 9, 3), {0.0f, 3.0f, 0.0f});
+  EXPECT_EQ(out.indices, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5}));
+
+  // A flattening transform has no inverse: normals stay finite.
+  const double flatten[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  const Transform flat = convertTransform(flatten);
+  const TideLinkMesh squashed = assembleMesh({Record(mesh, flat, false, false)}, 3, 3);
+  for (float component : squashed.normals) EXPECT_TRUE(std::isfinite(component));
+}
+
+HostMeshData Quad(double z, bool inward) {
+  HostMeshData quad;
+  quad.positions = {{0, 0, z}, {1000, 0, z}, {1000, 1000, z}, {0, 1000, z}};
+  quad.normals.assign(4, {0, 0, 1});
+  quad.uvChannels = {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+  quad.triangles = inward ? std::vector<VGS::HostTriangle>{{0, 2, 1}, {0, 3, 2}}
+                          : std::vector<VGS::HostTriangle>{{0, 1, 2}, {0, 2, 3}};
+  return quad;
+}
+
+bool HasDirectedEdge(const TideLinkMesh& mesh, uint32_t from, uint32_t to) {
+  for (size_t t = 0; t + 2 < mesh.indices.size(); t += 3) {
+    for (size_t k = 0; k < 3; ++k) {
+      if (mesh.indices[t + k] == from && mesh.indices[t + (k + 1) % 3] == to) return true;
+    }
+  }
+  return false;
+}
+
+TEST(PostProcess, JointRepairOfASolidKeepsEachSurfacesCountsPositionsAndUvs) {
+  // Two halves of one flat plate wound against each other: repaired as one mesh, the second
+  // surface is turned to agree with the first.
+  HostMeshData first = Quad(0, false);
+  HostMeshData second = Quad(0, true);
+  for (auto& p : second.positions) p.x += 1000;
+  std::vector<TideLinkMesh> surfaces = {convertMesh(first.View()), convertMesh(second.View())};
+  const std::vector<TideLinkMesh> before = surfaces;
+  postProcess(surfaces, true, {true, false});
+  ASSERT_EQ(surfaces.size(), 2u);
+  for (size_t s = 0; s < 2; ++s) {
+    EXPECT_EQ(surfaces[s].vertexCount, 4u);
+    EXPECT_EQ(surfaces[s].indexCount, 6u);
+    EXPECT_EQ(surfaces[s].positions, before[s].positions);
+    EXPECT_EQ(surfaces[s].uvs, before[s].uvs);
+    for (uint32_t index : surfaces[s].indices) EXPECT_LT(index, 4u);
+  }
+  // The shared edge is (1, 2) in the first surface and (0, 3) in the second; agreeing winding runs
+  // it one way in one surface and the other way in the other.
+  const bool firstForward = HasDirectedEdge(surfaces[0], 1, 2);
+  EXPECT_NE(firstForward, HasDirectedEdge(surfaces[0], 2, 1));
+  EXPECT_EQ(HasDirectedEdge(surfaces[1], 3, 0), firstForward);
+  EXPECT_EQ(HasDirectedEdge(surfaces[1], 0, 3), !firstForward);
+}
+
+TEST(PostProcess, OptimiseRunsWithOrWithoutRepair) {
+  // A quad whose two triangles carry their own copies of the diagonal's vertices.
+  HostMeshData quad;
+  quad.positions = {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}};
+  quad.normals.assign(6, {0, 0, 1});
+  quad.triangles = {{0, 1, 2}, {3, 4, 5}};
+  for (const bool repair : {false, true}) {
+    std::vector<TideLinkMesh> surfaces = {convertMesh(quad.View())};
+    postProcess(surfaces, false, {repair, true});
+    EXPECT_EQ(surfaces[0].vertexCount, 4u) << repair;
+    std::vector<TideLinkMesh> kept = {convertMesh(quad.View())};
+    postProcess(kept, false, {repair, false});
+    EXPECT_EQ(kept[0].vertexCount, 6u) << repair;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// Water and glass guessed from material names.
+#include <gtest/gtest.h>
+
+#include "scene/SurfaceTypeFromName.h"
+
+namespace {
+
+TEST(SurfaceTypeFromName, WordsMatchAnywhereWithoutRegardToCase) {
+  EXPECT_EQ(surfaceTypeFromName(u"Pool Water"), kSurfaceTypeWater);
+  EXPECT_EQ(surfaceTypeFromName(u"WATERFALL"), kSurfaceTypeWater);
+  EXPECT_EQ(surfaceTypeFromName(u"Glass-Blue"), kSurfaceTypeGlass);
+  EXPECT_EQ(surfaceTypeFromName(u"Plexiglas"), kSurfaceTypeGlass);
+  EXPECT_EQ(surfaceTypeFromName(u"Meerwasser"), kSurfaceTypeWater);
+  EXPECT_EQ(surfaceTypeFromName(u"窓ガラス"), kSurfaceTypeGlass);
+  EXPECT_EQ(surfaceTypeFromName(u"Vitrage"), kSurfaceTypeNone);
+  EXPECT_EQ(surfaceTypeFromName(u""), kSurfaceTypeNone);
+}
+
+TEST(SurfaceTypeFromName, WaterIsTestedBeforeGlass) {
+  EXPECT_EQ(surfaceTypeFromName(u"water glass"), kSurfaceTypeWater);
+  EXPECT_EQ(surfaceTypeFromName(u"Glass of agua"), kSurfaceTypeWater);
+  EXPECT_TRUE(isGlass(u"water glass"));
+}
+
+TEST(SurfaceTypeFromName, EauCountsOnlyAsAWordOfItsOwn) {
+  EXPECT_TRUE(isWater(u"eau"));
+  EXPECT_TRUE(isWater(u"Eau de Nil"));
+  EXPECT_FALSE(isWater(u"plan-d'EAU_"));  // the underscore is a word character
+  EXPECT_TRUE(isWater(u"(eau)"));
+  EXPECT_TRUE(isWater(u"Bureau eau"));
+  EXPECT_FALSE(isWater(u"Bureau"));
+  EXPECT_FALSE(isWater(u"Plateau red"));
+  EXPECT_FALSE(isWater(u"eau2"));
+  EXPECT_FALSE(isWater(u"e a u"));
+}
+
+TEST(SurfaceTypeFromName, LongNamesAreScannedWithoutDeepRecursion) {
+  std::u16string name(200000, u'x');
+  EXPECT_EQ(surfaceTypeFromName(name), kSurfaceTypeNone);
+  name += u" eau";
+  EXPECT_TRUE(isWater(name));
+}
+
+}  // namespace
