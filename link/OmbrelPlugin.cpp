@@ -1,8 +1,39 @@
 #include "link/OmbrelPlugin.h"
 
-OmbrelPlugin& OmbrelPlugin::Instance() {
-  // A function-local static is built once even when threads race, and its destructor runs when
-  // the module is unloaded.
-  static OmbrelPlugin instance;
-  return instance;
+#include <mutex>
+
+namespace {
+
+struct SharedInstance {
+  std::mutex mutex;
+  std::unique_ptr<OmbrelPlugin> plugin;
+};
+
+SharedInstance& shared() {
+  static SharedInstance state;
+  return state;
 }
+
+}  // namespace
+
+OmbrelPlugin& OmbrelPlugin::Instance() {
+  auto& state = shared();
+  std::lock_guard lock(state.mutex);
+  if (!state.plugin) state.plugin = std::make_unique<OmbrelPlugin>();
+  return *state.plugin;
+}
+
+void OmbrelPlugin::DestroyInstance() {
+  std::unique_ptr<OmbrelPlugin> plugin;
+  {
+    auto& state = shared();
+    std::lock_guard lock(state.mutex);
+    plugin = std::move(state.plugin);
+  }
+}
+
+OmbrelPlugin::OmbrelPlugin() : exporter_(std::make_unique<ColladaExporter>()) {}
+
+OmbrelPlugin::~OmbrelPlugin() = default;
+
+void OmbrelPlugin::SaveAsCollada() { exporter_->Start(); }

@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "link/OmbrelPlugin.h"
 #include "module/ExtensionTable.h"
 #include "sdk/HostBinding.h"
-#include "ui/DialogUI.h"
-#include "sdk/PluginIdentity.h"
 #include "sdk/ModuleEntryPoints.h"
+#include "sdk/PluginIdentity.h"
+#include "ui/DialogUI.h"
 
 #define TIDELINK_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -37,6 +38,8 @@ TIDELINK_EXPORT int32_t plugin_module_ver() { return kModuleVersion; }
 
 // Closes the user interface (and its progress thread), then lets go of the host interfaces.
 TIDELINK_EXPORT void plugin_module_deinit() {
+  // The controller goes first: a running export still needs the dialogs and the host to stop.
+  OmbrelPlugin::DestroyInstance();
   DialogUI::DestroyInstance();
   HostBinding::Release();
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "sdk/HostCallback.h"
 #include "sdk/IVWUnknown.h"
@@ -34,13 +35,7 @@ class VWExtensionTool : public VWExtension {
   using VWExtension::VWExtension;
 };
 
-class VWExtensionMenu : public VWExtension {
-  using VWExtension::VWExtension;
-};
 
-class VWExtensionVSFunctions : public VWExtension {
-  using VWExtension::VWExtension;
-};
 
 // Receives the tool's events. The base answers every event by doing nothing.
 class VWTool_EventSink {
@@ -58,9 +53,45 @@ public:
   virtual void DoInterface() {}
 };
 
+// A menu command. The host runs it through the event sink, which the extension makes on first
+// request and keeps until it is released.
+class VWExtensionMenu : public VWExtension {
+public:
+  using VWExtension::VWExtension;
+
+  VWMenu_EventSink* GetEventSink() {
+    if (!eventSink_) eventSink_ = CreateEventSink();
+    return eventSink_.get();
+  }
+
+protected:
+  virtual std::unique_ptr<VWMenu_EventSink> CreateEventSink() = 0;
+
+private:
+  std::unique_ptr<VWMenu_EventSink> eventSink_;
+};
+
 // Runs one script function of a set, by its index in the set's table.
 class VWPluginLibraryRoutine {
 public:
   virtual ~VWPluginLibraryRoutine() = default;
   virtual void Run(int32_t functionIndex, void* callRecord) = 0;
+};
+
+// One function of a script-function set, as the host lists it. Every function takes no parameter
+// and returns one boolean.
+struct VSFunctionDefinition {
+  const char16_t* name;
+  const char16_t* help;
+};
+
+// A set of script functions. The host lists them from the table, under the category, and runs one
+// by its index through the set's routine object, passing the call record that takes the result.
+class VWExtensionVSFunctions : public VWExtension {
+public:
+  using VWExtension::VWExtension;
+
+  virtual Sequence<VSFunctionDefinition> GetFunctionTable() const = 0;
+  virtual const char16_t* GetCategory() const = 0;
+  virtual VWPluginLibraryRoutine* GetRoutine() = 0;
 };

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+#include "link/BatchGate.h"
+#include "link/ExportNaming.h"
+
+namespace {
+
+TEST(ExportNamingTest, TheDefaultNameReplacesOnlyTheFileNamesExtension) {
+  EXPECT_EQ(ExportDefaultName(u"/home/ann/house.vwx"), u"/home/ann/house.dae");
+  EXPECT_EQ(ExportDefaultName(u"/home/ann/house.v1.vwx"), u"/home/ann/house.v1.dae");
+  EXPECT_EQ(ExportDefaultName(u"/home/ann/house"), u"/home/ann/house.dae");
+  // A dotted folder must not swallow the file name.
+  EXPECT_EQ(ExportDefaultName(u"/home/ann.b/house"), u"/home/ann.b/house.dae");
+  EXPECT_EQ(ExportDefaultName(u""), u"");
+}
+
+TEST(ExportNamingTest, TheFolderIsEverythingBeforeTheLastSeparator) {
+  EXPECT_EQ(ExportFolderOf(u"/home/ann/house.dae"), u"/home/ann");
+  EXPECT_EQ(ExportFolderOf(u"house.dae"), u"house.dae");
+  EXPECT_EQ(ExportFolderOf(u""), u"");
+}
+
+TEST(BatchGateTest, AHeldGateIsReleasedByAnotherThreadAndATimedTakeGivesUp) {
+  using namespace std::chrono_literals;
+  BatchGate gate;
+  gate.Take();
+  EXPECT_FALSE(gate.TakeUntil(std::chrono::steady_clock::now() + 20ms));
+  auto taker = std::async(std::launch::async, [&] { return gate.TakeUntil(std::chrono::steady_clock::now() + 60s); });
+  gate.Release();
+  EXPECT_TRUE(taker.get());
+  gate.Release();
+  EXPECT_TRUE(gate.TakeUntil(std::chrono::steady_clock::now()));
+}
+
+}  // namespace
