@@ -252,7 +252,8 @@ void ColladaExporter::Tick() {
   }
   const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::nanoseconds(SteadyNanoseconds() - lastBatchEnd_));
-  if (started_ && quiet > kQuietTime) {
+  // A batch still filling the stores is not quiet, however long ago the previous one ended.
+  if (started_ && !batchHoldsGate_ && quiet > kQuietTime) {
     if (!batchGate_.TakeUntil(std::chrono::steady_clock::now() + kGateWait)) return;
     const bool nothingToExport = geometry_.instanceCount() == 0;
     if (!nothingToExport) Finish();
