@@ -3,9 +3,10 @@
 #include <new>
 
 #include "module/CMenuTideLinkExport.h"
-#include "sdk/HostBinding.h"
 #include "module/OmbrelExtTool.h"
 #include "module/OmbrelExtVS.h"
+#include "sdk/ExtensionKinds.h"
+#include "sdk/HostBinding.h"
 
 namespace ExtensionTable {
 namespace {
@@ -32,13 +33,13 @@ VWExtension* AsInstance(IVWUnknown* object) {
 // In the order the host is told about them and asked for them.
 const Extension kExtensions[] = {
     {{0xCD594A95, 0x6495, 0x44C3, {0xB2, 0x37, 0xBB, 0xDB, 0x99, 0x4A, 0xDE, 0xF3}},
-     {0x698FD687, 0xE472, 0x4ECE, {0x95, 0x81, 0x7A, 0xBB, 0x73, 0xE8, 0x5A, 0x4A}},
+     IID_ExtensionKindScriptFunctions,
      false, Create<VGS_Ombrel::OmbrelExtVS>, AsInstance<VGS_Ombrel::OmbrelExtVS>},
     {{0xFC2D07BD, 0x0DE7, 0x4C62, {0xB9, 0xBB, 0xF0, 0x22, 0x30, 0x0A, 0x86, 0xFB}},
-     {0x74253F0F, 0xAC9A, 0x4411, {0x9B, 0xC1, 0xD3, 0x88, 0xD4, 0xAD, 0x97, 0xD0}},
+     IID_ExtensionKindMenu,
      false, Create<VGS_Ombrel::CMenuTideLinkExport>, AsInstance<VGS_Ombrel::CMenuTideLinkExport>},
     {{0x540685FF, 0x8FC4, 0x4A95, {0x90, 0x6E, 0x24, 0x31, 0x28, 0xE9, 0xC2, 0x61}},
-     {0xA90DECBC, 0x4893, 0x48EE, {0xA1, 0xB2, 0xCE, 0x20, 0xE3, 0x71, 0x97, 0x2C}},
+     IID_ExtensionKindTool,
      true, Create<VGS_Ombrel::OmbrelExtTool>, AsInstance<VGS_Ombrel::OmbrelExtTool>},
 };
 

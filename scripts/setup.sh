@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtbb-dev libsqlite3-dev libpng-dev libturbojpeg0-dev libxxhash-dev
-  libassimp-dev assimp-utils python3-collada
+  libassimp-dev assimp-utils assimp-testmodels python3-collada
   libmeshoptimizer-dev
 )
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -89,6 +90,27 @@ TEST_F(HostLifecycleTest, BadCommandLinesAndMissingModulesAreReportedNotCrashed)
   result = RunHost("--module " + (scratch() / "missing.so").string());
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.output.find("cannot load the module"), std::string::npos) << result.output;
+}
+
+TEST_F(HostLifecycleTest, DrawingAndStreamOptionsAreCheckedBeforeTheModuleLoads) {
+  CommandResult result = RunHost("--view nowhere");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.output.find("--view is ok, sheet or no-perspective"), std::string::npos) << result.output;
+  result = RunHost("--cancel-after -3");
+  EXPECT_EQ(result.status, 2);
+  result = RunHost("--drawing " + (scratch() / "missing.obj").string());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("drawing: cannot read"), std::string::npos) << result.output;
+  EXPECT_EQ(result.output.find("loaded "), std::string::npos) << "the module was loaded for a drawing that failed";
+}
+
+TEST_F(HostLifecycleTest, AModelFileIsReadAsTheDrawing) {
+  const std::string model = "/usr/share/assimp/models/glTF2/BoxTextured-glTF/BoxTextured.gltf";
+  if (!std::filesystem::exists(model)) GTEST_SKIP() << model << " is not installed (package assimp-testmodels)";
+  const CommandResult result = RunHost("--drawing " + model);
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_NE(result.output.find("drawing: BoxTextured.gltf with 2 materials, 1 geometries, 1 instances"),
+            std::string::npos) << result.output;
 }
 
 TEST_F(HostLifecycleTest, TheModuleExportsOnlyItsThreeEntryPoints) {

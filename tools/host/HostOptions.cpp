@@ -5,6 +5,16 @@
 
 namespace {
 
+// A whole number from `minimum` to `maximum`, or nothing.
+std::optional<int> WholeNumber(std::string_view text, int minimum, int maximum) {
+  int value = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (status != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 bool IsServiceName(std::string_view name) {
   for (const char* known : kServiceNames) {
     if (name == known) return true;
@@ -27,13 +37,41 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       options.resourceFolder = argv[++index];
     } else if (argument == "--host-version" && hasValue) {
       const std::string_view text = argv[++index];
-      int value = 0;
-      const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-      if (status != std::errc() || end != text.data() + text.size() || value < 0 || value > 9999) {
+      const std::optional<int> value = WholeNumber(text, 0, 9999);
+      if (!value) {
         error = "--host-version needs a whole number from 0 to 9999, not \"" + std::string(text) + "\"";
         return std::nullopt;
       }
-      options.hostVersion = static_cast<int16_t>(value);
+      options.hostVersion = static_cast<int16_t>(*value);
+    } else if (argument == "export" && index == 1) {
+      options.command = HostCommand::kExport;
+      if (hasValue && argv[index + 1][0] != '-') options.drawingPath = argv[++index];
+    } else if (argument == "-o" && hasValue) {
+      options.exportPath = argv[++index];
+    } else if (argument == "--document" && hasValue) {
+      options.documentPath = argv[++index];
+    } else if (argument == "--repeat" && hasValue) {
+      const std::string_view text = argv[++index];
+      const std::optional<int> value = WholeNumber(text, 1, 100);
+      if (!value) {
+        error = "--repeat needs a whole number from 1 to 100, not \"" + std::string(text) + "\"";
+        return std::nullopt;
+      }
+      options.exportCount = *value;
+    } else if (argument == "--timeout" && hasValue) {
+      const std::string_view text = argv[++index];
+      const std::optional<int> value = WholeNumber(text, 1, 86400);
+      if (!value) {
+        error = "--timeout needs a whole number of seconds from 1 to 86400, not \"" + std::string(text) + "\"";
+        return std::nullopt;
+      }
+      options.exportTimeoutSeconds = *value;
+    } else if (argument == "--via-script") {
+      options.exportViaScript = true;
+    } else if (argument == "--quit-after-stream") {
+      options.quitAfterStream = true;
+    } else if (argument == "--timings") {
+      options.printTimings = true;
     } else if (argument == "--ui" && hasValue) {
       options.userInterface = argv[++index];
       if (options.userInterface != "headless" && options.userInterface != "terminal") {
@@ -42,6 +80,35 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       }
     } else if (argument == "--ui-script" && hasValue) {
       options.userInterfaceScript = argv[++index];
+    } else if (argument == "--drawing" && hasValue) {
+      options.drawingPath = argv[++index];
+    } else if (argument == "--no-view-report") {
+      options.viewReport = false;
+    } else if (argument == "--cancel-after" && hasValue) {
+      const std::string_view text = argv[++index];
+      uint64_t value = 0;
+      const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+      if (status != std::errc() || end != text.data() + text.size()) {
+        error = "--cancel-after needs a whole number of records, not \"" + std::string(text) + "\"";
+        return std::nullopt;
+      }
+      options.cancelAfter = value;
+    } else if (argument == "--endless-batch") {
+      options.endlessBatch = true;
+    } else if (argument == "--verbose-stream") {
+      options.verboseStream = true;
+    } else if (argument == "--view" && hasValue) {
+      const std::string_view view = argv[++index];
+      if (view == "ok") {
+        options.view = HostView::kPerspective;
+      } else if (view == "sheet") {
+        options.view = HostView::kSheetLayer;
+      } else if (view == "no-perspective") {
+        options.view = HostView::kNoPerspective;
+      } else {
+        error = "--view is ok, sheet or no-perspective, not \"" + std::string(view) + "\"";
+        return std::nullopt;
+      }
     } else if (argument == "--without" && hasValue) {
       const std::string_view name = argv[++index];
       if (!IsServiceName(name)) {
@@ -54,15 +121,34 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       return std::nullopt;
     }
   }
+  if (options.command == HostCommand::kExport && options.exportPath.empty()) {
+    error = "export needs the file to write: -o FILE.dae";
+    return std::nullopt;
+  }
   return options;
 }
 
 std::string HostUsage() {
   std::string usage =
       "Usage: tidelink-host [options]\n"
+      "       tidelink-host export [DRAWING] -o FILE.dae [options]\n"
       "\n"
       "Plays the CAD application for the plug-in: loads the module, offers the host services,\n"
-      "registers the plug-in's extensions, creates and releases each one, and prints every event.\n"
+      "registers the plug-in's extensions and prints every event. Without a command it creates\n"
+      "and releases each extension. \"export\" chooses the plug-in's COLLADA menu command, answers\n"
+      "its save dialog with FILE.dae, sends DRAWING (default: the built-in sample) and waits\n"
+      "for the export to end; it exits 0 when the plug-in reported the export complete.\n"
+      "\n"
+      "Export options:\n"
+      "  -o FILE.dae          the file to save (the textures go into FILE_Textures beside it)\n"
+      "  --document PATH      the active drawing's own file, which names the offered file\n"
+      "                       (default: a drawing never saved)\n"
+      "  --repeat N           export N times in one run (default 1)\n"
+      "  --via-script         run the script function TideLink_SaveAsCollada instead of the menu\n"
+      "  --quit-after-stream  tell the plug-in the application quits ('APSD') once the drawing\n"
+      "                       has been sent\n"
+      "  --timeout SECONDS    give up (and quit the export) after this long (default 600)\n"
+      "  --timings            print the time spent streaming, flushing, building and writing\n"
       "\n"
       "Options:\n"
       "  --module PATH        plug-in library (default: OmbrelTideLinkForVectorworks.so beside\n"
@@ -82,6 +168,22 @@ std::string HostUsage() {
     usage += ' ';
     usage += name;
   }
-  usage += "\n  --help               show this text\n";
+  usage +=
+      "\n"
+      "\n"
+      "Drawing and scene stream (sent to each scene handler the plug-in registers, on a thread of\n"
+      "its own, as batches of operations, then a view report):\n"
+      "  --drawing FILE       send FILE (any format Assimp reads: OBJ, glTF, FBX, DAE, PLY, STL,\n"
+      "                       3DS, ...), converted to millimetres with Z up; default: the built-in\n"
+      "                       sample drawing\n"
+      "  --no-view-report     send no view report after the last batch\n"
+      "  --cancel-after N     end the stream (kind 4) after N operations; with more than the\n"
+      "                       drawing holds, kind 4 comes last\n"
+      "  --endless-batch      leave the last batch open (no end record, no view report) until the\n"
+      "                       handler unregisters\n"
+      "  --view KIND          the active view: ok (a design layer in perspective, the default),\n"
+      "                       sheet (a sheet layer) or no-perspective (a parallel projection)\n"
+      "  --verbose-stream     print a line per batch sent\n"
+      "  --help               show this text\n";
   return usage;
 }

@@ -5,8 +5,22 @@
 #include <set>
 #include <string>
 
+// The active view the host reports, so that the plug-in's view checks can be reached.
+enum class HostView {
+  kPerspective,    // "ok": a design layer in perspective
+  kSheetLayer,     // "sheet": a sheet layer is active
+  kNoPerspective,  // "no-perspective": a design layer in a parallel projection
+};
+
+// What the host does once the module is loaded.
+enum class HostCommand {
+  kLifecycle,  // register, create and release every extension
+  kExport,     // save the drawing as COLLADA through the plug-in's menu command
+};
+
 // What the stand-in host was asked to do on its command line.
 struct HostOptions {
+  HostCommand command = HostCommand::kLifecycle;
   std::string modulePath;     // the plug-in library; default: beside the host program
   std::string resourceFolder; // holds the plug-in's resource folder; default: beside the module
   int16_t hostVersion = 25;
@@ -14,6 +28,23 @@ struct HostOptions {
   std::string userInterface = "headless";  // how the plug-in shows dialogs: headless or terminal
   std::string userInterfaceScript;         // answers for the headless interface
   bool showHelp = false;
+
+  // The drawing the scene-change service sends, and how the stream ends.
+  std::string drawingPath;  // a file Assimp reads; empty: the built-in sample
+  bool viewReport = true;
+  std::optional<uint64_t> cancelAfter;  // kind 4 after this many records
+  bool endlessBatch = false;
+  bool verboseStream = false;
+  HostView view = HostView::kPerspective;
+  std::string documentPath;  // the active drawing's file; empty: never saved
+
+  // The export command.
+  std::string exportPath;          // answer to the save dialog
+  int exportCount = 1;             // exports in one host run
+  bool exportViaScript = false;    // through "TideLink_SaveAsCollada" instead of the menu
+  bool quitAfterStream = false;    // 'APSD' once the drawing has been sent
+  int exportTimeoutSeconds = 600;
+  bool printTimings = false;
 };
 
 // Names accepted by --without.

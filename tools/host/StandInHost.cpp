@@ -3,13 +3,40 @@
 #include <cstdio>
 
 #include "platform/TextConversion.h"
+#include "sdk/ResourceStrings.h"
 #include "sdk/VWExtension.h"
 #include "tools/host/HostConsole.h"
+#include "tools/host/ModelDrawing.h"
+#include "tools/host/SampleDrawing.h"
 
 namespace {
 
 // The callback entry is a plain function; it reaches the one host of this process through here.
 StandInHost* gHost = nullptr;
+
+DrawingStreamSettings StreamSettings(const HostOptions& options) {
+  DrawingStreamSettings settings;
+  settings.viewReport = options.viewReport;
+  settings.cancelAfter = options.cancelAfter;
+  settings.endlessBatch = options.endlessBatch;
+  settings.verbose = options.verboseStream;
+  return settings;
+}
+
+LayerService ActiveLayer(HostView view) {
+  constexpr int16_t kDesignLayer = 1;
+  constexpr int16_t kProjectionTop = 0;
+  switch (view) {
+    case HostView::kSheetLayer: return LayerService(kSheetLayerType, kProjectionTop);
+    case HostView::kNoPerspective: return LayerService(kDesignLayer, kProjectionTop);
+    case HostView::kPerspective: break;
+  }
+  return LayerService(kDesignLayer, kProjectionPerspective);
+}
+
+std::string DescribeExtension(const ExtensionRegistration& registration) {
+  return std::string(ExtensionKindName(registration.kindId)) + " " + FormatVWIID(registration.ownId);
+}
 
 std::string UniversalName(IVWUnknown* object) {
   // The host asked for an extension, so a non-null answer is one.
@@ -21,9 +48,14 @@ std::string UniversalName(IVWUnknown* object) {
 StandInHost::StandInHost(HostOptions options)
     : options_(std::move(options)),
       sdk_(options_.hostVersion),
-      document_(u""),
-      resources_(options_.resourceFolder) {
+      layers_(ActiveLayer(options_.view)),
+      document_(platform::Utf16FromUtf8(options_.documentPath)),
+      sceneChange_(StreamSettings(options_)),
+      resources_(options_.resourceFolder),
+      mainLoop_(notifications_, &sceneChange_) {
   moduleInfo_.path = options_.modulePath;
+  // A sheet layer is another view than the design layer's.
+  sceneChange_.SetActiveView(options_.view == HostView::kSheetLayer ? 2 : 1, 0);
   gHost = this;
 }
 
@@ -113,8 +145,7 @@ bool StandInHost::LoadModule() {
 }
 
 bool StandInHost::RunExtensionLifecycle() {
-  IVWUnknown* unused = nullptr;
-  moduleMain_(kModuleActionRegister, &moduleInfo_, nullptr, unused, CallbackForModule());
+  RegisterExtensions();
   bool allSucceeded = true;
   for (const ExtensionRegistration& registration : registry_.registrations()) {
     allSucceeded = CreateAndRelease(registration) && allSucceeded;
@@ -122,34 +153,131 @@ bool StandInHost::RunExtensionLifecycle() {
   return allSucceeded;
 }
 
+void StandInHost::RegisterExtensions() {
+  IVWUnknown* unused = nullptr;
+  moduleMain_(kModuleActionRegister, &moduleInfo_, nullptr, unused, CallbackForModule());
+}
+
 bool StandInHost::CreateAndRelease(const ExtensionRegistration& registration) {
-  const std::string extension =
-      std::string(ExtensionKindName(registration.kindId)) + " " + FormatVWIID(registration.ownId);
+  IVWUnknown* object = Create(registration);
+  return object && Release(registration, object);
+}
+
+IVWUnknown* StandInHost::Create(const ExtensionRegistration& registration) {
+  const std::string extension = DescribeExtension(registration);
   IVWUnknown* object = nullptr;
-  int32_t result = moduleMain_(kModuleActionCreate, &moduleInfo_, &registration.ownId, object, CallbackForModule());
+  const int32_t result =
+      moduleMain_(kModuleActionCreate, &moduleInfo_, &registration.ownId, object, CallbackForModule());
   if (result != 0 || !object) {
     HostConsole::PrintLine("refused " + extension + " (create gave " + std::to_string(result) + ")");
-    return false;
+    return nullptr;
   }
   HostConsole::PrintLine("created " + extension + " \"" + UniversalName(object) + "\"");
-  result = moduleMain_(kModuleActionRelease, &moduleInfo_, &registration.ownId, object, CallbackForModule());
+  return object;
+}
+
+bool StandInHost::Release(const ExtensionRegistration& registration, IVWUnknown*& extension) {
+  const int32_t result =
+      moduleMain_(kModuleActionRelease, &moduleInfo_, &registration.ownId, extension, CallbackForModule());
   if (result != 0) {
-    HostConsole::PrintLine("refused " + extension + " (release gave " + std::to_string(result) + ")");
+    HostConsole::PrintLine("refused " + DescribeExtension(registration) + " (release gave " +
+                           std::to_string(result) + ")");
     return false;
   }
-  HostConsole::PrintLine("released " + extension);
+  HostConsole::PrintLine("released " + DescribeExtension(registration));
   return true;
 }
 
+std::optional<ExtensionRegistration> StandInHost::FindRegistration(const VWIID& kindId) const {
+  for (const ExtensionRegistration& registration : registry_.registrations()) {
+    if (registration.kindId == kindId) return registration;
+  }
+  return std::nullopt;
+}
+
+IVWUnknown* StandInHost::CreateExtension(const VWIID& kindId) {
+  const std::optional<ExtensionRegistration> registration = FindRegistration(kindId);
+  if (!registration) {
+    HostConsole::PrintLine(std::string("the module registered no ") + ExtensionKindName(kindId));
+    return nullptr;
+  }
+  return Create(*registration);
+}
+
+bool StandInHost::ReleaseExtension(const VWIID& kindId, IVWUnknown*& extension) {
+  const std::optional<ExtensionRegistration> registration = FindRegistration(kindId);
+  return registration && Release(*registration, extension);
+}
+
+void StandInHost::RunMenuCommand(IVWUnknown* menu) {
+  // Created from a menu-command registration, so the object is the module's menu extension.
+  static_cast<VWExtensionMenu*>(menu)->GetEventSink()->DoInterface();
+}
+
+bool StandInHost::RunScriptFunction(IVWUnknown* functions, std::u16string_view name) {
+  auto* set = static_cast<VWExtensionVSFunctions*>(functions);
+  const Sequence<VSFunctionDefinition> table = set->GetFunctionTable();
+  for (uint64_t index = 0; index < table.count; ++index) {
+    if (table[index].name && name == table[index].name) {
+      HostConsole::PrintLine(u"script function " + std::u16string(name));
+      ScriptCallRecord call = nullptr;
+      set->GetRoutine()->Run(static_cast<int32_t>(index), call);
+      return true;
+    }
+  }
+  HostConsole::PrintLine(u"the module has no script function " + std::u16string(name));
+  return false;
+}
+
+std::u16string StandInHost::ResourceText(std::u16string_view table, std::u16string_view key) {
+  return resources_.GetString(TXString(StringTablePath(table)), TXString(key), kEmptyTextGivesEmpty).GetStdUString();
+}
+
+bool StandInHost::IsNotificationRegistered(uint32_t code) { return notifications_.IsRegistered(code); }
+
+bool StandInHost::LoadDrawing() {
+  if (options_.drawingPath.empty()) {
+    sceneChange_.SetDrawing(std::make_shared<const Drawing>(MakeSampleDrawing()));
+    return true;
+  }
+  std::string error;
+  std::vector<std::string> warnings;
+  std::optional<Drawing> drawing = LoadModelDrawing(options_.drawingPath, error, warnings);
+  for (const std::string& warning : warnings) HostConsole::PrintLine("drawing: " + warning);
+  if (!drawing) {
+    HostConsole::PrintLine("drawing: " + error);
+    return false;
+  }
+  HostConsole::PrintLine("drawing: " + drawing->description + " with " + std::to_string(drawing->materials.size()) +
+                         " materials, " + std::to_string(drawing->geometries.size()) + " geometries, " +
+                         std::to_string(drawing->instances.size()) + " instances");
+  sceneChange_.SetDrawing(std::make_shared<const Drawing>(std::move(*drawing)));
+  return true;
+}
+
+bool StandInHost::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  return mainLoop_.RunUntil(done, timeout);
+}
+
+void StandInHost::PostNotification(uint32_t code, intptr_t data) { notifications_.Post(code, data); }
+
 bool StandInHost::UnloadModule() {
   if (!moduleMain_) return true;
+  // The module frees its handlers in deinit; no delivery thread may be inside one then.
+  sceneChange_.HaltDeliveries();
   moduleDeinit_();
+  bool handlersLeft = false;
+  for (const std::u16string& name : sceneChange_.UnregisterAll()) {
+    HostConsole::PrintLine("warning: the module left the scene handler \"" + platform::Utf8FromUtf16(name) +
+                           "\" registered");
+    handlersLeft = true;
+  }
   moduleMain_ = nullptr;
   moduleDeinit_ = nullptr;
   library_.Unload();
   HostConsole::PrintLine("unloaded the module");
 
-  bool released = true;
+  bool released = !handlersLeft;
   for (const OfferedService& offered : Services()) {
     const uint32_t references = offered.counter->references();
     if (references == 0) continue;

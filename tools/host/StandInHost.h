@@ -1,13 +1,18 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/SharedLibrary.h"
 #include "sdk/ModuleEntryPoints.h"
+#include "tools/host/DrawingStream.h"
 #include "tools/host/HostOptions.h"
+#include "tools/host/MainLoop.h"
 #include "tools/host/StandInServices.h"
 
 // The host's record of the loaded module, opaque to the module.
@@ -29,9 +34,36 @@ public:
   // Registers the extensions, then creates and releases each registered one. False when a
   // create or release failed.
   bool RunExtensionLifecycle();
+  // Asks the module to register its extensions.
+  void RegisterExtensions();
+  // Creates the registered extension of that kind; null, with the reason printed, when there is
+  // none or the module refused.
+  IVWUnknown* CreateExtension(const VWIID& kindId);
+  // Hands the extension back to the module; false, with the reason printed, when it refused.
+  bool ReleaseExtension(const VWIID& kindId, IVWUnknown*& extension);
+  // Chooses the menu command whose extension `menu` is.
+  void RunMenuCommand(IVWUnknown* menu);
+  // Runs the script function `name` of the set `functions`; false when the set has no such
+  // function. The result the function sets is printed by the scripting service.
+  bool RunScriptFunction(IVWUnknown* functions, std::u16string_view name);
+  // A text of one of the plug-in's string tables (by table name), as the resource service gives it.
+  std::u16string ResourceText(std::u16string_view table, std::u16string_view key);
+  // The plug-in listens for `code`.
+  bool IsNotificationRegistered(uint32_t code);
   // Calls the module's deinit and unloads it. False when the module still holds references to
   // host services afterwards.
   bool UnloadModule();
+
+  // Reads the drawing the options name (the built-in sample when none) and hands it to the
+  // scene-change service. False, with the reason printed, when the file cannot be read.
+  bool LoadDrawing();
+  // Runs the main thread's tick ('AFTE' every 50 ms, scene deliveries let begin; no tick while a
+  // delivery is still sending, see MainLoop) until `done` gives true or `timeout` passes; true
+  // when `done` gave true. For commands that wait on the plug-in, such as an export.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+  // Posts a host notification (e.g. 'APSD') to the plug-in now, on the calling thread.
+  void PostNotification(uint32_t code, intptr_t data);
+  DrawingStream& sceneStream() { return sceneChange_; }
 
 private:
   static intptr_t Callback(int32_t function, void* arguments);
@@ -47,6 +79,9 @@ private:
   bool Offers(const char* service) const;
   CallBackPtr CallbackForModule() const;
   bool CreateAndRelease(const ExtensionRegistration& registration);
+  IVWUnknown* Create(const ExtensionRegistration& registration);
+  bool Release(const ExtensionRegistration& registration, IVWUnknown*& extension);
+  std::optional<ExtensionRegistration> FindRegistration(const VWIID& kindId) const;
 
   HostOptions options_;
   VWModuleInfo moduleInfo_;
@@ -60,11 +95,12 @@ private:
   ProgramVariablesService programVariables_;
   LayerService layers_;
   DocumentService document_;
-  SceneChangeService sceneChange_;
+  DrawingStream sceneChange_;
   StatusMessageService statusMessages_;
   ViewPaneLabelService viewPaneLabel_;
   ViewDescriptionService viewDescription_;
   ToolService tools_;
   ResourceService resources_;
   ScriptingService scripting_;
+  MainLoop mainLoop_;
 };

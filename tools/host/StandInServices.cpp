@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/TextConversion.h"
+#include "sdk/ExtensionKinds.h"
 #include "tools/host/HostConsole.h"
 
 namespace {
@@ -16,6 +17,16 @@ std::string Quoted(const TXString& text) {
   quoted += Utf8FromUtf16(text);
   quoted += '"';
   return quoted;
+}
+
+// A notification code as its four characters, most significant byte first ('AFTE').
+std::string CodeText(uint32_t code) {
+  std::string text = "'";
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const char character = static_cast<char>((code >> shift) & 0xFF);
+    text += character >= 0x20 && character < 0x7F ? character : '?';
+  }
+  return text + "'";
 }
 
 }  // namespace
@@ -32,12 +43,9 @@ void SdkService::GetVersionTexts(TXString& first, TXString& second) {
 }
 
 const char* ExtensionKindName(const VWIID& kindId) {
-  static constexpr VWIID kScriptFunctions{0x698FD687, 0xE472, 0x4ECE, {0x95, 0x81, 0x7A, 0xBB, 0x73, 0xE8, 0x5A, 0x4A}};
-  static constexpr VWIID kMenuCommand{0x74253F0F, 0xAC9A, 0x4411, {0x9B, 0xC1, 0xD3, 0x88, 0xD4, 0xAD, 0x97, 0xD0}};
-  static constexpr VWIID kTool{0xA90DECBC, 0x4893, 0x48EE, {0xA1, 0xB2, 0xCE, 0x20, 0xE3, 0x71, 0x97, 0x2C}};
-  if (kindId == kScriptFunctions) return "script functions";
-  if (kindId == kMenuCommand) return "menu command";
-  if (kindId == kTool) return "tool";
+  if (kindId == IID_ExtensionKindScriptFunctions) return "script functions";
+  if (kindId == IID_ExtensionKindMenu) return "menu command";
+  if (kindId == IID_ExtensionKindTool) return "tool";
   return "unknown kind";
 }
 
@@ -61,7 +69,7 @@ bool NotificationService::Register(uint32_t code, NotificationCallback callback,
   if (!callback) return false;
   std::lock_guard lock(mutex_);
   subscribers_.emplace(code, Subscriber{callback, context});
-  HostConsole::PrintLine("notification callback registered for code " + std::to_string(code));
+  HostConsole::PrintLine("notification callback registered for " + CodeText(code));
   return true;
 }
 
@@ -71,9 +79,35 @@ void NotificationService::Unregister(uint32_t code, NotificationCallback callbac
   for (auto entry = first; entry != last; ++entry) {
     if (entry->second.callback == callback && entry->second.context == context) {
       subscribers_.erase(entry);
-      HostConsole::PrintLine("notification callback unregistered for code " + std::to_string(code));
+      HostConsole::PrintLine("notification callback unregistered for " + CodeText(code));
       return;
     }
+  }
+}
+
+bool NotificationService::IsRegistered(uint32_t code) {
+  std::lock_guard lock(mutex_);
+  return subscribers_.count(code) != 0;
+}
+
+void NotificationService::Post(uint32_t code, intptr_t data) {
+  std::vector<Subscriber> called;
+  {
+    std::lock_guard lock(mutex_);
+    auto [first, last] = subscribers_.equal_range(code);
+    for (auto entry = first; entry != last; ++entry) called.push_back(entry->second);
+  }
+  for (const Subscriber& subscriber : called) {
+    bool stillRegistered = false;
+    {
+      std::lock_guard lock(mutex_);
+      auto [first, last] = subscribers_.equal_range(code);
+      for (auto entry = first; entry != last && !stillRegistered; ++entry) {
+        stillRegistered = entry->second.callback == subscriber.callback && entry->second.context == subscriber.context;
+      }
+    }
+    // Without the lock: the callback may register or unregister.
+    if (stillRegistered) subscriber.callback(code, data, subscriber.context);
   }
 }
 
@@ -112,33 +146,6 @@ bool LayerService::SetProjection(LayerHandle layer, int16_t projection) {
   activeLayer_.projection = projection;
   HostConsole::PrintLine("layer projection set to " + std::to_string(projection));
   return true;
-}
-
-bool SceneChangeService::IsHandlerRegistered(const TXString& name) {
-  std::lock_guard lock(mutex_);
-  return handlers_.count(name.GetStdUString()) != 0;
-}
-
-bool SceneChangeService::RegisterHandler(const TXString& name, ISceneOperationHandler* handler, int32_t) {
-  if (!handler) return false;
-  {
-    std::lock_guard lock(mutex_);
-    if (!handlers_.emplace(name.GetStdUString(), handler).second) return false;
-  }
-  HostConsole::PrintLine("scene handler registered: " + Quoted(name));
-  return true;
-}
-
-void SceneChangeService::UnregisterHandler(const TXString& name) {
-  std::lock_guard lock(mutex_);
-  if (handlers_.erase(name.GetStdUString()) != 0) {
-    HostConsole::PrintLine("scene handler unregistered: " + Quoted(name));
-  }
-}
-
-void SceneChangeService::GetActiveView(int64_t& viewId, int32_t& pane) {
-  viewId = 1;
-  pane = 0;
 }
 
 void StatusMessageService::ShowMessage(const TXString& text, int32_t level) {

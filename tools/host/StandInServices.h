@@ -63,6 +63,10 @@ class NotificationService : public CountedService<INotificationService> {
 public:
   bool Register(uint32_t code, NotificationCallback callback, void* context) override;
   void Unregister(uint32_t code, NotificationCallback callback, void* context) override;
+  // Calls every callback registered for `code` on the calling thread (the host's main thread).
+  // A callback unregistered by an earlier one during the same post is not called.
+  void Post(uint32_t code, intptr_t data);
+  bool IsRegistered(uint32_t code);
 
 private:
   struct Subscriber {
@@ -86,6 +90,8 @@ private:
 
 class LayerService : public CountedService<ILayerService> {
 public:
+  LayerService() = default;
+  LayerService(int16_t type, int16_t projection) : activeLayer_{type, projection} {}
   LayerHandle GetActiveLayer() override { return &activeLayer_; }
   int16_t GetLayerType(LayerHandle layer) override;
   int16_t GetProjection(LayerHandle layer) override;
@@ -106,18 +112,6 @@ public:
 
 private:
   std::u16string fileName_;
-};
-
-class SceneChangeService : public CountedService<ISceneChangeService> {
-public:
-  bool IsHandlerRegistered(const TXString& name) override;
-  bool RegisterHandler(const TXString& name, ISceneOperationHandler* handler, int32_t options) override;
-  void UnregisterHandler(const TXString& name) override;
-  void GetActiveView(int64_t& viewId, int32_t& pane) override;
-
-private:
-  std::mutex mutex_;
-  std::map<std::u16string, ISceneOperationHandler*> handlers_;
 };
 
 class StatusMessageService : public CountedService<IStatusMessageService> {

@@ -8,6 +8,7 @@
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
+#include "tools/host/ExportCommand.h"
 #include "tools/host/HostConsole.h"
 #include "tools/host/HostOptions.h"
 #include "tools/host/StandInHost.h"
@@ -31,6 +32,10 @@ bool ChooseUserInterface(const HostOptions& options) {
     }
     script.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
+  // Each export's save dialog is answered with the file to write.
+  if (options.command == HostCommand::kExport) {
+    for (int count = 0; count < options.exportCount; ++count) script += "\nsave " + options.exportPath;
+  }
   return platform::SetEnvironmentVariable("TIDELINK_UI", options.userInterface) &&
          platform::SetEnvironmentVariable("TIDELINK_UI_SCRIPT", script);
 }
@@ -39,6 +44,7 @@ void FillDefaults(HostOptions& options) {
   if (options.modulePath.empty()) {
     options.modulePath = (ProgramFolder() / "OmbrelTideLinkForVectorworks.so").string();
   }
+  if (!options.exportPath.empty()) options.exportPath = std::filesystem::absolute(options.exportPath).string();
   if (options.resourceFolder.empty()) {
     options.resourceFolder = std::filesystem::path(options.modulePath).parent_path().string();
   }
@@ -61,8 +67,10 @@ int main(int argc, char** argv) {
   if (!ChooseUserInterface(*options)) return 2;
 
   StandInHost host(*options);
+  if (!host.LoadDrawing()) return 1;
   if (!host.LoadModule()) return 1;
-  const bool lifecycleSucceeded = host.RunExtensionLifecycle();
+  const bool commandSucceeded = options->command == HostCommand::kExport ? RunExportCommand(host, *options) == 0
+                                                                          : host.RunExtensionLifecycle();
   const bool referencesReleased = host.UnloadModule();
-  return lifecycleSucceeded && referencesReleased ? 0 : 1;
+  return commandSucceeded && referencesReleased ? 0 : 1;
 }

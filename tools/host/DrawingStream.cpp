@@ -1,0 +1,259 @@
+#include "tools/host/DrawingStream.h"
+
+#include "platform/TextConversion.h"
+#include "tools/host/HostConsole.h"
+
+DrawingStream::DrawingStream(DrawingStreamSettings settings) : settings_(settings) {}
+
+DrawingStream::~DrawingStream() {
+  UnregisterAll();
+  JoinRetired();
+}
+
+std::vector<std::u16string> DrawingStream::UnregisterAll() {
+  std::vector<std::u16string> names;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& entry : deliveries_) names.push_back(entry.first);
+  }
+  for (const std::u16string& name : names) UnregisterHandler(TXString(name));
+  return names;
+}
+
+void DrawingStream::SetDrawing(std::shared_ptr<const Drawing> drawing) {
+  auto operations = drawing ? std::make_shared<const DrawingOperations>(std::move(drawing), settings_.maxBatchOperations)
+                            : nullptr;
+  std::lock_guard lock(mutex_);
+  operations_ = std::move(operations);
+}
+
+void DrawingStream::SetActiveView(int64_t viewId, int32_t pane) {
+  std::lock_guard lock(mutex_);
+  viewId_ = viewId;
+  pane_ = pane;
+}
+
+void DrawingStream::GetActiveView(int64_t& viewId, int32_t& pane) {
+  std::lock_guard lock(mutex_);
+  viewId = viewId_;
+  pane = pane_;
+}
+
+bool DrawingStream::IsHandlerRegistered(const TXString& name) {
+  std::lock_guard lock(mutex_);
+  return deliveries_.count(name.GetStdUString()) != 0;
+}
+
+bool DrawingStream::RegisterHandler(const TXString& name, ISceneOperationHandler* handler, int32_t) {
+  if (!handler) return false;
+  JoinRetired();
+  auto delivery = std::make_shared<Delivery>();
+  delivery->name = name.GetStdUString();
+  delivery->handler = handler;
+  {
+    std::lock_guard lock(mutex_);
+    if (deliveries_.count(delivery->name) != 0) return false;
+    delivery->operations = operations_;
+    deliveries_.emplace(delivery->name, delivery);
+    // Started under the lock, so that an unregister never finds the delivery without its thread.
+    delivery->thread = std::thread([this, raw = delivery.get()] { Deliver(*raw); });
+    delivery->threadId = delivery->thread.get_id();
+  }
+  HostConsole::PrintLine("scene handler registered: \"" + platform::Utf8FromUtf16(name) + "\"");
+  return true;
+}
+
+void DrawingStream::UnregisterHandler(const TXString& name) {
+  std::shared_ptr<Delivery> delivery;
+  {
+    std::lock_guard lock(mutex_);
+    const auto found = deliveries_.find(name.GetStdUString());
+    if (found != deliveries_.end()) {
+      delivery = std::move(found->second);
+      deliveries_.erase(found);
+    }
+  }
+  if (delivery) {
+    Stop(*delivery);
+    HostConsole::PrintLine("scene handler unregistered: \"" + platform::Utf8FromUtf16(name) + "\"");
+    if (delivery->threadId == std::this_thread::get_id()) {
+      // Inside the handler's own OnOperation: the thread ends when that call returns.
+      std::lock_guard lock(mutex_);
+      retired_.push_back(std::move(delivery));
+      return;
+    }
+    Join(*delivery);
+  }
+  JoinRetired();
+}
+
+void DrawingStream::HaltDeliveries() {
+  std::vector<std::shared_ptr<Delivery>> running;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& entry : deliveries_) running.push_back(entry.second);
+  }
+  for (const auto& delivery : running) Stop(*delivery);
+  for (const auto& delivery : running) Join(*delivery);
+  JoinRetired();
+}
+
+void DrawingStream::Stop(Delivery& delivery) {
+  {
+    std::lock_guard lock(delivery.mutex);
+    delivery.stop = true;
+  }
+  delivery.wake.notify_all();
+}
+
+void DrawingStream::Join(Delivery& delivery) {
+  std::lock_guard lock(delivery.joinMutex);
+  if (delivery.thread.joinable()) delivery.thread.join();
+}
+
+void DrawingStream::BeginPendingDeliveries() {
+  std::lock_guard lock(mutex_);
+  for (auto& [name, delivery] : deliveries_) {
+    {
+      std::lock_guard deliveryLock(delivery->mutex);
+      if (delivery->begin || delivery->stop) continue;
+      delivery->begin = true;
+    }
+    ++streaming_;
+    delivery->wake.notify_all();
+  }
+}
+
+bool DrawingStream::WaitUntilQuiet(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  if (deadline == std::chrono::steady_clock::time_point::max()) {
+    quiet_.wait(lock, [&] { return streaming_ == 0; });
+    return true;
+  }
+  return quiet_.wait_until(lock, deadline, [&] { return streaming_ == 0; });
+}
+
+void DrawingStream::StreamingEnded() {
+  {
+    std::lock_guard lock(mutex_);
+    --streaming_;
+  }
+  quiet_.notify_all();
+}
+
+bool DrawingStream::IsDeliveryComplete(const TXString& name) {
+  std::shared_ptr<Delivery> delivery;
+  {
+    std::lock_guard lock(mutex_);
+    const auto found = deliveries_.find(name.GetStdUString());
+    if (found == deliveries_.end()) return false;
+    delivery = found->second;
+  }
+  std::lock_guard lock(delivery->mutex);
+  return delivery->complete;
+}
+
+void DrawingStream::JoinRetired() {
+  std::vector<std::shared_ptr<Delivery>> joinable;
+  {
+    std::lock_guard lock(mutex_);
+    std::erase_if(retired_, [&](std::shared_ptr<Delivery>& delivery) {
+      if (delivery->threadId == std::this_thread::get_id()) return false;
+      joinable.push_back(std::move(delivery));
+      return true;
+    });
+  }
+  for (const auto& delivery : joinable) Join(*delivery);
+}
+
+bool DrawingStream::Send(Delivery& delivery, int32_t kind, const void* data) {
+  {
+    std::lock_guard lock(delivery.mutex);
+    if (delivery.stop) return false;
+  }
+  // Called without any lock: the handler may block on its own locks or unregister itself.
+  delivery.handler->OnOperation(VGS::Operation{kind, data});
+  return true;
+}
+
+void DrawingStream::Report(const Delivery& delivery, const std::string& event) {
+  HostConsole::PrintLine("scene stream to \"" + platform::Utf8FromUtf16(delivery.name) + "\": " + event);
+}
+
+void DrawingStream::Deliver(Delivery& delivery) {
+  {
+    std::unique_lock lock(delivery.mutex);
+    delivery.wake.wait(lock, [&] { return delivery.begin || delivery.stop; });
+    if (!delivery.begin) return;
+  }
+  // Counted as streaming from its begin until it has sent its last record or was stopped.
+  bool streaming = true;
+  struct StreamingGuard {
+    DrawingStream& stream;
+    bool& streaming;
+    ~StreamingGuard() {
+      if (streaming) stream.StreamingEnded();
+    }
+  } guard{*this, streaming};
+
+  const std::vector<std::vector<VGS::Operation>> noBatches;
+  const auto& batches = delivery.operations ? delivery.operations->batches() : noBatches;
+  const uint64_t cancelAfter = settings_.cancelAfter.value_or(UINT64_MAX);
+  uint64_t sent = 0;
+  bool cancelled = false;
+
+  // Runs the body of the stream; false as soon as the delivery was stopped.
+  const auto stream = [&]() -> bool {
+    if (sent >= cancelAfter) return cancelled = true;
+    const size_t batchCount = settings_.endlessBatch ? std::max<size_t>(batches.size(), 1) : batches.size();
+    for (size_t batch = 0; batch < batchCount; ++batch) {
+      if (!Send(delivery, VGS::kBeginBatch, nullptr)) return false;
+      if (batch < batches.size()) {
+        for (const VGS::Operation& operation : batches[batch]) {
+          if (!Send(delivery, operation.kind, operation.data)) return false;
+          if (++sent >= cancelAfter) return cancelled = true;
+        }
+      }
+      if (settings_.verbose) {
+        Report(delivery, "batch " + std::to_string(batch + 1) + " of " + std::to_string(batchCount) + ", " +
+                             std::to_string(batch < batches.size() ? batches[batch].size() : 0) + " operations");
+      }
+      if (settings_.endlessBatch && batch + 1 == batchCount) {
+        Report(delivery, "batch " + std::to_string(batch + 1) + " left open after " + std::to_string(sent) + " operations");
+        return !settings_.cancelAfter.has_value() || (cancelled = true);
+      }
+      if (!Send(delivery, VGS::kEndBatch, nullptr)) return false;
+    }
+    Report(delivery, std::to_string(sent) + " operations in " + std::to_string(batches.size()) + " batches sent");
+    {
+      std::lock_guard lock(mutex_);
+      drawingSentAt_ = std::chrono::steady_clock::now();
+    }
+    if (settings_.viewReport) {
+      const VGS::CameraReport emptyView{};
+      const VGS::CameraReport& view = delivery.operations ? delivery.operations->view() : emptyView;
+      if (!Send(delivery, VGS::kViewChanged, &view)) return false;
+    }
+    return !settings_.cancelAfter.has_value() || (cancelled = true);
+  };
+
+  if (!stream()) return;
+  if (cancelled) {
+    Report(delivery, "end of stream (kind 4) after " + std::to_string(sent) + " operations");
+    if (!Send(delivery, VGS::kEndOfStream, nullptr)) return;
+  }
+
+  {
+    std::lock_guard lock(delivery.mutex);
+    delivery.complete = true;
+  }
+  streaming = false;
+  StreamingEnded();
+  std::unique_lock lock(delivery.mutex);
+  delivery.wake.wait(lock, [&] { return delivery.stop; });
+}
+
+std::optional<std::chrono::steady_clock::time_point> DrawingStream::DrawingSentAt() {
+  std::lock_guard lock(mutex_);
+  return drawingSentAt_;
+}

@@ -1,0 +1,126 @@
+#include "tools/host/ExportCommand.h"
+
+#include <filesystem>
+#include <string>
+
+#include "platform/TextConversion.h"
+#include "sdk/ExtensionKinds.h"
+#include "tools/host/HostConsole.h"
+#include "tools/host/MainLoop.h"
+#include "tools/host/PluginOutputWatcher.h"
+
+namespace {
+
+constexpr uint32_t kQuitCode = 0x41505344;  // 'APSD': the application quits
+constexpr std::u16string_view kScriptFunction = u"TideLink_SaveAsCollada";
+
+using Clock = PluginOutputWatcher::Clock;
+
+long long Milliseconds(Clock::duration duration) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+}
+
+// When the file was last written, on the steady clock.
+std::optional<Clock::time_point> WrittenAt(const std::string& path) {
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(path, error);
+  if (error) return std::nullopt;
+  return Clock::now() - (std::filesystem::file_time_type::clock::now() - written);
+}
+
+class ExportRun {
+public:
+  ExportRun(StandInHost& host, const HostOptions& options, PluginOutputWatcher& watcher)
+      : host_(host), options_(options), watcher_(watcher) {}
+
+  // One export from the command to its end; true when it ended complete.
+  bool Run(IVWUnknown* extension, int number) {
+    number_ = number;
+    watcher_.Clear();
+    const Clock::time_point start = Clock::now();
+    if (options_.exportViaScript) {
+      host_.RunScriptFunction(extension, kScriptFunction);
+    } else {
+      host_.RunMenuCommand(extension);
+    }
+    if (!WaitForTheEnd()) return false;
+    if (options_.printTimings) PrintTimings(start);
+    return Outcome();
+  }
+
+private:
+  bool Exporting() { return host_.IsNotificationRegistered(kAfterEventCode); }
+
+  bool WaitForTheEnd() {
+    const std::chrono::seconds timeout(options_.exportTimeoutSeconds);
+    if (options_.quitAfterStream && Exporting()) {
+      host_.RunUntil([&] { return !Exporting() || host_.sceneStream().DrawingSentAt().has_value(); }, timeout);
+      if (Exporting()) host_.PostNotification(kQuitCode, 0);
+    }
+    if (host_.RunUntil([&] { return !Exporting(); }, timeout)) return true;
+    Print("did not end within " + std::to_string(options_.exportTimeoutSeconds) + " s; quitting it");
+    host_.PostNotification(kQuitCode, 0);
+    return false;
+  }
+
+  bool Outcome() {
+    const std::vector<PluginOutputWatcher::Event> messages = watcher_.messageBoxes();
+    const std::string completeTitle =
+        platform::Utf8FromUtf16(host_.ResourceText(u"TideLinkTool", u"dlg_title_export_complete"));
+    if (messages.empty()) {
+      Print("ended without a message");
+      return false;
+    }
+    const std::string& caption = messages.back().text;
+    if (!completeTitle.empty() && caption.ends_with(completeTitle)) {
+      Print("complete: " + options_.exportPath);
+      return true;
+    }
+    Print("ended with \"" + caption + "\"");
+    return false;
+  }
+
+  // Streaming until the drawing was sent, the flush until the textures label, node building
+  // until the writing label, writing until the file's last write.
+  void PrintTimings(Clock::time_point start) {
+    const auto progress = watcher_.progressTexts();
+    const auto sent = host_.sceneStream().DrawingSentAt();
+    const auto written = WrittenAt(options_.exportPath);
+    if (progress.size() < 2 || !sent || !written) {
+      Print("timings: the export did not run to the end");
+      return;
+    }
+    // The last two texts of the export are the textures label and the writing label.
+    const Clock::time_point texturesShown = progress[progress.size() - 2].time;
+    const Clock::time_point writingShown = progress.back().time;
+    Print("timings: streaming " + std::to_string(Milliseconds(*sent - start)) + " ms, flush " +
+          std::to_string(Milliseconds(texturesShown - *sent)) + " ms, node building " +
+          std::to_string(Milliseconds(writingShown - texturesShown)) + " ms, writing " +
+          std::to_string(Milliseconds(*written - writingShown)) + " ms (total " +
+          std::to_string(Milliseconds(*written - start)) + " ms)");
+  }
+
+  void Print(const std::string& text) { HostConsole::PrintLine("export " + std::to_string(number_) + ": " + text); }
+
+  StandInHost& host_;
+  const HostOptions& options_;
+  PluginOutputWatcher& watcher_;
+  int number_ = 0;
+};
+
+}  // namespace
+
+int RunExportCommand(StandInHost& host, const HostOptions& options) {
+  PluginOutputWatcher watcher;
+  const VWIID& kind = options.exportViaScript ? IID_ExtensionKindScriptFunctions : IID_ExtensionKindMenu;
+  host.RegisterExtensions();
+  IVWUnknown* extension = host.CreateExtension(kind);
+  if (!extension) return 1;
+  ExportRun run(host, options, watcher);
+  bool allComplete = true;
+  for (int number = 1; number <= options.exportCount; ++number) {
+    allComplete = run.Run(extension, number) && allComplete;
+  }
+  const bool released = host.ReleaseExtension(kind, extension);
+  return allComplete && released ? 0 : 1;
+}

@@ -1,0 +1,27 @@
+#include "tools/host/MainLoop.h"
+
+#include <thread>
+
+bool MainLoop::Tick(std::chrono::steady_clock::time_point deadline) {
+  if (stream_) {
+    stream_->BeginPendingDeliveries();
+    if (!stream_->WaitUntilQuiet(deadline)) return false;
+  }
+  notifications_.Post(kAfterEventCode, 0);
+  ++tickCount_;
+  return true;
+}
+
+bool MainLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + timeout;
+  Clock::time_point nextTick = Clock::now();
+  while (!done()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_until(std::min(nextTick, deadline));
+    if (Clock::now() >= deadline) return done();
+    if (!Tick(deadline)) return done();
+    nextTick = std::max(nextTick + tickInterval_, Clock::now());
+  }
+  return true;
+}
