@@ -28,8 +28,6 @@ namespace platform {
 
 namespace {
 
-constexpr int32_t kErrorInvalidHandle = 6;
-constexpr int32_t kErrorInvalidParameter = 87;
 
 constexpr int kSchemaVersion = 1;
 // Long enough to ride out any other process's write, short enough not to hang a caller forever.

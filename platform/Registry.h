@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/SystemErrors.h"
+
 // The per-user and machine-wide registry, kept in one SQLite database file per user: the path in
 // TIDELINK_REGISTRY, else $XDG_CONFIG_HOME/tidelink/registry.sqlite (or ~/.config/...).
 // Key paths and value names compare case-insensitively; values keep their type and size;
@@ -13,12 +15,6 @@
 namespace platform {
 
 enum class RegistryRoot { CurrentUser, LocalMachine };  // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
-
-inline constexpr int32_t kErrorSuccess = 0;
-inline constexpr int32_t kErrorFileNotFound = 2;   // no such key or value
-inline constexpr int32_t kErrorMoreData = 234;     // buffer too small; the size says how much
-inline constexpr int32_t kErrorNoMoreItems = 259;  // enumeration past the last value
-inline constexpr int32_t kErrorBadDatabase = 1009; // the registry file cannot be read
 
 enum RegistryValueType : uint32_t { REG_NONE = 0, REG_SZ = 1, REG_BINARY = 3, REG_DWORD = 4 };
 

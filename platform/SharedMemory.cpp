@@ -12,12 +12,6 @@ namespace platform {
 
 namespace {
 
-constexpr int32_t kErrorFileNotFound = 2;
-constexpr int32_t kErrorTooManyOpenFiles = 4;
-constexpr int32_t kErrorAccessDenied = 5;
-constexpr int32_t kErrorNotEnoughMemory = 8;
-constexpr int32_t kErrorGeneralFailure = 31;
-constexpr int32_t kErrorInvalidParameter = 87;
 
 constexpr size_t kMaximumObjectNameLength = 200;
 constexpr size_t kHashDigits = 16;

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "platform/ProcessList.h"
+#include "platform/SystemErrors.h"
 #include "transport/TideLinkDocumentManager.h"
 
 namespace {
 
-constexpr int32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kFreeRecordClosed = 0xFFFFFFFF;
 
 template <typename Word>
@@ -34,7 +34,7 @@ int32_t SharedMemoryChannel::Open(std::u16string_view mappingName, uint64_t bloc
                                   uint32_t processId) {
   // totalSize and blockCount are 32-bit header fields; a larger file would be described wrongly.
   if (blockCount >= std::numeric_limits<uint32_t>::max() / wire::kBlockSize) {
-    return kErrorInvalidParameter;
+    return platform::kErrorInvalidParameter;
   }
   const uint32_t totalSize = static_cast<uint32_t>(blockCount + 1) * wire::kBlockSize;
   if (const int32_t error = platform::SharedMemory::Create(mappingName, totalSize, mapping_)) {

@@ -1,5 +1,6 @@
 #include "ui/WebAddresses.h"
 
+#include "platform/PercentEncoding.h"
 #include "sdk/HostBinding.h"
 #include "sdk/PluginIdentity.h"
 
@@ -12,13 +13,6 @@ constexpr std::u16string_view kCampaign = u"Vectorworks TideLink";
 
 bool KeptAsItIs(char16_t unit) {
   return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
-}
-
-void AppendEncodedByte(std::u16string& out, unsigned byte) {
-  constexpr std::u16string_view kHexDigits = u"0123456789abcdef";
-  out += u'%';
-  out += kHexDigits[(byte >> 4) & 0xF];
-  out += kHexDigits[byte & 0xF];
 }
 
 // The host's product text: its two version texts joined by a space, in the order it gives them.
@@ -39,15 +33,8 @@ std::u16string QueryEncode(std::u16string_view text) {
   for (const char16_t unit : text) {
     if (KeptAsItIs(unit)) {
       encoded += unit;
-    } else if (unit < 0x80) {
-      AppendEncodedByte(encoded, unit);
-    } else if (unit < 0x800) {
-      AppendEncodedByte(encoded, 0xC0 | (unit >> 6));
-      AppendEncodedByte(encoded, 0x80 | (unit & 0x3F));
     } else {
-      AppendEncodedByte(encoded, 0xE0 | (unit >> 12));
-      AppendEncodedByte(encoded, 0x80 | ((unit >> 6) & 0x3F));
-      AppendEncodedByte(encoded, 0x80 | (unit & 0x3F));
+      platform::AppendPercentEncodedUnit(encoded, unit);
     }
   }
   return encoded;
