@@ -5,6 +5,7 @@
 
 #include "link/OmbrelPlugin.h"
 #include "module/ExtensionTable.h"
+#include "module/WorkerThreads.h"
 #include "sdk/HostBinding.h"
 #include "sdk/ModuleEntryPoints.h"
 #include "sdk/PluginIdentity.h"
@@ -41,5 +42,6 @@ TIDELINK_EXPORT void plugin_module_deinit() {
   // The controller goes first: a running export still needs the dialogs and the host to stop.
   OmbrelPlugin::DestroyInstance();
   DialogUI::DestroyInstance();
+  EndWorkerThreads();
   HostBinding::Release();
 }
