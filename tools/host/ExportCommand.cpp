@@ -1,6 +1,7 @@
 #include "tools/host/ExportCommand.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/TextConversion.h"
@@ -63,15 +64,26 @@ private:
     return false;
   }
 
-  bool Outcome() {
+  // The message that ended the export: the last one shown after the save dialog, or, when the
+  // command ended before asking for a file, the last one shown. Warnings on the way to the
+  // dialog do not end anything.
+  std::optional<std::string> EndingMessage() const {
     const std::vector<PluginOutputWatcher::Event> messages = watcher_.messageBoxes();
-    const std::string completeTitle =
-        platform::Utf8FromUtf16(host_.ResourceText(u"TideLinkTool", u"dlg_title_export_complete"));
-    if (messages.empty()) {
+    const std::vector<PluginOutputWatcher::Event> dialogs = watcher_.saveDialogs();
+    if (messages.empty()) return std::nullopt;
+    if (!dialogs.empty() && messages.back().time < dialogs.back().time) return std::nullopt;
+    return messages.back().text;
+  }
+
+  bool Outcome() {
+    const std::optional<std::string> ending = EndingMessage();
+    if (!ending) {
       Print("ended without a message");
       return false;
     }
-    const std::string& caption = messages.back().text;
+    const std::string completeTitle =
+        platform::Utf8FromUtf16(host_.ResourceText(u"TideLinkTool", u"dlg_title_export_complete"));
+    const std::string& caption = *ending;
     if (!completeTitle.empty() && caption.ends_with(completeTitle)) {
       Print("complete: " + options_.exportPath);
       return true;

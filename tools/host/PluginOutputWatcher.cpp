@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::string_view kProgressText = "ui progress-text ";
 constexpr std::string_view kMessageBox = "ui message-box ";
+constexpr std::string_view kSaveDialog = "ui save-dialog ";
 
 // The first quoted field of `rest`, with the interface's backslash escapes undone.
 std::string FirstQuoted(std::string_view rest) {
@@ -36,6 +37,7 @@ void PluginOutputWatcher::Clear() {
   std::lock_guard lock(mutex_);
   progressTexts_.clear();
   messageBoxes_.clear();
+  saveDialogs_.clear();
 }
 
 std::vector<PluginOutputWatcher::Event> PluginOutputWatcher::progressTexts() const {
@@ -46,6 +48,11 @@ std::vector<PluginOutputWatcher::Event> PluginOutputWatcher::progressTexts() con
 std::vector<PluginOutputWatcher::Event> PluginOutputWatcher::messageBoxes() const {
   std::lock_guard lock(mutex_);
   return messageBoxes_;
+}
+
+std::vector<PluginOutputWatcher::Event> PluginOutputWatcher::saveDialogs() const {
+  std::lock_guard lock(mutex_);
+  return saveDialogs_;
 }
 
 int PluginOutputWatcher::overflow(int character) {
@@ -78,5 +85,7 @@ void PluginOutputWatcher::LineEnded() {
     progressTexts_.push_back({FirstQuoted(line.substr(kProgressText.size())), Clock::now()});
   } else if (line.starts_with(kMessageBox)) {
     messageBoxes_.push_back({FirstQuoted(line.substr(kMessageBox.size())), Clock::now()});
+  } else if (line.starts_with(kSaveDialog)) {
+    saveDialogs_.push_back({FirstQuoted(line.substr(kSaveDialog.size())), Clock::now()});
   }
 }

@@ -8,13 +8,13 @@
 #include <vector>
 
 // Watches the lines the plug-in's headless interface prints on standard output ("ui ..."), as a
-// person at the screen would: the progress texts and the message boxes, each with the moment it
-// appeared. Installed on std::cout for its lifetime; every line still reaches the terminal.
+// person at the screen would: the progress texts, the message boxes and the save dialogs, each
+// with the moment it appeared. Installed on std::cout for its lifetime; every line still reaches the terminal.
 class PluginOutputWatcher final : private std::streambuf {
 public:
   using Clock = std::chrono::steady_clock;
   struct Event {
-    std::string text;  // the progress text, or the message box's caption
+    std::string text;  // the progress text, or the message box's or save dialog's caption
     Clock::time_point time;
   };
 
@@ -27,6 +27,7 @@ public:
   void Clear();
   std::vector<Event> progressTexts() const;
   std::vector<Event> messageBoxes() const;
+  std::vector<Event> saveDialogs() const;
 
 private:
   int overflow(int character) override;
@@ -40,4 +41,5 @@ private:
   std::string line_;
   std::vector<Event> progressTexts_;
   std::vector<Event> messageBoxes_;
+  std::vector<Event> saveDialogs_;
 };
