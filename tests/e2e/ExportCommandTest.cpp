@@ -1,0 +1,524 @@
+// Runs the export command of the stand-in host as a real process: the plug-in's menu command, the
+// host's drawing stream on its own thread, the ticks, the messages and the file it leaves behind,
+// read back by two independent COLLADA readers.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include "link/SettingsStore.h"
+#include "platform/Registry.h"
+#include "platform/SystemErrors.h"
+#include "tests/export/ExportTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kModels = "/usr/share/assimp/models/";
+
+// What the source file holds once placed by its node tree, counted the way the host draws it:
+// triangles only (points and lines have no surface), one placement per node that shows a mesh.
+struct SourceCounts {
+  long placedTriangles = 0;
+  long instances = 0;
+  long texturedMaterials = 0;  // materials drawn by some placed triangle that carry a colour image
+};
+
+SourceCounts CountSource(const std::string& path) {
+  SourceCounts counts;
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_SortByPType);
+  if (!scene || !scene->mRootNode) return counts;
+  std::set<unsigned> usedMaterials;
+  const auto triangles = [&](const aiMesh& mesh) {
+    long count = 0;
+    for (unsigned face = 0; face < mesh.mNumFaces; ++face) count += mesh.mFaces[face].mNumIndices == 3 ? 1 : 0;
+    return count;
+  };
+  const std::function<void(const aiNode&)> walk = [&](const aiNode& node) {
+    bool shown = false;
+    for (unsigned slot = 0; slot < node.mNumMeshes; ++slot) {
+      const aiMesh& mesh = *scene->mMeshes[node.mMeshes[slot]];
+      const long count = triangles(mesh);
+      if (count == 0) continue;
+      shown = true;
+      counts.placedTriangles += count;
+      usedMaterials.insert(mesh.mMaterialIndex);
+    }
+    counts.instances += shown ? 1 : 0;
+    for (unsigned child = 0; child < node.mNumChildren; ++child) walk(*node.mChildren[child]);
+  };
+  walk(*scene->mRootNode);
+  for (const unsigned material : usedMaterials) {
+    const aiMaterial& source = *scene->mMaterials[material];
+    if (source.GetTextureCount(aiTextureType_DIFFUSE) + source.GetTextureCount(aiTextureType_BASE_COLOR) > 0) {
+      ++counts.texturedMaterials;
+    }
+  }
+  return counts;
+}
+
+class ExportCommandTest : public TestEnvironment {
+protected:
+  void SetUp() override {
+    TestEnvironment::SetUp();
+    out_ = scratch() / "out";
+    fs::create_directories(out_);
+  }
+
+  const fs::path& out() const { return out_; }
+
+  // Runs one host process. The export's temporary document has one fixed name on the machine, so
+  // exports of tests running side by side (both builds, parallel CTest) would refuse each other:
+  // a machine-wide lock lets one host export at a time.
+  CommandResult Export(const std::string& arguments) {
+    const ExportLock lock;
+    return RunCommand((binaryDirectory() / "tidelink-host").string() + " export " + arguments);
+  }
+
+  struct ExportLock {
+    ExportLock() {
+      const fs::path file = fs::temp_directory_path() / "tidelink-export-e2e.lock";
+      descriptor = open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+      if (descriptor >= 0) flock(descriptor, LOCK_EX);
+    }
+    ~ExportLock() {
+      if (descriptor >= 0) close(descriptor);
+    }
+    ExportLock(const ExportLock&) = delete;
+    ExportLock& operator=(const ExportLock&) = delete;
+    int descriptor = -1;
+  };
+
+  // Writes the answers of the headless interface into a file and gives the option that uses it.
+  std::string UiScript(const std::string& answers) {
+    const fs::path file = scratch() / ("answers-" + std::to_string(++scripts_) + ".txt");
+    std::ofstream(file) << answers << "\n";
+    return "--ui-script '" + file.string() + "'";
+  }
+
+  // Stores a setting of the plug-in before the host starts, as the settings dialog would.
+  static void StoreSetting(std::u16string_view name, uint32_t value) {
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::Create(platform::RegistryRoot::CurrentUser, SettingsStore::kKeyPath, key),
+              platform::kErrorSuccess);
+    ASSERT_EQ(key.SetValue(name, platform::REG_DWORD, &value, sizeof(value)), platform::kErrorSuccess);
+  }
+
+  static std::vector<std::string> Lines(const std::string& output, const std::string& prefix = "") {
+    std::vector<std::string> lines;
+    std::istringstream stream(output);
+    for (std::string line; std::getline(stream, line);) {
+      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+
+  static std::vector<std::string> MessageCaptions(const std::string& output) {
+    std::vector<std::string> captions;
+    for (const std::string& line : Lines(output, "ui message-box ")) {
+      const auto caption = TextsBetween(line, "ui message-box \"", "\"");
+      if (!caption.empty()) captions.push_back(caption.front());
+    }
+    return captions;
+  }
+
+  // Every text that follows `open` up to the next `close`, in order.
+  static std::vector<std::string> TextsBetween(const std::string& text, const std::string& open,
+                                               const std::string& close) {
+    std::vector<std::string> found;
+    for (size_t start = text.find(open); start != std::string::npos; start = text.find(open, start)) {
+      start += open.size();
+      const size_t end = text.find(close, start);
+      if (end == std::string::npos) break;
+      found.push_back(text.substr(start, end - start));
+      start = end + close.size();
+    }
+    return found;
+  }
+
+  static size_t Count(const std::vector<std::string>& texts, const std::string& wanted) {
+    return size_t(std::count(texts.begin(), texts.end(), wanted));
+  }
+
+  // Whatever ended the export, the host is usable again: its window enabled, the progress window
+  // gone, every handler and notification unregistered, every service reference released.
+  static void ExpectEndedCleanly(const CommandResult& result) {
+    const auto window = Lines(result.output, "ui host-window ");
+    if (!window.empty()) {
+      EXPECT_EQ(window.back(), "ui host-window enabled") << result.output;
+    }
+    EXPECT_EQ(Lines(result.output, "ui progress \"").size(), Lines(result.output, "ui progress closed").size())
+        << result.output;
+    EXPECT_EQ(Lines(result.output, "scene handler registered").size(),
+              Lines(result.output, "scene handler unregistered").size())
+        << result.output;
+    EXPECT_EQ(Lines(result.output, "notification callback registered").size(),
+              Lines(result.output, "notification callback unregistered").size())
+        << result.output;
+    EXPECT_TRUE(Lines(result.output, "warning:").empty()) << result.output;
+  }
+
+  static std::string EndLine(const CommandResult& result, int number = 1) {
+    const auto lines = Lines(result.output, "export " + std::to_string(number) + ": ");
+    return lines.empty() ? std::string() : lines.back();
+  }
+
+  // The export node ids of a file: its geometries other than the marker, as numbers.
+  static std::vector<unsigned long> NodeIds(const fs::path& file) {
+    std::vector<unsigned long> ids;
+    const std::string text = ReadFile(file);
+    for (const std::string& id : TextsBetween(text, "<geometry id=\"", "\"")) {
+      if (id.empty() || id.find_first_not_of("0123456789ABCDEF") != std::string::npos) continue;  // the marker
+      ids.push_back(std::stoul(id, nullptr, 16));
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+  }
+
+  // Every image the file names lies in its textures folder, which holds nothing else.
+  static void ExpectTexturesPresent(const fs::path& file, long images) {
+    const std::string text = ReadFile(file);
+    std::set<std::string> named;
+    for (const std::string& element : TextsBetween(text, "<image id=", "</image>")) {
+      const auto source = TextsBetween(element, "<init_from>", "</init_from>");
+      ASSERT_EQ(source.size(), 1u) << element;
+      const fs::path texture = file.parent_path() / source.front();
+      named.insert(texture.lexically_normal().string());
+      EXPECT_TRUE(fs::is_regular_file(texture)) << texture;
+      EXPECT_GT(fs::file_size(texture), 0u) << texture;
+    }
+    EXPECT_EQ(long(named.size()), images) << file;
+    const fs::path folder = file.parent_path() / (file.stem().string() + "_Textures");
+    // A drawing without images may leave the folder out.
+    if (images == 0 && !fs::exists(folder)) return;
+    ASSERT_TRUE(fs::is_directory(folder)) << folder;
+    long files = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      ++files;
+      EXPECT_TRUE(named.count(entry.path().lexically_normal().string())) << "not named by the file: " << entry.path();
+    }
+    EXPECT_EQ(files, images);
+  }
+
+  // Both readers take the file with nothing beyond the prescribed deviations, and agree on it.
+  static ReaderReport ExpectReadable(const fs::path& file) {
+    const ReaderReport python = ReadWithPythonCollada(file);
+    EXPECT_EQ(python.refused, "") << file;
+    EXPECT_EQ(python.unexpected, "") << file;
+    const ReaderReport assimp = ReadWithAssimp(file);
+    EXPECT_EQ(assimp.refused, "") << file;
+    EXPECT_EQ(assimp.geometries, python.geometries) << file;
+    EXPECT_EQ(assimp.triangles, python.triangles) << file;
+    EXPECT_EQ(assimp.images, python.images) << file;
+    EXPECT_GT(python.triangles, 1) << "nothing but the marker triangle in " << file;
+    ExpectTexturesPresent(file, python.images);
+    return python;
+  }
+
+  // A model of the test models package, exported with repair off: every surface is then written
+  // from both sides and nothing is merged or dropped, so the file holds exactly twice the placed
+  // triangles plus the marker triangle, and one transform node per placement (the change to Z up
+  // makes every placement's transform differ from the identity).
+  void ExpectModelExported(const std::string& relativePath) {
+    const std::string model = kModels + relativePath;
+    if (!fs::exists(model)) GTEST_SKIP() << model << " is not installed (package assimp-testmodels)";
+    StoreSetting(u"RepairMode", 0);
+    const SourceCounts source = CountSource(model);
+    ASSERT_GT(source.placedTriangles, 0) << model;
+    const fs::path file = out() / "model.dae";
+    const CommandResult result = Export("'" + model + "' -o '" + file.string() + "'");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+    EXPECT_TRUE(Lines(result.output, "drawing: texture").empty()) << "a texture was lost on the way in";
+    ExpectEndedCleanly(result);
+
+    const ReaderReport read = ExpectReadable(file);
+    EXPECT_EQ(read.triangles, 2 * source.placedTriangles + 1) << model;
+    EXPECT_EQ(read.nodes, 1 + source.instances) << "every placement of the model has its own transform node";
+    EXPECT_EQ(read.images, source.texturedMaterials) << model;
+  }
+
+  fs::path out_;
+  int scripts_ = 0;
+};
+
+// --- Complete exports --------------------------------------------------------------------------
+
+TEST_F(ExportCommandTest, TheSampleDrawingIsWrittenWithItsTexturesAndReadBackByBothReaders) {
+  const fs::path file = out() / "sample.dae";
+  const CommandResult result = Export("-o '" + file.string() + "'");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  ExpectEndedCleanly(result);
+  EXPECT_EQ(MessageCaptions(result.output),
+            (std::vector<std::string>{"Ombrel TideLink - Materials in Ombrel", "Ombrel TideLink - Export complete"}));
+  // The progress text follows the export: collecting, then building nodes, then writing.
+  const auto progress = Lines(result.output, "ui progress-text ");
+  ASSERT_GE(progress.size(), 3u) << result.output;
+  EXPECT_EQ(std::vector<std::string>(progress.end() - 3, progress.end()),
+            (std::vector<std::string>{"ui progress-text \"Collecting the drawing...\"",
+                                      "ui progress-text \"Preparing objects and textures...\"",
+                                      "ui progress-text \"Writing the COLLADA file...\""}));
+
+  ASSERT_TRUE(fs::is_regular_file(file));
+  const ReaderReport read = ExpectReadable(file);
+  // The sample has a textured brick material and a leaf screen with colour and opacity images.
+  EXPECT_GE(read.images, 2);
+  // Several materials, among them glass and water: one geometry each, and the marker.
+  EXPECT_GE(read.geometries, 6);
+  const std::string text = ReadFile(file);
+  EXPECT_NE(text.find("<surface_type>glass</surface_type>"), std::string::npos);
+  EXPECT_NE(text.find("<surface_type>water</surface_type>"), std::string::npos);
+  EXPECT_NE(text.find("<export_nodes>1</export_nodes>"), std::string::npos);
+}
+
+TEST_F(ExportCommandTest, TheScriptFunctionExportsLikeTheMenuCommand) {
+  const fs::path file = out() / "scripted.dae";
+  const CommandResult result = Export("--via-script -o '" + file.string() + "'");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  ExpectEndedCleanly(result);
+  ExpectReadable(file);
+}
+
+TEST_F(ExportCommandTest, ATexturedGltfModel) { ExpectModelExported("glTF2/BoxTextured-glTF/BoxTextured.gltf"); }
+
+TEST_F(ExportCommandTest, AnObjModelWithMaterialsAndTextures) { ExpectModelExported("OBJ/spider.obj"); }
+
+TEST_F(ExportCommandTest, AModelWithManyMeshesAndNodes) {
+  ExpectModelExported("glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb");
+}
+
+// Without the view report the export finishes once the host has been quiet for five seconds.
+TEST_F(ExportCommandTest, QuietTimeAfterTheLastBatchFinishesTheExport) {
+  const fs::path file = out() / "quiet.dae";
+  const CommandResult result = Export("--no-view-report --timeout 120 -o '" + file.string() + "'");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  ExpectEndedCleanly(result);
+  ExpectReadable(file);
+}
+
+// --- Ends without a file -----------------------------------------------------------------------
+
+TEST_F(ExportCommandTest, EndOfStreamCancelsTheExportBeforeAndAfterData) {
+  // Before any batch, inside the first batch (materials), inside the last one (instances).
+  for (const char* count : {"0", "3", "45"}) {
+    SCOPED_TRACE(std::string("--cancel-after ") + count);
+    const fs::path file = out() / ("canceled-" + std::string(count) + ".dae");
+    const CommandResult result = Export(std::string("--cancel-after ") + count + " -o '" + file.string() + "'");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_EQ(EndLine(result), "export 1: ended with \"Ombrel TideLink - Export canceled\"") << result.output;
+    EXPECT_EQ(Count(MessageCaptions(result.output), "Ombrel TideLink - Export complete"), 0u);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(out() / ("canceled-" + std::string(count) + "_Textures")));
+    ExpectEndedCleanly(result);
+  }
+}
+
+TEST_F(ExportCommandTest, EndOfStreamAfterTheViewReportKeepsTheFileButShowsCanceled) {
+  // More records than the sample holds: kind 4 comes after the view report has written the file.
+  const fs::path file = out() / "late-cancel.dae";
+  const CommandResult result = Export("--cancel-after 1000000 -o '" + file.string() + "'");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: ended with \"Ombrel TideLink - Export canceled\"") << result.output;
+  EXPECT_EQ(Count(MessageCaptions(result.output), "Ombrel TideLink - Export complete"), 0u);
+  ExpectEndedCleanly(result);
+  ASSERT_TRUE(fs::is_regular_file(file)) << "the written file was deleted";
+  ExpectReadable(file);
+}
+
+TEST_F(ExportCommandTest, QuittingTheApplicationStopsTheExportWithoutAMessage) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "quit.dae";
+  const CommandResult result =
+      Export("--no-view-report --quit-after-stream --timeout 120 -o '" + file.string() + "'");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: ended without a message") << result.output;
+  EXPECT_TRUE(MessageCaptions(result.output).empty()) << result.output;
+  EXPECT_FALSE(fs::exists(file));
+  ExpectEndedCleanly(result);
+  EXPECT_EQ(Lines(result.output, "ui host-window enabled").size(), 1u) << result.output;
+}
+
+TEST_F(ExportCommandTest, ABatchThatNeverEndsKeepsTheExportCollectingPastTheQuietTime) {
+  const fs::path file = out() / "endless.dae";
+  const CommandResult result = Export("--endless-batch --timeout 8 -o '" + file.string() + "'");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(Lines(result.output, "export 1: did not end within 8 s; quitting it").size(), 1u) << result.output;
+  EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Materials in Ombrel"})
+      << "only the first-export warning; nothing may finish or fail the export";
+  EXPECT_FALSE(fs::exists(file));
+  ExpectEndedCleanly(result);
+}
+
+TEST_F(ExportCommandTest, AViewThatIsNotAPerspectiveRefusesTheExport) {
+  for (const char* view : {"sheet", "no-perspective"}) {
+    SCOPED_TRACE(view);
+    const fs::path file = out() / (std::string(view) + ".dae");
+    const CommandResult result = Export(std::string("--view ") + view + " -o '" + file.string() + "'");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Perspective view needed"})
+        << "refused before the first-export warning and the save dialog";
+    EXPECT_TRUE(Lines(result.output, "ui save-dialog").empty()) << result.output;
+    EXPECT_TRUE(Lines(result.output, "ui host-window").empty()) << result.output;
+    EXPECT_TRUE(Lines(result.output, "scene handler registered").empty()) << result.output;
+    EXPECT_FALSE(fs::exists(file));
+    ExpectEndedCleanly(result);
+  }
+}
+
+TEST_F(ExportCommandTest, ACancelledSaveDialogChangesNothing) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "never.dae";
+  const CommandResult result = Export(UiScript("save-cancel") + " -o '" + file.string() + "'");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: ended without a message") << result.output;
+  EXPECT_TRUE(MessageCaptions(result.output).empty()) << result.output;
+  EXPECT_TRUE(Lines(result.output, "ui host-window").empty()) << result.output;
+  EXPECT_TRUE(Lines(result.output, "ui progress").empty()) << result.output;
+  EXPECT_TRUE(Lines(result.output, "scene handler registered").empty()) << result.output;
+  EXPECT_FALSE(fs::exists(file));
+  ExpectEndedCleanly(result);
+}
+
+TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithoutAMessage) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "missing-folder" / "unwritable.dae";
+  const CommandResult result = Export("-o '" + file.string() + "'");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: ended without a message") << result.output;
+  EXPECT_TRUE(MessageCaptions(result.output).empty()) << result.output;
+  EXPECT_FALSE(fs::exists(file));
+  ExpectEndedCleanly(result);
+}
+
+// The host names the message that ended the export; the first-export warning, shown before the
+// save dialog, ends nothing.
+TEST_F(ExportCommandTest, TheFirstExportWarningIsNotReportedAsTheEndOfTheExport) {
+  const CommandResult result = Export(UiScript("save-cancel") + " -o '" + (out() / "never.dae").string() + "'");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Materials in Ombrel"});
+  EXPECT_EQ(EndLine(result), "export 1: ended without a message") << result.output;
+}
+
+// The module's task pool starts worker threads in its own library; unloading the module must not
+// leave them running in unmapped code while the host exits.
+TEST_F(ExportCommandTest, TheHostSurvivesUnloadingTheModuleRightAfterAnExport) {
+  StoreSetting(u"FirstExport", 0);
+  for (int run = 0; run < 40; ++run) {
+    const CommandResult result =
+        Export("--no-view-report --quit-after-stream --timeout 120 -o '" + (out() / "quit.dae").string() + "'");
+    ASSERT_EQ(result.status, 1) << "run " << run << ":\n" << result.output;
+  }
+}
+
+// --- Dialog defaults and state kept between exports ---------------------------------------------
+
+TEST_F(ExportCommandTest, TheOfferedNameComesFromTheDrawingsOwnFile) {
+  StoreSetting(u"FirstExport", 0);
+  CommandResult result = Export(UiScript("save-cancel") + " -o '" + (out() / "x.dae").string() + "'");
+  EXPECT_EQ(Lines(result.output, "ui save-dialog "),
+            std::vector<std::string>{
+                "ui save-dialog \"Save as Ombrel COLLADA\" offered \"untitled.dae\" in \"\" -> cancelled"})
+      << result.output;
+
+  result = Export(UiScript("save-cancel") + " --document /some/dir/house.vwx -o '" + (out() / "x.dae").string() + "'");
+  const auto dialogs = Lines(result.output, "ui save-dialog ");
+  ASSERT_EQ(dialogs.size(), 1u) << result.output;
+  EXPECT_EQ(dialogs[0].rfind("ui save-dialog \"Save as Ombrel COLLADA\" offered \"house.dae\" in \"/some/dir\"", 0), 0u)
+      << dialogs[0];
+
+  // Only the last dot starts the extension; a folder with dots keeps its name.
+  result = Export(UiScript("save-cancel") + " --document /some/v1.2/house.plan.vwx -o '" + (out() / "x.dae").string() +
+                  "'");
+  const auto dotted = Lines(result.output, "ui save-dialog ");
+  ASSERT_EQ(dotted.size(), 1u) << result.output;
+  EXPECT_EQ(
+      dotted[0].rfind("ui save-dialog \"Save as Ombrel COLLADA\" offered \"house.plan.dae\" in \"/some/v1.2\"", 0),
+      0u)
+      << dotted[0];
+}
+
+TEST_F(ExportCommandTest, AChosenPathWithoutAnyDotGetsTheExtension) {
+  if (out().string().find('.') != std::string::npos) GTEST_SKIP() << "the scratch folder itself has a dot";
+  StoreSetting(u"FirstExport", 0);
+  const fs::path dotted = out() / "v1.2";
+  fs::create_directories(dotted);
+  const CommandResult result = Export(UiScript("save " + (out() / "plain").string() + "\nsave " +
+                                               (dotted / "plain").string()) +
+                                      " --repeat 2 -o '" + (out() / "unused.dae").string() + "'");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(fs::is_regular_file(out() / "plain.dae")) << result.output;
+  EXPECT_FALSE(fs::exists(out() / "plain"));
+  // A dot anywhere in the path counts, so the file in the dotted folder keeps its bare name.
+  EXPECT_TRUE(fs::is_regular_file(dotted / "plain")) << result.output;
+  EXPECT_FALSE(fs::exists(dotted / "plain.dae"));
+  ExpectEndedCleanly(result);
+}
+
+TEST_F(ExportCommandTest, TheFirstExportWarningIsShownOnceAcrossHostRuns) {
+  const std::string cancel = UiScript("save-cancel");
+  const CommandResult first = Export(cancel + " -o '" + (out() / "x.dae").string() + "'");
+  EXPECT_EQ(Count(MessageCaptions(first.output), "Ombrel TideLink - Materials in Ombrel"), 1u) << first.output;
+  // Cancelling the dialog does not bring the warning back: it was stored when shown.
+  const CommandResult second = Export("--repeat 2 -o '" + (out() / "y.dae").string() + "'");
+  EXPECT_EQ(second.status, 0) << second.output;
+  EXPECT_EQ(Count(MessageCaptions(second.output), "Ombrel TideLink - Materials in Ombrel"), 0u) << second.output;
+}
+
+TEST_F(ExportCommandTest, ASecondExportStartsInTheFirstFolderContinuesTheNodeIdsAndStartsEmpty) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path firstFolder = out() / "first";
+  const fs::path secondFolder = out() / "second";
+  fs::create_directories(firstFolder);
+  fs::create_directories(secondFolder);
+  const fs::path first = firstFolder / "one.dae";
+  const fs::path second = secondFolder / "two.dae";
+  const CommandResult result = Export(UiScript("save " + first.string() + "\nsave " + second.string()) +
+                                      " --document /drawings/house.vwx --repeat 2 -o '" +
+                                      (out() / "unused.dae").string() + "'");
+  EXPECT_EQ(result.status, 0) << result.output;
+  const auto dialogs = Lines(result.output, "ui save-dialog ");
+  ASSERT_EQ(dialogs.size(), 2u) << result.output;
+  EXPECT_NE(dialogs[0].find("offered \"house.dae\" in \"/drawings\""), std::string::npos) << dialogs[0];
+  EXPECT_NE(dialogs[1].find("offered \"house.dae\" in \"" + firstFolder.string() + "\""), std::string::npos)
+      << dialogs[1];
+  EXPECT_EQ(Count(MessageCaptions(result.output), "Ombrel TideLink - Export complete"), 2u) << result.output;
+  ExpectEndedCleanly(result);
+
+  const ReaderReport one = ExpectReadable(first);
+  const ReaderReport two = ExpectReadable(second);
+  // The stores were emptied by the first export's end: the same drawing, not twice of it.
+  EXPECT_EQ(two.triangles, one.triangles);
+  EXPECT_EQ(two.geometries, one.geometries);
+  EXPECT_EQ(two.nodes, one.nodes);
+
+  const auto firstIds = NodeIds(first);
+  const auto secondIds = NodeIds(second);
+  ASSERT_FALSE(firstIds.empty());
+  ASSERT_EQ(secondIds.size(), firstIds.size());
+  EXPECT_EQ(secondIds.front(), firstIds.back() + 1) << "node ids start again in the second export";
+  EXPECT_EQ(secondIds.back() - secondIds.front() + 1, secondIds.size()) << "node ids are not consecutive";
+}
+
+}  // namespace
