@@ -106,15 +106,15 @@ int Hold(const std::string& document, int milliseconds, bool release) {
   return 0;
 }
 
-int Windows(int count, char** specs) {
+int Windows(int count, char** descriptions) {
   std::vector<platform::MessageWindow> windows(static_cast<size_t>(count));
   platform::WindowHandle firstShown = 0;
   for (int index = 0; index < count; ++index) {
-    const std::string spec = specs[index];
-    const size_t colon = spec.rfind(':');
-    const std::string kind = spec.substr(colon + 1);
+    const std::string description = descriptions[index];
+    const size_t colon = description.rfind(':');
+    const std::string kind = description.substr(colon + 1);
     platform::WindowAttributes attributes{static_cast<uint32_t>(getpid()), kind == "owned" ? firstShown : 0,
-                                          kind != "hidden", Utf16(spec.substr(0, colon)), u"Ombrel 12.0"};
+                                          kind != "hidden", Utf16(description.substr(0, colon)), u"Ombrel 12.0"};
     if (!platform::MessageWindow::Create(attributes, windows[static_cast<size_t>(index)])) return 1;
     if (kind == "shown" && !firstShown) firstShown = windows[static_cast<size_t>(index)].handle();
   }
