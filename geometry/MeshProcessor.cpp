@@ -66,9 +66,12 @@ struct MeshProcessor::KeyEntry {
   uint64_t key;
 };
 
-struct MeshProcessor::EpsilonEntry {
-  uint32_t xOrder;
-  uint32_t point;
+// One key of a leaf in the open-addressed table of the fast key matching; empty while first is
+// kNoIndex.
+struct MeshProcessor::KeySlot {
+  uint64_t key;
+  uint32_t first;
+  uint32_t xBits;
 };
 
 MeshProcessor::MeshProcessor(const repairParams& block)
@@ -156,6 +159,54 @@ void MeshProcessor::ComputeKeys() {
   });
 }
 
+// Matching on keys without sorting, for the usual leaf: one whose points come in ascending order
+// (as the octree's stable partition lists them) and in which no key comes with two x values. Then
+// the sorted walk below can only ever match a point to an earlier point of its own x run with
+// its key, which is the lowest-numbered point with that key, and that point is its own
+// representative. A hash table of first points gives the same representatives and count without
+// the sort. Returns false, with the leaf's representatives back at kNoIndex, for any other leaf.
+bool MeshProcessor::MatchLeafByKeyTable(std::span<const uint32_t> leaf,
+                                        std::vector<KeySlot>& table) {
+  const size_t count = leaf.size();
+  size_t capacity = 16;
+  while (capacity < 2 * count)
+    capacity *= 2;
+  if (table.size() < capacity)
+    table.resize(capacity);
+  std::memset(static_cast<void*>(table.data()), 0xFF, capacity * sizeof(KeySlot));
+  const size_t mask = capacity - 1;
+  KeySlot* slots = table.data();
+  uint64_t merged = 0;
+  size_t i = 0;
+  for (; i < count; ++i) {
+    const uint32_t point = leaf[i];
+    if (i > 0 && point <= leaf[i - 1])
+      break;
+    const Point& p = points_[point];
+    const uint32_t xBits = std::bit_cast<uint32_t>(p.x);
+    size_t s = size_t(p.key) & mask;
+    while (slots[s].first != kNoIndex && slots[s].key != p.key)
+      s = (s + 1) & mask;
+    KeySlot& slot = slots[s];
+    if (slot.first == kNoIndex) {
+      slot = {p.key, point, xBits};
+      representative_[point] = point;
+    } else if (slot.xBits == xBits) {
+      representative_[point] = slot.first;
+      ++merged;
+    } else {
+      break;  // a key shared across x values: only the sorted walk decides those
+    }
+  }
+  if (i < count) {
+    for (size_t j = 0; j < i; ++j)
+      representative_[leaf[j]] = kNoIndex;
+    return false;
+  }
+  merged_.fetch_add(merged, std::memory_order_relaxed);
+  return true;
+}
+
 // Matching on keys: a point takes the representative of the nearest earlier point in x order
 // (within the x window) whose key equals its own. Sorting by key within equal x makes equal keys
 // of one x adjacent, so each run of equal x costs one comparison or one binary search rather
@@ -222,23 +273,23 @@ void MeshProcessor::MatchLeafByKey(std::span<const uint32_t> leaf, std::vector<K
 // Matching on positions: a point takes the representative of the nearest earlier point in x
 // order whose coordinates all differ by less than the epsilon.
 void MeshProcessor::MatchLeafByEpsilon(std::span<const uint32_t> leaf,
-                                       std::vector<EpsilonEntry>& scratch) {
+                                       std::vector<uint64_t>& scratch) {
+  // x order in the high half and the point in the low half: sorting plain integers gives the
+  // order of x, then point, at a fraction of the cost of a comparison function.
   const size_t count = leaf.size();
   scratch.resize(count);
-  EpsilonEntry* entries = scratch.data();
+  uint64_t* entries = scratch.data();
   for (size_t i = 0; i < count; ++i)
-    entries[i] = {SortableBits(points_[leaf[i]].x), leaf[i]};
-  auto before = [](const EpsilonEntry& a, const EpsilonEntry& b) {
-    return a.xOrder != b.xOrder ? a.xOrder < b.xOrder : a.point < b.point;
-  };
+    entries[i] = (uint64_t(SortableBits(points_[leaf[i]].x)) << 32) | leaf[i];
   if (count >= kParallelSortPoints)
-    tbb::parallel_sort(entries, entries + count, before);
+    tbb::parallel_sort(entries, entries + count);
   else
-    std::sort(entries, entries + count, before);
+    std::sort(entries, entries + count);
+  auto pointAt = [entries](size_t i) { return uint32_t(entries[i]); };
 
   uint64_t merged = 0;
   for (size_t i = 0; i < count; ++i) {
-    const uint32_t point = entries[i].point;
+    const uint32_t point = pointAt(i);
     if (representative_[point] != kNoIndex)
       continue;
     const Point& p = points_[point];
@@ -247,12 +298,12 @@ void MeshProcessor::MatchLeafByEpsilon(std::span<const uint32_t> leaf,
     if (IsFinite(p)) {
       const float lower = p.x - kWindow;
       for (size_t j = i; j > 0; --j) {
-        const Point& q = points_[entries[j - 1].point];
+        const Point& q = points_[pointAt(j - 1)];
         if (!(q.x >= lower))
           break;
         if (std::fabs(q.x - p.x) < kEpsilon && std::fabs(q.y - p.y) < kEpsilon &&
             std::fabs(q.z - p.z) < kEpsilon) {
-          match = entries[j - 1].point;
+          match = pointAt(j - 1);
           break;
         }
       }
@@ -271,13 +322,14 @@ void MeshProcessor::MatchLeaves(const Octree& octree, Match match) {
   const auto leaves = octree.CollectLeaves();
   // Each leaf writes only the representatives of its own points, so leaves run independently.
   auto matchRange = [&](size_t begin, size_t end) {
+    std::vector<KeySlot> keyTable;
     std::vector<KeyEntry> keyScratch;
-    std::vector<EpsilonEntry> epsilonScratch;
+    std::vector<uint64_t> epsilonScratch;
     for (size_t l = begin; l < end; ++l) {
-      if (match == Match::Key)
-        MatchLeafByKey(leaves[l], keyScratch);
-      else
+      if (match == Match::Epsilon)
         MatchLeafByEpsilon(leaves[l], epsilonScratch);
+      else if (!MatchLeafByKeyTable(leaves[l], keyTable))
+        MatchLeafByKey(leaves[l], keyScratch);
     }
   };
   if (leaves.size() <= 1)
@@ -353,9 +405,8 @@ void MeshProcessor::CreateTriangles() {
   tbb::parallel_for(tbb::blocked_range<uint64_t>(0, triangleCount, 16384), [&](const auto& range) {
     for (uint64_t t = range.begin(); t != range.end(); ++t) {
       Triangle& tri = triangles_[t];
-      tri = Triangle{{0, 0, 0}, {0.0f, 0.0f, 0.0f, 0.0f}, indices[3 * t], indices[3 * t + 1],
-                     indices[3 * t + 2], kNoIndex, kNoIndex, kNoIndex,
-                     {kNoIndex, kNoIndex, kNoIndex}, 0, 0};
+      tri = Triangle{indices[3 * t], indices[3 * t + 1], indices[3 * t + 2],
+                     kNoIndex, kNoIndex, kNoIndex, {kNoIndex, kNoIndex, kNoIndex}, 0, 0};
       // A triangle that reaches outside the vertices keeps kNoIndex welded corners and both
       // flags: it is left out of every later step.
       if (tri.i0 >= vertexCount || tri.i1 >= vertexCount || tri.i2 >= vertexCount)
@@ -366,9 +417,11 @@ void MeshProcessor::CreateTriangles() {
 
 // Welded corners, and for each welded vertex the triangles that touch it in triangle order, in
 // one flat array sized from the counts. The two passes stay on one thread: plain increments in
-// triangle order cost less than atomic ones plus sorting each list afterwards.
+// triangle order cost less than atomic ones plus sorting each list afterwards, and blocks of
+// triangles with counters of their own gained nothing (the passes wait on memory, mostly fresh
+// pages). The list starts double as the fill's cursors, so no copy of them is made.
 void MeshProcessor::BuildIncidentLists(std::vector<uint64_t>& incidentBegin,
-                                       std::vector<uint32_t>& incident) {
+                                       IncidentArray& incident) {
   const uint64_t vertexCount = mesh_->vertexCount;
   const uint32_t triangleCount = uint32_t(triangles_.size());
   incidentBegin.assign(vertexCount + 1, 0);
@@ -382,10 +435,16 @@ void MeshProcessor::BuildIncidentLists(std::vector<uint64_t>& incidentBegin,
     ++incidentBegin[tri.w1 + 1];
     ++incidentBegin[tri.w2 + 1];
   }
-  for (uint64_t v = 0; v < vertexCount; ++v)
-    incidentBegin[v + 1] += incidentBegin[v];
-  incident.resize(incidentBegin[vertexCount]);
-  std::vector<uint64_t> cursor(incidentBegin.begin(), incidentBegin.end() - 1);
+  // incidentBegin[v + 1] becomes the start of v's list, the fill's cursor for v; after the fill
+  // it stands at the end of v's list, which is the start of the next one.
+  uint64_t total = 0;
+  for (uint64_t v = 0; v < vertexCount; ++v) {
+    const uint64_t count = incidentBegin[v + 1];
+    incidentBegin[v + 1] = total;
+    total += count;
+  }
+  incident.resize(total);
+  uint64_t* cursor = incidentBegin.data() + 1;
   for (uint32_t t = 0; t < triangleCount; ++t) {
     const Triangle& tri = triangles_[t];
     if (tri.w0 == kNoIndex)
@@ -397,7 +456,7 @@ void MeshProcessor::BuildIncidentLists(std::vector<uint64_t>& incidentBegin,
 }
 
 void MeshProcessor::FindNeighbours(const std::vector<uint64_t>& incidentBegin,
-                                   const std::vector<uint32_t>& incident) {
+                                   const IncidentArray& incident) {
   const uint64_t triangleCount = triangles_.size();
   tbb::parallel_for(tbb::blocked_range<uint64_t>(0, triangleCount, 4096), [&](const auto& range) {
     for (uint64_t t = range.begin(); t != range.end(); ++t) {
@@ -407,7 +466,6 @@ void MeshProcessor::FindNeighbours(const std::vector<uint64_t>& incidentBegin,
       for (int k = 0; k < 3; ++k) {
         const uint32_t a = tri.Welded(k);
         const uint32_t b = tri.Welded((k + 1) % 3);
-        tri.edgeKeys[k] = EdgeKey(a, b);
         // The first triangle in a's list that also holds b is the lowest-numbered triangle
         // holding both, since lists are in triangle order; b's list gives the same one and may
         // be far shorter (the rim of a large fan).
@@ -448,16 +506,30 @@ uint64_t MeshProcessor::OrientWinding() {
       if (tri.visited)
         continue;
       tri.visited = 1;
+      // Each neighbour's edge keys once: turning a neighbour below leaves its key set as it was.
+      uint64_t neighbourKeys[3][3] = {};
+      for (int m = 0; m < 3; ++m) {
+        const uint32_t candidate = tri.neighbours[m];
+        if (candidate == kNoIndex)
+          continue;
+        const Triangle& c = triangles_[candidate];
+        neighbourKeys[m][0] = EdgeKey(c.w0, c.w1);
+        neighbourKeys[m][1] = EdgeKey(c.w1, c.w2);
+        neighbourKeys[m][2] = EdgeKey(c.w2, c.w0);
+      }
       for (int k = 0; k < 3; ++k) {
         const uint32_t a = tri.Welded(k);
         const uint32_t b = tri.Welded((k + 1) % 3);
         const uint64_t key = EdgeKey(a, b);
         uint32_t next = kNoIndex;
-        for (uint32_t candidate : tri.neighbours)
-          if (candidate != kNoIndex && triangles_[candidate].HasEdgeKey(key)) {
-            next = candidate;
+        for (int m = 0; m < 3; ++m) {
+          const uint64_t* keys = neighbourKeys[m];
+          if (tri.neighbours[m] != kNoIndex &&
+              (keys[0] == key || keys[1] == key || keys[2] == key)) {
+            next = tri.neighbours[m];
             break;
           }
+        }
         if (next == kNoIndex)
           continue;
         Triangle& neighbour = triangles_[next];
@@ -506,7 +578,7 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
 
   // 2. Welded corners and incident lists.
   std::vector<uint64_t> incidentBegin;
-  std::vector<uint32_t> incident;
+  IncidentArray incident;
   BuildIncidentLists(incidentBegin, incident);
   Lap("incident lists");
 
@@ -522,11 +594,12 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
   // runs in a fixed tree of ranges so that its rounding, and so the outward decision, does not
   // depend on how many workers took part.
   const float* positions = mesh.positions.data();
+  faceNormals_.resize(3 * triangleCount);
   const float volume = tbb::parallel_deterministic_reduce(
       tbb::blocked_range<uint64_t>(0, triangleCount, 8192), 0.0f,
       [&](const tbb::blocked_range<uint64_t>& range, float sum) {
         for (uint64_t t = range.begin(); t != range.end(); ++t) {
-          Triangle& tri = triangles_[t];
+          const Triangle& tri = triangles_[t];
           if (tri.w0 == kNoIndex)
             continue;
           const float* p0 = positions + 3 * uint64_t(tri.i0);
@@ -536,11 +609,12 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
           const float e2[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
           const float cross[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
                                   e1[0] * e2[1] - e1[1] * e2[0]};
-          Normalise(cross, tri.faceNormal);
+          float* faceNormal = &faceNormals_[3 * t];
+          Normalise(cross, faceNormal);
           if (orientOutward_) {
             const float area =
                 0.5f * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-            const float contribution = area * ((p0[0] + p1[0] + p2[0]) / 3) * tri.faceNormal[0];
+            const float contribution = area * ((p0[0] + p1[0] + p2[0]) / 3) * faceNormal[0];
             // A triangle with non-finite corners says nothing about the volume; letting its NaN
             // through would turn the whole mesh inside out.
             if (std::isfinite(contribution))
@@ -587,12 +661,13 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
   std::vector<float> accumulated;
   if (listReads > 2 * incident.size() + vertexCount) {
     accumulated.assign(3 * vertexCount, 0.0f);
-    for (const Triangle& tri : triangles_) {
+    for (uint64_t t = 0; t < triangleCount; ++t) {
+      const Triangle& tri = triangles_[t];
       if (tri.w0 == kNoIndex)
         continue;
       for (uint32_t corner : {tri.i0, tri.i1, tri.i2})
         for (int a = 0; a < 3; ++a)
-          accumulated[3 * uint64_t(corner) + a] += tri.faceNormal[a];
+          accumulated[3 * uint64_t(corner) + a] += faceNormals_[3 * t + a];
     }
   }
   tbb::parallel_for(tbb::blocked_range<uint64_t>(0, vertexCount, 16384), [&](const auto& range) {
@@ -612,7 +687,7 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
           for (uint32_t corner : {tri.i0, tri.i1, tri.i2})
             if (corner == v)
               for (int a = 0; a < 3; ++a)
-                sum[a] += tri.faceNormal[a];
+                sum[a] += faceNormals_[3 * uint64_t(t) + a];
         }
       }
       float n[3];

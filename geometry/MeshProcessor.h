@@ -48,18 +48,21 @@ public:
 private:
   enum class Match { Key, Epsilon };
   struct KeyEntry;
-  struct EpsilonEntry;
+  struct KeySlot;
 
   bool Accepts(const TideLinkMesh& mesh) const;
   void CreatePoints();
   void ComputeKeys();
   void MatchLeaves(const TideLinkGeometryUtils::Octree& octree, Match match);
+  bool MatchLeafByKeyTable(std::span<const uint32_t> leaf, std::vector<KeySlot>& table);
   void MatchLeafByKey(std::span<const uint32_t> leaf, std::vector<KeyEntry>& scratch);
-  void MatchLeafByEpsilon(std::span<const uint32_t> leaf, std::vector<EpsilonEntry>& scratch);
+  void MatchLeafByEpsilon(std::span<const uint32_t> leaf, std::vector<uint64_t>& scratch);
   void CreateTriangles();
-  void BuildIncidentLists(std::vector<uint64_t>& incidentBegin, std::vector<uint32_t>& incident);
-  void FindNeighbours(const std::vector<uint64_t>& incidentBegin,
-                      const std::vector<uint32_t>& incident);
+  // Triangle numbers of every welded vertex's incident list, one list after another.
+  using IncidentArray =
+      std::vector<uint32_t, TideLinkGeometryUtils::UninitialisedAllocator<uint32_t>>;
+  void BuildIncidentLists(std::vector<uint64_t>& incidentBegin, IncidentArray& incident);
+  void FindNeighbours(const std::vector<uint64_t>& incidentBegin, const IncidentArray& incident);
   uint64_t OrientWinding();
   void AddToEnclosedVolume(float amount);
   void StartTimer();
@@ -74,6 +77,8 @@ private:
   std::vector<TideLinkGeometryUtils::Triangle,
               TideLinkGeometryUtils::UninitialisedAllocator<TideLinkGeometryUtils::Triangle>>
       triangles_;
+  // Three floats per triangle, written in step 5 for every triangle that stays in the run.
+  std::vector<float, TideLinkGeometryUtils::UninitialisedAllocator<float>> faceNormals_;
   std::vector<TideLinkGeometryUtils::Point,
               TideLinkGeometryUtils::UninitialisedAllocator<TideLinkGeometryUtils::Point>>
       points_;

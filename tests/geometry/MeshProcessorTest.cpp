@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <random>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -295,6 +297,105 @@ TEST(MeshProcessorRepairTest, ManyLeavesGiveTheSameResultWithAnyNumberOfWorkers)
       RunBothWays(row, [&](TideLinkMesh& mesh) { return repair(mesh, smallLeaves); });
   EXPECT_TRUE(result.changed);
   EXPECT_TRUE(SameBits(result.mesh.positions, row.positions));
+}
+
+// --- results pinned bit for bit ---------------------------------------------------------------
+
+namespace {
+
+// 400 small boxes (0.01 wide, so that a float step is well below the weld epsilon) in a 20 x 20
+// block, three in four inward (so that the solid repair turns the whole mesh), each with one face
+// reversed. Corners are moved by 0, 3, 6 or 9 float steps, so that neighbouring copies weld but
+// the ends of a chain may not, and which point comes first decides the groups. 1000 corners point
+// at exact copies appended at the end, and a few triangles reach past the vertices. 300 fins on
+// box edges give edges of three triangles, where the neighbour found first decides how the
+// winding spreads.
+TideLinkMesh JitteredBoxes() {
+  std::mt19937 random(11);
+  const uint32_t boxes = 400, copies = 1000, fins = 300, boxVertices = 24 * boxes;
+  TideLinkMesh mesh = TideLinkMesh::Create(boxVertices + copies, 36 * boxes + 3 * fins, 1);
+  for (uint32_t b = 0; b < boxes; ++b) {
+    TideLinkMesh box = Box(random() % 4 != 0);
+    const size_t face = random() % 6;
+    std::swap(box.indices[6 * face], box.indices[6 * face + 1]);
+    const float offset[3] = {float(b % 20) * 0.02f, float(b / 20) * 0.02f, 0.0f};
+    for (size_t i = 0; i < 72; ++i) {
+      float p = box.positions[i] * 0.01f + offset[i % 3];
+      const uint32_t roll = random() % 8;
+      const int steps = roll < 4 ? 3 * int(roll) : 0;
+      for (int s = 0; s < steps; ++s)
+        p = std::nextafter(p, 1.0f);
+      mesh.positions[72 * b + i] = p;
+      mesh.normals[72 * b + i] = box.normals[i];
+    }
+    for (size_t i = 0; i < 48; ++i)
+      mesh.uvs[48 * b + i] = float(random() % 2) * 0.5f;
+    for (size_t i = 0; i < 36; ++i)
+      mesh.indices[36 * b + i] =
+          random() % 500 == 0 ? boxVertices + copies + 7 : box.indices[i] + 24 * b;
+  }
+  for (uint32_t f = 0; f < fins; ++f) {
+    const uint32_t* edge = &mesh.indices[3 * (random() % (12 * boxes))];
+    const bool along = random() % 2 == 0;
+    uint32_t* fin = &mesh.indices[36 * boxes + 3 * f];
+    fin[0] = along ? edge[0] : edge[1];
+    fin[1] = along ? edge[1] : edge[0];
+    fin[2] = random() % boxVertices;
+  }
+  for (uint32_t c = 0; c < copies; ++c) {
+    uint32_t& corner = mesh.indices[random() % mesh.indexCount];
+    if (corner >= boxVertices)
+      continue;
+    const uint32_t copy = boxVertices + c;
+    std::copy_n(&mesh.positions[3 * size_t(corner)], 3, &mesh.positions[3 * size_t(copy)]);
+    std::copy_n(&mesh.normals[3 * size_t(corner)], 3, &mesh.normals[3 * size_t(copy)]);
+    std::copy_n(&mesh.uvs[2 * size_t(corner)], 2, &mesh.uvs[2 * size_t(copy)]);
+    corner = copy;
+  }
+  return mesh;
+}
+
+// FNV-1a over the result and every array of the mesh.
+uint64_t Fingerprint(const RunResult& result) {
+  uint64_t hash = 14695981039346656037ull;
+  auto add = [&](const void* data, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i)
+      hash = (hash ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
+  };
+  const TideLinkMesh& mesh = result.mesh;
+  add(&result.changed, 1);
+  add(&mesh.vertexCount, sizeof(mesh.vertexCount));
+  add(mesh.positions.data(), mesh.positions.size() * sizeof(float));
+  add(mesh.normals.data(), mesh.normals.size() * sizeof(float));
+  add(mesh.uvs.data(), mesh.uvs.size() * sizeof(float));
+  add(mesh.indices.data(), mesh.indices.size() * sizeof(uint32_t));
+  return hash;
+}
+
+}  // namespace
+
+// Which duplicate represents a group, which neighbour a shared edge finds and the order of every
+// sum all show in the output; the fingerprints were taken from the straightforward form of each
+// step (sorted leaves, stored edge keys), so a faster form has to give the same bits.
+TEST(MeshProcessorGoldenTest, JitteredBoxesGiveTheRecordedMeshes) {
+  const TideLinkMesh input = JitteredBoxes();
+  repairParams smallLeaves = kDefaultRepairParams;
+  smallLeaves.leafCapacity = 64;
+  smallLeaves.keepNormals = 0;
+  const std::pair<const char*, std::function<bool(TideLinkMesh&)>> runs[] = {
+      {"optimise", Optimise},
+      {"repair", RepairSolid},
+      {"per-surface repair", RepairSurface},
+      {"repair in small leaves", [&](TideLinkMesh& mesh) { return repair(mesh, smallLeaves); }},
+  };
+  const uint64_t expected[] = {0x4550d9bba7b37138ull, 0x222e36aa313e3e6bull, 0xc3d5658b5240aafbull,
+                               0xa99bb0b38cd0853cull};
+  for (size_t r = 0; r < std::size(runs); ++r) {
+    const auto result = RunBothWays(input, runs[r].second);
+    EXPECT_TRUE(result.changed) << runs[r].first;
+    EXPECT_EQ(Fingerprint(result), expected[r])
+        << runs[r].first << ": 0x" << std::hex << Fingerprint(result);
+  }
 }
 
 // --- input that breaks the usual assumptions -----------------------------------------------------
