@@ -215,6 +215,11 @@ void WriteEffectExtra(TextModeFile& file, const ExportNode& node) {
   file.Write("</technique>\n</extra>\n");
 }
 
+void WriteMaterial(TextModeFile& file, const ExportNode& node) {
+  file.Write({"<material id=\"material-", node.id, "\" name=\"", node.name,
+              "\">\n<instance_effect url=\"#effect-", node.id, "\" />\n</material>\n"});
+}
+
 void WriteEffect(TextModeFile& file, const ExportNode& node) {
   file.Write({"<effect id=\"effect-", node.id, "\" name=\"", node.name, "\">\n<profile_COMMON>\n"});
   if (node.texture) WriteTextureParameters(file, node.id);
@@ -323,11 +328,11 @@ void ColladaWriter::WriteDocument(TextModeFile& file) {
   ReportProgress(2);
   WriteImages(file);
   ReportProgress(3);
-  WriteEffects(file);
+  WriteLibrary(file, "library_effects", WriteEffect, kMarkerEffect);
   ReportProgress(4);
-  WriteMaterials(file);
+  WriteLibrary(file, "library_materials", WriteMaterial, kMarkerMaterial);
   ReportProgress(5);
-  WriteGeometries(file);
+  WriteLibrary(file, "library_geometries", WriteGeometry, kMarkerGeometry);
   ReportProgress(6);
   WriteScene(file);
   ReportProgress(7);
@@ -367,28 +372,12 @@ void ColladaWriter::WriteImages(TextModeFile& file) {
   file.Write("</library_images>\n");
 }
 
-void ColladaWriter::WriteEffects(TextModeFile& file) const {
-  file.Write("<library_effects>\n");
-  for (const auto& node : nodes_) WriteEffect(file, *node);
-  if (options_.exportNodes) file.Write(kMarkerEffect);
-  file.Write("</library_effects>\n");
-}
-
-void ColladaWriter::WriteMaterials(TextModeFile& file) const {
-  file.Write("<library_materials>\n");
-  for (const auto& node : nodes_) {
-    file.Write({"<material id=\"material-", node->id, "\" name=\"", node->name,
-                "\">\n<instance_effect url=\"#effect-", node->id, "\" />\n</material>\n"});
-  }
-  if (options_.exportNodes) file.Write(kMarkerMaterial);
-  file.Write("</library_materials>\n");
-}
-
-void ColladaWriter::WriteGeometries(TextModeFile& file) const {
-  file.Write("<library_geometries>\n");
-  for (const auto& node : nodes_) WriteGeometry(file, *node);
-  if (options_.exportNodes) file.Write(kMarkerGeometry);
-  file.Write("</library_geometries>\n");
+void ColladaWriter::WriteLibrary(TextModeFile& file, std::string_view element, NodeWriter writeNode,
+                                 std::string_view marker) const {
+  file.Write({"<", element, ">\n"});
+  for (const auto& node : nodes_) writeNode(file, *node);
+  if (options_.exportNodes) file.Write(marker);
+  file.Write({"</", element, ">\n"});
 }
 
 void ColladaWriter::WriteScene(TextModeFile& file) const {

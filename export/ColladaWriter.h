@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include <tbb/concurrent_vector.h>
 
@@ -37,9 +38,10 @@ private:
   void WriteDocument(TextModeFile& file);
   void WriteAsset(TextModeFile& file) const;
   void WriteImages(TextModeFile& file);
-  void WriteEffects(TextModeFile& file) const;
-  void WriteMaterials(TextModeFile& file) const;
-  void WriteGeometries(TextModeFile& file) const;
+  using NodeWriter = void (*)(TextModeFile& file, const ExportNode& node);
+  // <element> with one entry per node, then the marker's entry when markers are exported.
+  void WriteLibrary(TextModeFile& file, std::string_view element, NodeWriter writeNode,
+                    std::string_view marker) const;
   void WriteScene(TextModeFile& file) const;
   void WriteMarkerNodes(TextModeFile& file) const;
   void ReportProgress(int step) const;
