@@ -232,7 +232,8 @@ std::optional<std::u16string> HeadlessBackend::NextSavePath(const SaveDialogRequ
 void HeadlessBackend::Log(const std::string& line) {
   if (!log_) return;
   std::lock_guard lock(logMutex_);
-  *log_ << line << '\n' << std::flush;
+  // One write per line, so that a line never shares the terminal with another thread's output.
+  *log_ << (line + '\n') << std::flush;
 }
 
 }  // namespace ui
