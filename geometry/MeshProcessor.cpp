@@ -124,7 +124,7 @@ void MeshProcessor::CreatePoints() {
   const float* positions = mesh_->positions.data();
   tbb::parallel_for(tbb::blocked_range<uint64_t>(0, count, 16384), [&](const auto& range) {
     for (uint64_t v = range.begin(); v != range.end(); ++v) {
-      points_[v] = {positions[3 * v], positions[3 * v + 1], positions[3 * v + 2], v, 0};
+      points_[v] = {positions[3 * v], positions[3 * v + 1], positions[3 * v + 2], 0};
       representative_[v] = kNoIndex;
     }
   });

@@ -52,7 +52,6 @@ inline bool Triangle::HasEdgeKey(uint64_t key) const {
 // One vertex as the octree sees it. key is only filled by optimise. Plain data, like Triangle.
 struct Point {
   float x, y, z;
-  uint64_t vertex;
   uint64_t key;
 };
 

@@ -18,7 +18,7 @@ std::vector<Point> RandomCloud(size_t count, unsigned seed) {
   std::uniform_real_distribution<float> coordinate(-10.0f, 10.0f);
   std::vector<Point> points(count);
   for (size_t i = 0; i < count; ++i)
-    points[i] = {coordinate(random), coordinate(random), coordinate(random), i, 0};
+    points[i] = {coordinate(random), coordinate(random), coordinate(random), 0};
   return points;
 }
 
@@ -56,7 +56,7 @@ TEST(OctreeTest, SplitsByStrictComparisonAgainstTheCentre) {
   std::vector<Point> points;
   for (uint32_t code = 0; code < 8; ++code)
     points.push_back({code & 1 ? 1.0f : -1.0f, code & 2 ? 1.0f : -1.0f, code & 4 ? 1.0f : -1.0f,
-                      code, 0});
+                      0});
   Octree octree(points, 1, 350);
   // 8 vertices give a depth limit of floor(sqrt(8) / 4) = 0: nothing is split.
   EXPECT_EQ(octree.LeafCount(), 1u);
@@ -101,10 +101,8 @@ TEST(OctreeTest, LeavesPartitionTheCloudAndDoNotDependOnWorkers) {
 
 TEST(OctreeTest, IdenticalPositionsShareALeafEvenBeyondCapacity) {
   // A million points on one spot: one leaf at once rather than a chain as deep as the limit.
-  std::vector<Point> points(1000000, Point{0.25f, -3.0f, 7.0f, 0, 0});
-  for (size_t i = 0; i < points.size(); ++i)
-    points[i].vertex = i;
-  points.push_back({100.0f, 100.0f, 100.0f, points.size(), 0});
+  std::vector<Point> points(1000000, Point{0.25f, -3.0f, 7.0f, 0});
+  points.push_back({100.0f, 100.0f, 100.0f, 0});
   Octree octree(points, 2000, 350);
   const auto leaves = octree.CollectLeaves();
   ASSERT_EQ(leaves.size(), 2u);
@@ -119,7 +117,7 @@ TEST(OctreeTest, NonFinitePositionsNeitherStopTheSplitNorGetLost) {
   points[0].x = inf;
   points[1].y = -inf;
   points[2].z = nan;
-  points[3] = {nan, nan, nan, 3, 0};
+  points[3] = {nan, nan, nan, 0};
   Octree octree(points, 100, 350);
   ExpectPartition(octree, points.size());
   EXPECT_GT(octree.LeafCount(), 100u);
@@ -127,11 +125,11 @@ TEST(OctreeTest, NonFinitePositionsNeitherStopTheSplitNorGetLost) {
     EXPECT_TRUE(std::isfinite(octree.Root().centre[a]));
 
   // Nothing finite at all, and a box wider than the float range.
-  std::vector<Point> none(5000, Point{nan, inf, -inf, 0, 0});
+  std::vector<Point> none(5000, Point{nan, inf, -inf, 0});
   Octree empty(none, 10, 350);
   ExpectPartition(empty, none.size());
   const float big = std::numeric_limits<float>::max();
-  std::vector<Point> wide = {{-big, 0, 0, 0, 0}, {big, 0, 0, 1, 0}};
+  std::vector<Point> wide = {{-big, 0, 0, 0}, {big, 0, 0, 0}};
   Octree wideTree(wide, 10, 350);
   EXPECT_EQ(wideTree.Root().centre[0], 0.0f);
   EXPECT_EQ(wideTree.Root().halfSize, big);
