@@ -43,4 +43,11 @@ void SharedLibrary::Unload() {
   if (handle_) dlclose(std::exchange(handle_, nullptr));
 }
 
+bool KeepLoadedUntilExit(const void* address) {
+  Dl_info info{};
+  if (!dladdr(address, &info) || !info.dli_fname) return false;
+  // The reference taken here is never given back, and the library is marked never to be unmapped.
+  return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 }  // namespace platform

@@ -23,4 +23,9 @@ private:
   void* handle_ = nullptr;
 };
 
+// Keeps the already loaded library that holds `address` in memory until the process ends, however
+// often it is unloaded; for code that threads may still run after its user has gone. False when
+// no loaded library holds the address.
+bool KeepLoadedUntilExit(const void* address);
+
 }  // namespace platform
