@@ -49,11 +49,7 @@ ColladaExporter::ColladaExporter()
     : geometry_(materials_),
       geometryLabel_(ToolText(u"dlg_export_progress_geometry")),
       texturesLabel_(ToolText(u"dlg_export_progress_textures")),
-      writingLabel_(ToolText(u"dlg_export_progress_writing")) {
-  options_.copyTextures = true;
-  options_.exportNodes = false;
-  options_.optimizeSurfaces = false;
-}
+      writingLabel_(ToolText(u"dlg_export_progress_writing")) {}
 
 ColladaExporter::~ColladaExporter() {
   if (running_) Stop();

@@ -46,7 +46,6 @@ private:
   void OnOperation(const VGS::Operation& operation) override;
   void HandleNotification(uint32_t code, intptr_t data);
   void Tick();
-  void FinishAfterQuietTime();
   void Finish();
   bool ViewIsExportable() const;
   void ShowFirstExportWarning();

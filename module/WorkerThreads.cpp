@@ -18,14 +18,14 @@ const void* TaskLibraryAddress() {
 
 }  // namespace
 
-bool EndWorkerThreads() {
+void EndWorkerThreads() {
   // A worker that is still leaving when the host unloads the module runs on in the task library,
   // so that library stays in memory for good, whatever happens below.
   if (!platform::KeepLoadedUntilExit(TaskLibraryAddress())) {
     DebugLog("the task library could not be kept loaded past the module's unload");
   }
   tbb::task_scheduler_handle scheduler{tbb::attach{}};
-  if (tbb::finalize(scheduler, std::nothrow)) return true;
-  DebugLog("the task pool's worker threads could not be ended before unload");
-  return false;
+  if (!tbb::finalize(scheduler, std::nothrow)) {
+    DebugLog("the task pool's worker threads could not be ended before unload");
+  }
 }

@@ -35,8 +35,6 @@ class VWExtensionTool : public VWExtension {
   using VWExtension::VWExtension;
 };
 
-
-
 // Receives the tool's events. The base answers every event by doing nothing.
 class VWTool_EventSink {
 public:
