@@ -13,7 +13,6 @@
 #include "transport/NumberText.h"
 #include "transport/TextureSlot.h"
 #include "transport/UriEscape.h"
-#include "transport/XmlEscape.h"
 
 namespace {
 
@@ -139,8 +138,9 @@ std::string ColorText(uint32_t color, float alpha) {
 }
 
 std::string RepeatedText(float value, int decimals, int times) {
-  std::string text = Fixed(value, decimals);
-  for (int repeat = 1; repeat < times; ++repeat) text += ' ' + Fixed(value, decimals);
+  const std::string once = Fixed(value, decimals);
+  std::string text = once;
+  for (int repeat = 1; repeat < times; ++repeat) text += ' ' + once;
   return text;
 }
 
@@ -288,11 +288,10 @@ void ColladaWriter::AddNode(std::unique_ptr<ExportNode> node) {
 
 bool ColladaWriter::Write() {
   if (options_.path.empty()) return false;
-  texturesFolder_ = TexturesFolderFor(options_.path);
   ReportProgress(0);
   const Outcome outcome = WriteFile();
   if (outcome == Outcome::kFailed) DeleteIfRegularFile(options_.path);
-  Reset();
+  nodes_.clear();
   return outcome == Outcome::kWritten;
 }
 
@@ -306,11 +305,6 @@ ColladaWriter::Outcome ColladaWriter::WriteFile() {
     // The file is closed by now; the caller removes what was written.
     return Outcome::kFailed;
   }
-}
-
-void ColladaWriter::Reset() {
-  nodes_.clear();
-  texturesFolder_.clear();
 }
 
 void ColladaWriter::ReportProgress(int step) const {
@@ -345,9 +339,7 @@ void ColladaWriter::WriteDocument(TextModeFile& file) {
 void ColladaWriter::WriteAsset(TextModeFile& file) const {
   file.Write({"<asset>\n<contributor>\n<authoring_tool>", kAuthoringTool});
   if (!options_.generatorName.empty()) {
-    // The URI escape keeps '&', which XML content must not hold bare.
-    file.Write({" (", platform::Utf8FromUtf16(XmlEscape(UriEscape(options_.generatorName))),
-                ")."});
+    file.Write({" (", UriEscapeForXml(options_.generatorName), ")."});
   }
   file.Write({"</authoring_tool>\n"
               "<comments>This file was exported by Ombrel TideLink Collada exporter.</comments>"
@@ -359,11 +351,14 @@ void ColladaWriter::WriteAsset(TextModeFile& file) const {
 
 void ColladaWriter::WriteImages(TextModeFile& file) {
   file.Write("<library_images>\n");
+  const std::u16string texturesFolder = TexturesFolderFor(options_.path);
+  bool folderCreated = false;
   for (const auto& node : nodes_) {
     if (!node->texture) continue;
-    platform::CreateDirectory(texturesFolder_);
+    // Only when there is a texture to put into it; once per export.
+    if (!folderCreated) folderCreated = platform::CreateDirectory(texturesFolder);
     std::optional<std::string> imagePath =
-        node->texture->ExportTexture(options_.copyTextures, texturesFolder_);
+        node->texture->ExportTexture(options_.copyTextures, texturesFolder);
     if (!imagePath) continue;
     node->imagePath = std::move(*imagePath);
     file.Write({"<image id=\"image-", node->id, "\" name=\"image-", node->id, "\">\n<init_from>",

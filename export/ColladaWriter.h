@@ -45,9 +45,7 @@ private:
   void WriteScene(TextModeFile& file) const;
   void WriteMarkerNodes(TextModeFile& file) const;
   void ReportProgress(int step) const;
-  void Reset();
 
   ColladaExportOptions options_;
-  std::u16string texturesFolder_;
   tbb::concurrent_vector<std::unique_ptr<ExportNode>> nodes_;
 };

@@ -31,8 +31,6 @@ struct Triangle {
 
   uint32_t Welded(int corner) const { return corner == 0 ? w0 : corner == 1 ? w1 : w2; }
   bool ContainsWelded(uint32_t w) const { return w0 == w || w1 == w || w2 == w; }
-  // EdgeKey of one of (w0, w1), (w1, w2), (w2, w0).
-  bool HasEdgeKey(uint64_t key) const;
   // Reverses the winding; the edge key set is unchanged by it.
   void Turn() {
     std::swap(i0, i1);
@@ -43,10 +41,6 @@ struct Triangle {
 // Packs an undirected edge: the larger vertex in the high half, the smaller in the low half.
 inline uint64_t EdgeKey(uint32_t a, uint32_t b) {
   return a > b ? (uint64_t(a) << 32) | b : (uint64_t(b) << 32) | a;
-}
-
-inline bool Triangle::HasEdgeKey(uint64_t key) const {
-  return EdgeKey(w0, w1) == key || EdgeKey(w1, w2) == key || EdgeKey(w2, w0) == key;
 }
 
 // One vertex as the octree sees it. key is only filled by optimise. Plain data, like Triangle.

@@ -9,9 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ImageEncoder.h"
-#include "platform/TextConversion.h"
 #include "transport/UriEscape.h"
-#include "transport/XmlEscape.h"
 
 namespace {
 
@@ -157,6 +155,5 @@ std::optional<std::string> TextureSlot::ExportTexture(bool copyFiles,
   } else if (!SaveImage(target, kJpegQuality)) {
     return std::nullopt;
   }
-  // The URI escape keeps '&', which XML content must not hold bare.
-  return platform::Utf8FromUtf16(XmlEscape(UriEscape(reference)));
+  return UriEscapeForXml(reference);
 }

@@ -1,7 +1,9 @@
 #include "transport/UriEscape.h"
 
 #include "platform/PercentEncoding.h"
+#include "platform/TextConversion.h"
 #include "platform/UnicodeCharacters.h"
+#include "transport/XmlEscape.h"
 
 namespace {
 
@@ -24,4 +26,8 @@ std::u16string UriEscape(std::u16string_view text) {
     }
   }
   return escaped;
+}
+
+std::string UriEscapeForXml(std::u16string_view text) {
+  return platform::Utf8FromUtf16(XmlEscape(UriEscape(text)));
 }
