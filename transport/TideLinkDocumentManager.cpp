@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <string>
 #include <optional>
+#include <string>
 
 #include <tbb/parallel_for.h>
 
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
+#include "platform/UnicodeCharacters.h"
 #include "transport/TideLinkDocumentImpl.h"
 #include "transport/WireFormat.h"
 
@@ -20,9 +21,7 @@ constexpr std::chrono::milliseconds kNotifyWait{25};
 constexpr uint32_t kConnectionLive = 1;
 
 std::u16string UpperCase(std::u16string text) {
-  for (char16_t& unit : text) {
-    if (unit >= u'a' && unit <= u'z') unit = static_cast<char16_t>(unit - u'a' + u'A');
-  }
+  for (char16_t& unit : text) unit = platform::UpperCaseUnit(unit);
   return text;
 }
 
