@@ -80,11 +80,13 @@ VGS::CameraReport OverviewCamera(const Drawing& drawing) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   VGS::HostVector3 low{kInfinity, kInfinity, kInfinity};
   VGS::HostVector3 high{-kInfinity, -kInfinity, -kInfinity};
+  // Looked up once per instance; a drawing may place thousands of instances of thousands of geometries.
+  std::unordered_map<SceneId, const DrawingGeometry*, SceneIdHash> geometries;
+  for (const DrawingGeometry& geometry : drawing.geometries) geometries.emplace(geometry.id, &geometry);
   for (const DrawingInstance& instance : drawing.instances) {
-    const auto geometry = std::find_if(drawing.geometries.begin(), drawing.geometries.end(),
-                                       [&](const DrawingGeometry& g) { return g.id == instance.geometry; });
-    if (geometry == drawing.geometries.end()) continue;
-    for (const DrawingMesh& mesh : geometry->meshes) {
+    const auto geometry = geometries.find(instance.geometry);
+    if (geometry == geometries.end()) continue;
+    for (const DrawingMesh& mesh : geometry->second->meshes) {
       for (const VGS::HostVector3& position : mesh.positions) {
         const VGS::HostVector3 p = TransformPoint(instance.transform, position);
         low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};

@@ -25,7 +25,6 @@ public:
   size_t operationCount() const { return operationCount_; }
   // Payload of the view report (kind 15).
   const VGS::CameraReport& view() const { return drawing_->view; }
-  const Drawing& drawing() const { return *drawing_; }
 
 private:
   void StartSection();

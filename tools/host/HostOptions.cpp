@@ -5,11 +5,15 @@
 
 namespace {
 
-// A whole number from `minimum` to `maximum`, or nothing.
-std::optional<int> WholeNumber(std::string_view text, int minimum, int maximum) {
+// The value of `option`: a whole number from `minimum` to `maximum`, or nothing with `error` saying
+// that the option needs `what` (e.g. "a whole number of seconds") in that range.
+std::optional<int> WholeNumber(std::string_view option, std::string_view text, int minimum, int maximum,
+                               std::string_view what, std::string& error) {
   int value = 0;
   const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (status != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum) {
+    error = std::string(option) + " needs " + std::string(what) + " from " + std::to_string(minimum) + " to " +
+            std::to_string(maximum) + ", not \"" + std::string(text) + "\"";
     return std::nullopt;
   }
   return value;
@@ -36,12 +40,8 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
     } else if (argument == "--resources" && hasValue) {
       options.resourceFolder = argv[++index];
     } else if (argument == "--host-version" && hasValue) {
-      const std::string_view text = argv[++index];
-      const std::optional<int> value = WholeNumber(text, 0, 9999);
-      if (!value) {
-        error = "--host-version needs a whole number from 0 to 9999, not \"" + std::string(text) + "\"";
-        return std::nullopt;
-      }
+      const std::optional<int> value = WholeNumber(argument, argv[++index], 0, 9999, "a whole number", error);
+      if (!value) return std::nullopt;
       options.hostVersion = static_cast<int16_t>(*value);
     } else if (argument == "export" && index == 1) {
       options.command = HostCommand::kExport;
@@ -51,20 +51,13 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
     } else if (argument == "--document" && hasValue) {
       options.documentPath = argv[++index];
     } else if (argument == "--repeat" && hasValue) {
-      const std::string_view text = argv[++index];
-      const std::optional<int> value = WholeNumber(text, 1, 100);
-      if (!value) {
-        error = "--repeat needs a whole number from 1 to 100, not \"" + std::string(text) + "\"";
-        return std::nullopt;
-      }
+      const std::optional<int> value = WholeNumber(argument, argv[++index], 1, 100, "a whole number", error);
+      if (!value) return std::nullopt;
       options.exportCount = *value;
     } else if (argument == "--timeout" && hasValue) {
-      const std::string_view text = argv[++index];
-      const std::optional<int> value = WholeNumber(text, 1, 86400);
-      if (!value) {
-        error = "--timeout needs a whole number of seconds from 1 to 86400, not \"" + std::string(text) + "\"";
-        return std::nullopt;
-      }
+      const std::optional<int> value =
+          WholeNumber(argument, argv[++index], 1, 86400, "a whole number of seconds", error);
+      if (!value) return std::nullopt;
       options.exportTimeoutSeconds = *value;
     } else if (argument == "--via-script") {
       options.exportViaScript = true;

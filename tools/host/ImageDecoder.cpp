@@ -10,10 +10,6 @@
 
 namespace {
 
-// Large enough for any texture a drawing uses, small enough that a forged header cannot make us
-// allocate gigabytes.
-constexpr uint64_t kMaxPixels = uint64_t(1) << 26;
-
 bool StartsWith(std::span<const uint8_t> data, std::initializer_list<uint8_t> signature) {
   return data.size() >= signature.size() && std::equal(signature.begin(), signature.end(), data.begin());
 }
@@ -26,7 +22,7 @@ std::optional<DrawingImage> DecodePng(std::span<const uint8_t> encoded, std::str
     error = std::string("damaged PNG: ") + png.message;
     return std::nullopt;
   }
-  if (png.width == 0 || png.height == 0 || uint64_t(png.width) * png.height > kMaxPixels) {
+  if (png.width == 0 || png.height == 0 || uint64_t(png.width) * png.height > kMaxImagePixels) {
     png_image_free(&png);
     error = "PNG of unusable size " + std::to_string(png.width) + "×" + std::to_string(png.height);
     return std::nullopt;
@@ -54,7 +50,7 @@ std::optional<DrawingImage> DecodeJpeg(std::span<const uint8_t> encoded, std::st
   if (tjDecompressHeader3(decoder, encoded.data(), static_cast<unsigned long>(encoded.size()), &width, &height,
                           &subsampling, &colourspace) != 0) {
     error = std::string("damaged JPEG: ") + tjGetErrorStr2(decoder);
-  } else if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > kMaxPixels) {
+  } else if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > kMaxImagePixels) {
     error = "JPEG of unusable size";
   } else {
     DrawingImage image{width, height, 3, std::vector<uint8_t>(size_t(width) * height * 3)};

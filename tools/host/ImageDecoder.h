@@ -7,6 +7,10 @@
 
 #include "tools/host/Drawing.h"
 
+// Large enough for any texture a drawing uses, small enough that a forged header cannot make us
+// allocate gigabytes.
+inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 26;
+
 // Decodes a PNG or JPEG file held in memory, recognised by its signature, into bytes: RGBA for a
 // PNG with an alpha channel, RGB otherwise. Safe on untrusted data: a damaged, truncated or
 // unknown image gives nothing, with `error` saying why.

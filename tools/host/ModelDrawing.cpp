@@ -186,7 +186,7 @@ private:
     if (texture.mHeight == 0) {  // a whole image file of mWidth bytes
       return DecodeImage({reinterpret_cast<const uint8_t*>(texture.pcData), texture.mWidth}, error);
     }
-    if (uint64_t(texture.mWidth) * texture.mHeight > (uint64_t(1) << 26)) {
+    if (uint64_t(texture.mWidth) * texture.mHeight > kMaxImagePixels) {
       error = "too large";
       return std::nullopt;
     }

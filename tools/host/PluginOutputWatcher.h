@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <mutex>
-#include <optional>
 #include <streambuf>
 #include <string>
 #include <vector>

@@ -177,14 +177,14 @@ IVWUnknown* StandInHost::Create(const ExtensionRegistration& registration) {
 }
 
 bool StandInHost::Release(const ExtensionRegistration& registration, IVWUnknown*& extension) {
+  const std::string described = DescribeExtension(registration);
   const int32_t result =
       moduleMain_(kModuleActionRelease, &moduleInfo_, &registration.ownId, extension, CallbackForModule());
   if (result != 0) {
-    HostConsole::PrintLine("refused " + DescribeExtension(registration) + " (release gave " +
-                           std::to_string(result) + ")");
+    HostConsole::PrintLine("refused " + described + " (release gave " + std::to_string(result) + ")");
     return false;
   }
-  HostConsole::PrintLine("released " + DescribeExtension(registration));
+  HostConsole::PrintLine("released " + described);
   return true;
 }
 
