@@ -162,16 +162,21 @@ struct StreamedScene {
     materials.detach();
   }
 
-  // Bytes of every surface mesh in the link's layout (what a flush writes).
-  uint64_t meshBytes() const {
+  // Bytes of every surface mesh in the link's layout (what a flush writes), and its triangles.
+  struct MeshTotals {
     uint64_t bytes = 0;
+    uint64_t triangles = 0;
+  };
+  MeshTotals meshTotals() const {
+    MeshTotals totals;
     for (uint64_t m = 0; m < kMaterials; ++m) {
       TideLinkMesh mesh;
       if (!materials.lookup({m, 1}, false)->surface->GetMesh(mesh)) continue;
-      bytes += 4 * (mesh.positions.size() + mesh.normals.size() + mesh.uvs.size() +
-                    mesh.indices.size());
+      totals.bytes += 4 * (mesh.positions.size() + mesh.normals.size() + mesh.uvs.size() +
+                           mesh.indices.size());
+      totals.triangles += mesh.indexCount / 3;
     }
-    return bytes;
+    return totals;
   }
 };
 
@@ -179,7 +184,7 @@ uint64_t FlushBytes() {
   static const uint64_t bytes = [] {
     StreamedScene scene;
     scene.cache.flush();
-    return scene.meshBytes();
+    return scene.meshTotals().bytes;
   }();
   return bytes;
 }
@@ -218,18 +223,9 @@ void BM_Flush_Drawing(benchmark::State& state) {
     state.ResumeTiming();
     scene.cache.flush();
   }
-  state.counters["triangles"] = static_cast<double>(
-      [&] {
-        uint64_t triangles = 0;
-        for (uint64_t m = 0; m < kMaterials; ++m) {
-          TideLinkMesh mesh;
-          if (scene.materials.lookup({m, 1}, false)->surface->GetMesh(mesh)) {
-            triangles += mesh.indexCount / 3;
-          }
-        }
-        return triangles;
-      }());
-  state.SetBytesProcessed(state.iterations() * FlushBytes());
+  const StreamedScene::MeshTotals totals = scene.meshTotals();
+  state.counters["triangles"] = static_cast<double>(totals.triangles);
+  state.SetBytesProcessed(state.iterations() * totals.bytes);
 }
 BENCHMARK(BM_Flush_Drawing)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -58,7 +58,7 @@ struct NormalMatrix {
   float m[9];
 };
 
-NormalMatrix normalMatrix(const Transform& f, bool negate) {
+NormalMatrix normalMatrix(const Transform& f) {
   const float l00 = f[0], l01 = f[1], l02 = f[2];
   const float l10 = f[4], l11 = f[5], l12 = f[6];
   const float l20 = f[8], l21 = f[9], l22 = f[10];
@@ -66,9 +66,14 @@ NormalMatrix normalMatrix(const Transform& f, bool negate) {
                           l02 * l21 - l01 * l22, l00 * l22 - l02 * l20, l01 * l20 - l00 * l21,
                           l01 * l12 - l02 * l11, l02 * l10 - l00 * l12, l00 * l11 - l01 * l10}};
   const float determinant = l00 * cofactors.m[0] + l01 * cofactors.m[1] + l02 * cofactors.m[2];
-  const float scale = (determinant != 0.0f ? 1.0f / determinant : 1.0f) * (negate ? -1.0f : 1.0f);
+  const float scale = determinant != 0.0f ? 1.0f / determinant : 1.0f;
   for (float& element : cofactors.m) element *= scale;
   return cofactors;
+}
+
+NormalMatrix negated(NormalMatrix normals) {
+  for (float& element : normals.m) element = -element;
+  return normals;
 }
 
 // Where the next surface goes in the combined mesh.
@@ -221,8 +226,8 @@ void assembleMesh(std::span<const MeshGatherRecord> records, uint64_t vertexTota
   mesh.indices.resize(indexTotal);
   MeshCursor cursor{mesh};
   for (const MeshGatherRecord& record : records) {
-    const NormalMatrix front = normalMatrix(*record.transform, false);
-    const NormalMatrix back = normalMatrix(*record.transform, true);
+    const NormalMatrix front = normalMatrix(*record.transform);
+    const NormalMatrix back = negated(front);
     for (const TideLinkMesh* surface : record.surfaces) {
       appendSurface(cursor, *surface, *record.transform, front, record.flip);
       if (record.twoSided) appendSurface(cursor, *surface, *record.transform, back, !record.flip);

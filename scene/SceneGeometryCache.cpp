@@ -68,7 +68,6 @@ void SceneGeometryCache::detachFromGeometry(const SceneId& instanceId, InstanceE
 
 void SceneGeometryCache::setGeometry(const VGS::SetGeometryData& data) {
   GeometryEntry& geometry = geometries_[data.geometry];
-  geometry.id = data.geometry;
   geometry.surfaces.clear();
   const auto meshes = elementsOf(data.meshes);
   geometry.surfaces.reserve(meshes.size());
@@ -195,7 +194,7 @@ void SceneGeometryCache::rebuildMaterial(const SceneId& materialId) const {
       if (recordCount == records.size()) records.emplace_back();
       MeshGatherRecord& record = records[recordCount++];
       record.twoSided = geometry.twoSided;
-      record.flip = (settings_.repair ? false : glass) != instance.mirrored;
+      record.flip = (!settings_.repair && glass) != instance.mirrored;
       record.transform = &instance.transform;
       record.surfaces.clear();
       const uint64_t sides = geometry.twoSided ? 2 : 1;

@@ -13,7 +13,6 @@
 
 // A host geometry in link coordinates: one converted mesh per host mesh record.
 struct GeometryEntry {
-  SceneId id;
   bool twoSided = false;
   std::vector<TideLinkMesh> surfaces;
   // Instances placed on this geometry that point at it.

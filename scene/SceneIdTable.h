@@ -55,7 +55,6 @@ public:
   const Value* find(const SceneId& id) const {
     return const_cast<SceneIdTable*>(this)->find(id);
   }
-  bool contains(const SceneId& id) const { return find(id) != nullptr; }
 
   // The value under `id`, default-constructed in place when absent.
   Value& operator[](const SceneId& id) { return tryEmplace(id).first; }

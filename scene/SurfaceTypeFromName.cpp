@@ -3,23 +3,17 @@
 #include <algorithm>
 #include <cwctype>
 #include <regex>
-#include <vector>
+#include <span>
 
 namespace {
 
-const std::vector<std::u16string_view>& glassWords() {
-  static const std::vector<std::u16string_view> words{
-      u"glass", u"vidrio", u"verre", u"vetro", u"стекло", u"玻璃",
-      u"vidro", u"ガラス", u"유리",   u"garasu", u"glas",  u"szkło"};
-  return words;
-}
+constexpr std::u16string_view kGlassWords[] = {
+    u"glass", u"vidrio", u"verre", u"vetro", u"стекло", u"玻璃",
+    u"vidro", u"ガラス", u"유리",   u"garasu", u"glas",  u"szkło"};
 
-const std::vector<std::u16string_view>& waterWords() {
-  static const std::vector<std::u16string_view> words{
-      u"water", u"agua", u"wasser", u"acqua", u"vatten", u"вода",
-      u"水",    u"água", u"물",     u"mizu",  u"woda"};
-  return words;
-}
+constexpr std::u16string_view kWaterWords[] = {
+    u"water", u"agua", u"wasser", u"acqua", u"vatten", u"вода",
+    u"水",    u"água", u"물",     u"mizu",  u"woda"};
 
 constexpr std::u16string_view kWholeWordWater = u"eau";
 
@@ -31,7 +25,7 @@ bool contains(std::u16string_view name, std::u16string_view word) {
   return std::search(name.begin(), name.end(), word.begin(), word.end(), sameLetter) != name.end();
 }
 
-bool containsAny(std::u16string_view name, const std::vector<std::u16string_view>& words) {
+bool containsAny(std::u16string_view name, std::span<const std::u16string_view> words) {
   return std::any_of(words.begin(), words.end(),
                      [&](std::u16string_view word) { return contains(name, word); });
 }
@@ -63,11 +57,11 @@ bool hasWholeWordEau(std::u16string_view name) {
 }  // namespace
 
 bool isWater(std::u16string_view name) {
-  if (containsAny(name, waterWords())) return true;
+  if (containsAny(name, kWaterWords)) return true;
   return contains(name, kWholeWordWater) && hasWholeWordEau(name);
 }
 
-bool isGlass(std::u16string_view name) { return containsAny(name, glassWords()); }
+bool isGlass(std::u16string_view name) { return containsAny(name, kGlassWords); }
 
 uint32_t surfaceTypeFromName(std::u16string_view name) {
   if (isWater(name)) return kSurfaceTypeWater;
