@@ -5,11 +5,13 @@
 
 #include "export/ColladaWriter.h"
 #include "link/ExportNaming.h"
+#include "link/LinkName.h"
 #include "link/OmbrelPlugin.h"
 #include "sdk/HostBinding.h"
 #include "sdk/PluginIdentity.h"
 #include "sdk/ResourceStrings.h"
 #include "transport/TideLinkDocumentManager.h"
+#include "scene/SceneOperation.h"
 #include "ui/DialogUI.h"
 
 namespace {
@@ -33,16 +35,6 @@ int64_t SteadyNanoseconds() {
 
 std::u16string GeneratorName() { return std::u16string(kPluginName) + u" v" + std::u16string(kPluginVersion); }
 
-std::u16string ActiveDrawingPath() {
-  auto documents = HostBinding::Query<IDocumentService>(IID_DocumentService);
-  return documents ? documents->GetActiveDocumentFileName().GetStdUString() : std::u16string();
-}
-
-template <class Payload>
-const Payload* PayloadOf(const VGS::Operation& operation) {
-  return static_cast<const Payload*>(operation.data);
-}
-
 }  // namespace
 
 ColladaExporter::ColladaExporter()
@@ -64,7 +56,7 @@ int32_t ColladaExporter::Start() {
   }
   ShowFirstExportWarning();
 
-  std::u16string defaultName = ExportDefaultName(ActiveDrawingPath());
+  std::u16string defaultName = ExportDefaultName(ActiveDocumentFileName());
   if (lastFolder_.empty()) lastFolder_ = ExportFolderOf(defaultName);
   if (defaultName.empty()) defaultName = kUntitledName;
   const std::u16string chosen = dialogs.ChooseExportFile(defaultName, lastFolder_);
@@ -191,7 +183,7 @@ void ColladaExporter::OnOperation(const VGS::Operation& operation) {
       Finish();
       break;
     default:
-      ApplyToStores(operation);
+      ApplySceneOperation(operation, geometry_, materials_);
       break;
   }
 }
@@ -199,41 +191,6 @@ void ColladaExporter::OnOperation(const VGS::Operation& operation) {
 void ColladaExporter::ReleaseBatchGate() {
   if (batchHoldsGate_.exchange(false)) batchGate_.Release();
   lastBatchEnd_ = SteadyNanoseconds();
-}
-
-void ColladaExporter::ApplyToStores(const VGS::Operation& operation) {
-  if (!operation.data) return;
-  switch (operation.kind) {
-    case VGS::kRemoveGeometry:
-      geometry_.removeGeometry(*PayloadOf<SceneId>(operation));
-      break;
-    case VGS::kSetGeometry:
-      geometry_.setGeometry(*PayloadOf<VGS::SetGeometryData>(operation));
-      break;
-    case VGS::kPlaceInstance:
-      geometry_.placeInstance(*PayloadOf<VGS::PlaceInstanceData>(operation));
-      break;
-    case VGS::kRemoveInstance:
-      geometry_.removeInstance(*PayloadOf<SceneId>(operation));
-      break;
-    case VGS::kSetInstanceTransform:
-      geometry_.setInstanceTransform(*PayloadOf<VGS::SetInstanceTransformData>(operation));
-      break;
-    case VGS::kSetInstanceMaterials:
-      geometry_.setInstanceMaterials(*PayloadOf<VGS::SetInstanceMaterialsData>(operation));
-      break;
-    case VGS::kAddMaterial:
-      materials_.addMaterial(*PayloadOf<VGS::AddMaterialData>(operation));
-      break;
-    case VGS::kTouchMaterial:
-      materials_.touchMaterial(*PayloadOf<SceneId>(operation));
-      break;
-    case VGS::kSetMaterialProperties:
-      materials_.setMaterialProperties(*PayloadOf<VGS::SetMaterialPropertiesData>(operation));
-      break;
-    default:
-      break;
-  }
 }
 
 void ColladaExporter::Tick() {

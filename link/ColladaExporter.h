@@ -52,7 +52,6 @@ private:
   void ReleaseBatchGate();
   void RegisterWithHost();
   void UnregisterFromHost();
-  void ApplyToStores(const VGS::Operation& operation);
 
   std::shared_ptr<TideLinkDocument> document_;
   SceneMaterialSet materials_;

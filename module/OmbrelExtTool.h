@@ -1,5 +1,6 @@
 #pragma once
 
+#include "module/OmbrelExtTool_EventSink.h"
 #include "sdk/VWExtension.h"
 
 namespace VGS_Ombrel {
@@ -9,6 +10,9 @@ class OmbrelExtTool : public VWExtensionTool {
 public:
   using VWExtensionTool::VWExtensionTool;
   const char16_t* GetUniversalName() const override { return u"OmbrelTideLinkTool"; }
+
+protected:
+  std::unique_ptr<VWTool_EventSink> CreateEventSink() override { return std::make_unique<OmbrelExtTool_EventSink>(); }
 };
 
 }  // namespace VGS_Ombrel

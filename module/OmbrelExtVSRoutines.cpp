@@ -28,6 +28,16 @@ std::optional<bool> RunByName(std::u16string_view name) {
     DialogUI::Instance().ShowAbout();
     return true;
   }
+  if (name == u"TideLink_Start") return OmbrelPlugin::Instance().Start();
+  if (name == u"TideLink_Stop") {
+    OmbrelPlugin::Instance().Stop(false);
+    return true;
+  }
+  if (name == u"TideLink_CameraStart") return OmbrelPlugin::Instance().SetCameraSync(true);
+  if (name == u"TideLink_CameraStop") {
+    OmbrelPlugin::Instance().SetCameraSync(false);
+    return true;
+  }
   if (name == u"TideLink_SaveAsCollada") {
     OmbrelPlugin::Instance().SaveAsCollada();
     return true;

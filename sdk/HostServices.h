@@ -93,11 +93,34 @@ public:
   virtual void ShowMessage(const TXString& text, int32_t level) = 0;
 };
 
-// Drawn in a view pane's corner; the host calls back when the user clicks it.
+// The small label drawn in a view pane's corner: a row of items, each an image and a text. The host
+// asks the label's owner to build the items whenever it draws the label, and reports clicks.
+namespace ViewPaneLabelAPI {
+
+enum Operation : int32_t {
+  kBuildItems = 1,  // append the items to `items`, in display order
+  kItemClicked = 2, // the user clicked the item at `itemIndex`
+};
+
+class ItemList {
+public:
+  virtual void Append(const TXString& image, const TXString& text) = 0;
+
+protected:
+  ~ItemList() = default;
+};
+
+struct Args {
+  ItemList* items = nullptr;  // set for kBuildItems
+  int32_t itemIndex = -1;     // set for kItemClicked
+};
+
+}  // namespace ViewPaneLabelAPI
+
+// Called on the host's main thread; other operations may come and are to be ignored.
 class IViewPaneLabelHandler {
 public:
-  virtual TXString GetLabelImage() = 0;
-  virtual void OnClick() = 0;
+  virtual void OnLabelEvent(int32_t operation, ViewPaneLabelAPI::Args& args) = 0;
 
 protected:
   ~IViewPaneLabelHandler() = default;
@@ -106,8 +129,9 @@ protected:
 inline constexpr VWIID IID_ViewPaneLabelService{0xAFEB015D, 0xED4D, 0x4953, {0x80, 0x6E, 0x2C, 0x4F, 0xF1, 0xE1, 0xCF, 0xEE}};
 class IViewPaneLabelService : public IVWUnknown {
 public:
-  virtual bool AddLabel(int32_t pane, const TXString& name, const TXString& text, IViewPaneLabelHandler* handler) = 0;
-  virtual void RemoveLabel(int32_t pane, const TXString& name) = 0;
+  // Adds (or replaces) the label of `owner` in `pane`; the host builds its items at once.
+  virtual bool AddLabel(int32_t pane, const TXString& owner, const TXString& text, IViewPaneLabelHandler* handler) = 0;
+  virtual void RemoveLabel(int32_t pane, const TXString& owner) = 0;
 };
 
 inline constexpr size_t kViewDescriptionSize = 628;
@@ -130,7 +154,9 @@ inline constexpr int32_t kRefreshToolMessage = 0x7FFFFFFE;
 inline constexpr VWIID IID_ToolService{0x0A9E3B54, 0x6F17, 0x4C28, {0xA0, 0x6B, 0x93, 0xD4, 0x2F, 0x7C, 0x81, 0x5E}};
 class IToolService : public IVWUnknown {
 public:
+  // Delivers `message` to the active tool's event sink (OnToolMessage) on the main thread.
   virtual void PostToolMessage(int32_t message) = 0;
+  // The host rebuilds the mode bar of the tool `universalName` when it is the active one.
   virtual void RefreshTool(const TXString& universalName) = 0;
   // Adds the next mode-bar button; a button with choices passes one image per choice.
   virtual void AddButton(Sequence<TXString> images) = 0;

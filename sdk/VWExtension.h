@@ -31,17 +31,38 @@ private:
   std::atomic<uint32_t> references_{0};
 };
 
-class VWExtensionTool : public VWExtension {
-  using VWExtension::VWExtension;
-};
+// Answer of a tool event sink to a tool message.
+inline constexpr int32_t kToolMessageHandled = 0;
+inline constexpr int32_t kToolMessageNotHandled = -1;
 
-// Receives the tool's events. The base answers every event by doing nothing.
+// Receives the tool's events. The base answers every event by doing nothing, and leaves every
+// tool message unhandled so that the host applies its own default.
 class VWTool_EventSink {
 public:
   virtual ~VWTool_EventSink() = default;
+  // The host (re)builds the mode bar: the sink adds its buttons and help through the tool service.
   virtual void SetupModeBar() {}
+  // `choice` is the chosen entry of a button with choices, 0 for the first (and for others).
   virtual void HandleModeBarButton(int32_t /*index*/, int32_t /*choice*/) {}
-  virtual void OnToolMessage(int32_t /*message*/) {}
+  virtual int32_t OnToolMessage(int32_t /*message*/) { return kToolMessageNotHandled; }
+};
+
+// A tool. The host drives it through the event sink, which the extension makes on first request
+// and keeps until it is released.
+class VWExtensionTool : public VWExtension {
+public:
+  using VWExtension::VWExtension;
+
+  VWTool_EventSink* GetEventSink() {
+    if (!eventSink_) eventSink_ = CreateEventSink();
+    return eventSink_.get();
+  }
+
+protected:
+  virtual std::unique_ptr<VWTool_EventSink> CreateEventSink() = 0;
+
+private:
+  std::unique_ptr<VWTool_EventSink> eventSink_;
 };
 
 // Runs a menu command.

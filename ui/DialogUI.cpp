@@ -103,6 +103,8 @@ int DialogUI::ShowNamedMessage(UserMessage message, std::u16string_view argument
                      FormatText(kNamedCaptionFormat, ToolText(definition.titleKey)), definition.flags);
 }
 
+void DialogUI::OpenWebAddress(std::u16string_view address) { backend_->OpenAddress(address); }
+
 void DialogUI::ShowAlreadyOpen(std::u16string_view name) { ShowNamedMessage(UserMessage::AlreadyOpen, name); }
 
 bool DialogUI::AskOldVersion(std::u16string_view minimumVersion) {

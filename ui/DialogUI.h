@@ -65,6 +65,9 @@ public:
   void ShowExportComplete(std::u16string_view path);
   void ShowExportFailed(std::u16string_view path);
 
+  // Opens `address` with the system's default action, shown normally.
+  void OpenWebAddress(std::u16string_view address);
+
   // The web links, worked out once (WebAddresses.h).
   const std::u16string& GetQuery();
   const std::u16string& GetRootAddress();

@@ -154,11 +154,27 @@ void StatusMessageService::ShowMessage(const TXString& text, int32_t level) {
   HostConsole::PrintLine(std::string("status (") + levelName + "): " + Utf8FromUtf16(text));
 }
 
+namespace {
+
+class PrintedItems : public ViewPaneLabelAPI::ItemList {
+public:
+  void Append(const TXString& image, const TXString& text) override {
+    line += " [" + Quoted(image) + " " + Quoted(text) + "]";
+  }
+  std::string line;
+};
+
+}  // namespace
+
 bool ViewPaneLabelService::AddLabel(int32_t pane, const TXString& name, const TXString& text,
                                     IViewPaneLabelHandler* handler) {
   if (!handler) return false;
+  PrintedItems items;
+  ViewPaneLabelAPI::Args args;
+  args.items = &items;
+  handler->OnLabelEvent(ViewPaneLabelAPI::kBuildItems, args);
   HostConsole::PrintLine("view-pane label " + Quoted(name) + " added to pane " + std::to_string(pane) +
-                         " with text " + Quoted(text) + " and image " + Quoted(handler->GetLabelImage()));
+                         " with text " + Quoted(text) + " and items" + items.line);
   return true;
 }
 
