@@ -42,6 +42,14 @@ DialogUI& DialogUI::Instance() {
   return *state.dialogUI;
 }
 
+bool DialogUI::CreateInstance(std::unique_ptr<UIBackend> backend) {
+  auto& state = instance();
+  std::lock_guard lock(state.mutex);
+  if (state.dialogUI) return false;
+  state.dialogUI = std::make_unique<DialogUI>(std::move(backend), platform::GetModuleFolder());
+  return true;
+}
+
 void DialogUI::DestroyInstance() {
   auto& state = instance();
   std::lock_guard lock(state.mutex);

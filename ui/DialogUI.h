@@ -22,6 +22,9 @@ public:
   // environment selects (UIBackendFactory.h) and the pictures beside the module. Needs a bound
   // host, whose texts and main window it reads once.
   static DialogUI& Instance();
+  // Makes the process-wide instance with `backend` instead of the one the environment selects;
+  // false, changing nothing, when an instance exists already.
+  static bool CreateInstance(std::unique_ptr<ui::UIBackend> backend);
   // Destroys the instance at module unload: the progress window is closed and its thread ended.
   static void DestroyInstance();
 

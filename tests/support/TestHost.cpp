@@ -32,6 +32,9 @@ intptr_t TestHost::Dispatch(int32_t function, void* arguments) {
       if (query->iid == IID_SDK && offerSdk) service = &sdk_;
       if (query->iid == IID_ExtensionRegistry && offerRegistry) service = &registry_;
       if (query->iid == IID_ResourceService && offerResources) service = &resources_;
+      for (const auto& [iid, offered] : services) {
+        if (!service && query->iid == iid) service = offered;
+      }
       if (service) service->AddRef();
       query->service = service;
       return service ? 1 : 0;
@@ -62,5 +65,6 @@ bool TestHost::Registry::RegisterExtension(VWModuleInfo*, const VWIID& ownId, co
 TXString TestHost::Resources::GetString(const TXString& resource, const TXString& key, int32_t emptyHandling) {
   host.lookups.push_back({resource.GetStdUString(), key.GetStdUString(), emptyHandling});
   const auto found = host.texts.find(key.GetStdUString());
-  return found != host.texts.end() ? TXString(found->second) : TXString();
+  if (found != host.texts.end()) return TXString(found->second);
+  return host.textsEchoKeys ? key : TXString();
 }

@@ -41,6 +41,9 @@ public:
   };
   std::vector<Lookup> lookups;
   std::map<std::u16string, std::u16string> texts;  // key → text
+  bool textsEchoKeys = false;  // a key without a text is answered with the key itself
+  // Further services a test offers, looked up by ID after the built-in ones.
+  std::vector<std::pair<VWIID, IVWUnknown*>> services;
 
   // References the module currently holds to any service.
   int heldReferences() const { return references_; }

@@ -1,0 +1,539 @@
+// The link controller in this process against a recording host, checked by what the host was told
+// and by what a renderer then reads from the shared memory.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <unistd.h>
+
+#include "link/OmbrelPlugin.h"
+#include "module/OmbrelExtTool_EventSink.h"
+#include "platform/TextConversion.h"
+#include "tests/link/LinkTestHost.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/renderer/LinkReader.h"
+#include "transport/TideLinkDocumentManager.h"
+
+namespace {
+
+constexpr uint32_t kQuit = 0x41505344, kDocumentChanged = 0x444F4343, kDocumentClosing = 0x44434C53,
+                   kDocumentSaved = 0x64637073, kPaneActivated = 0x4D564961;
+
+// One triangle drawn with one material by one instance, in host units.
+struct OneTriangleScene {
+  SceneId material{1, 0x4D41544C}, geometry{1, 0x47454F4D}, instance{1, 0x494E5354};
+  VGS::AddMaterialData addMaterial{material, TXString(u"Brick")};
+  VGS::SetMaterialPropertiesData properties{};
+  VGS::HostVector3 positions[3] = {{0, 0, 0}, {1000, 0, 0}, {0, 2000, 3000}};
+  VGS::HostVector3 normals[3] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+  VGS::HostTriangle triangle{0, 1, 2};
+  VGS::HostMesh mesh{{positions, 3}, {normals, 3}, {}, {&triangle, 1}};
+  VGS::SetGeometryData setGeometry{geometry, {&mesh, 1}, 0};
+  VGS::PlaceInstanceData place{instance, geometry};
+  VGS::SetInstanceTransformData transform{instance, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+  Sequence<SceneId> surfaceMaterial{&material, 1};
+  VGS::SetInstanceMaterialsData materials{instance, {&surfaceMaterial, 1}};
+
+  OneTriangleScene() {
+    properties.material = material;
+    properties.red = 1;
+    properties.alpha = 1;
+  }
+};
+
+class OmbrelPluginTest : public TestEnvironment {
+public:
+  // Both renderer questions answered no unless a test says otherwise.
+  explicit OmbrelPluginTest(std::string_view answers = "message no\nmessage no") : answers_(answers) {}
+
+  void SetUp() override {
+    TestEnvironment::SetUp();
+    host_ = std::make_unique<LinkTestHost>(answers_);
+    drawing_ = u"/plans/site" + platform::Utf16FromUtf8(std::to_string(getpid())) + u".phase2.vwx";
+    linkName_ = drawing_.substr(0, drawing_.size() - 3) + u"dae";
+    host_->documents.fileName = drawing_;
+  }
+  void TearDown() override {
+    OmbrelPlugin::DestroyInstance();
+    host_.reset();
+    TestEnvironment::TearDown();
+  }
+
+  OmbrelPlugin& plugin() { return OmbrelPlugin::Instance(); }
+  LinkTestHost& host() { return *host_; }
+  std::string lastStatus() const { return host_->status.shown.empty() ? "" : host_->status.shown.back(); }
+
+  void SendScene(OneTriangleScene& scene) {
+    host().Send(VGS::kBeginBatch);
+    host().Send(VGS::kAddMaterial, &scene.addMaterial);
+    host().Send(VGS::kSetMaterialProperties, &scene.properties);
+    host().Send(VGS::kSetGeometry, &scene.setGeometry);
+    host().Send(VGS::kPlaceInstance, &scene.place);
+    host().Send(VGS::kSetInstanceTransform, &scene.transform);
+    host().Send(VGS::kSetInstanceMaterials, &scene.materials);
+    host().Send(VGS::kEndBatch);
+  }
+
+  // What a renderer reads of the link now.
+  MirroredScene Read() {
+    LinkReader reader;
+    std::string problem;
+    MirroredScene scene;
+    EXPECT_TRUE(reader.Open(linkName_, problem)) << problem;
+    EXPECT_TRUE(reader.Read(scene));
+    return scene;
+  }
+  const MirroredSurface* Surface(const MirroredScene& scene, std::u16string_view name) {
+    for (const MirroredSurface& surface : scene.surfaces) {
+      if (surface.name == name) return &surface;
+    }
+    return nullptr;
+  }
+
+  std::string answers_;
+  std::unique_ptr<LinkTestHost> host_;
+  std::u16string drawing_;
+  std::u16string linkName_;
+};
+
+// --- Start ----------------------------------------------------------------------------------------
+
+TEST_F(OmbrelPluginTest, StartOpensTheLinkRegistersInOrderAndPreparesTheView) {
+  host().layers.projection = 0;
+  host().variables.booleans[94] = false;
+  ASSERT_TRUE(plugin().Start());
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+  EXPECT_EQ(host().notifications.registrationOrder,
+            (std::vector<uint32_t>(OmbrelPlugin::kNotificationCodes.begin(), OmbrelPlugin::kNotificationCodes.end())));
+  EXPECT_TRUE(host().sceneChanges.IsHandlerRegistered(TXString(u"OmbrelTideLinkPlugin")));
+  EXPECT_EQ(host().layers.projection, kProjectionPerspective);
+  EXPECT_EQ(host().variables.writes, (std::vector<std::string>{"9871=1", "127=0", "94=1", "9871=0"}));
+  EXPECT_EQ(host().status.shown,
+            (std::vector<std::string>{"status_tl_initializing/0", "/0", "status_tl_started/1"}));
+  EXPECT_EQ(host().labels.byPane.count(3), 1u) << "the label goes to the pane the link started in";
+  ASSERT_FALSE(host().tools.messages.empty());
+  EXPECT_EQ(host().tools.messages.back(), kRefreshToolMessage);
+  // The first start for a user warns about materials, once.
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_material_warning");
+}
+
+TEST_F(OmbrelPluginTest, StartAsksAboutAMissingRendererAndGoesOn) {
+  ASSERT_TRUE(plugin().Start());
+  const auto boxes = host().messageBoxes();
+  ASSERT_GE(boxes.size(), 2u);
+  EXPECT_NE(boxes[0].request.text.find(u"8.5"), std::u16string::npos) << "the old-version question names 8.5";
+  EXPECT_TRUE(host().ui->OpenedAddresses().empty()) << "answered no: nothing opened";
+}
+
+class OmbrelPluginYesTest : public OmbrelPluginTest {
+protected:
+  OmbrelPluginYesTest() : OmbrelPluginTest("message yes\nmessage no") {}
+};
+
+TEST_F(OmbrelPluginYesTest, AYesToTheOldVersionQuestionOpensTheMakersSite) {
+  ASSERT_TRUE(plugin().Start());
+  EXPECT_EQ(host().ui->OpenedAddresses(), std::vector<std::u16string>{u"https://www.ombrel.com"});
+}
+
+TEST_F(OmbrelPluginTest, ANeverSavedDrawingIsRefusedAndKeepsTheFirstUseWarning) {
+  host().documents.fileName.clear();
+  EXPECT_FALSE(plugin().Start());
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_save_first");
+  EXPECT_EQ(lastStatus(), "/0");
+  EXPECT_TRUE(plugin().settings().FirstTideLink()) << "a start that failed before the warning keeps it";
+  EXPECT_FALSE(host().IsRegistered(kQuit));
+}
+
+TEST_F(OmbrelPluginTest, ASheetLayerIsRefusedWithoutTouchingTheStatus) {
+  host().layers.type = kSheetLayerType;
+  EXPECT_FALSE(plugin().Start());
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_sheet_layer_init");
+  EXPECT_EQ(lastStatus(), "/0") << "the not-running answer's empty text is the last one";
+  EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
+}
+
+TEST_F(OmbrelPluginTest, AStartWhileTheDrawingIsLinkedDoesNothing) {
+  ASSERT_TRUE(plugin().Start());
+  const size_t statusCount = host().status.shown.size(), boxCount = host().messageBoxes().size();
+  EXPECT_FALSE(plugin().Start());
+  EXPECT_EQ(host().status.shown.size(), statusCount);
+  EXPECT_EQ(host().messageBoxes().size(), boxCount);
+}
+
+TEST_F(OmbrelPluginTest, ALinkOfAnotherDrawingIsReplacedAtStart) {
+  ASSERT_TRUE(plugin().Start());
+  host().documents.fileName = drawing_ + u"2.vwx";
+  host().Post(kDocumentChanged);
+  EXPECT_EQ(plugin().GetState(), LinkState::kIdle) << "another drawing is active";
+  ASSERT_TRUE(plugin().Start());
+  const auto& shown = host().status.shown;
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "status_tl_disconnected/2"), shown.end());
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+}
+
+TEST_F(OmbrelPluginTest, ADrawingLinkedElsewhereIsRefusedWithTheAlreadyOpenMessage) {
+  auto elsewhere = TideLinkDocumentManager::Instance().OpenDocument(linkName_, 16);
+  ASSERT_NE(elsewhere, nullptr);
+  EXPECT_FALSE(plugin().Start());
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_already_open");
+  EXPECT_EQ(lastStatus(), "/0");
+  EXPECT_FALSE(host().IsRegistered(kQuit));
+  TideLinkDocumentManager::Instance().CloseDocument(elsewhere);
+}
+
+// --- Tick and operations --------------------------------------------------------------------------
+
+TEST_F(OmbrelPluginTest, TheTickCommitsWhatTheBatchBroughtAndOnlyThen) {
+  ASSERT_TRUE(plugin().Start());
+  OneTriangleScene scene;
+  SendScene(scene);
+  EXPECT_EQ(Read().headerVersion, 0u) << "operations only mark; nothing is written before the tick";
+  host().Tick();
+  const MirroredScene mirrored = Read();
+  const MirroredSurface* brick = Surface(mirrored, u"Brick");
+  ASSERT_NE(brick, nullptr);
+  EXPECT_EQ(brick->triangleCount(), 1u);
+  // Host (x, y, z) in millimetres becomes (x, z, y) in metres.
+  EXPECT_FLOAT_EQ(brick->positions[3 * 2 + 1], 3.0f);
+  EXPECT_FLOAT_EQ(brick->positions[3 * 2 + 2], 2.0f);
+  host().Tick();
+  EXPECT_EQ(Read().headerVersion, mirrored.headerVersion) << "a tick with nothing pending commits nothing";
+}
+
+TEST_F(OmbrelPluginTest, ATickMeetingAnOpenBatchWaitsAtMostALittleAndCommitsLater) {
+  ASSERT_TRUE(plugin().Start());
+  OneTriangleScene scene;
+  std::thread delivery([&] {
+    host().Send(VGS::kBeginBatch);
+    host().Send(VGS::kAddMaterial, &scene.addMaterial);
+  });
+  delivery.join();
+  const auto before = std::chrono::steady_clock::now();
+  host().Tick();
+  const auto waited = std::chrono::steady_clock::now() - before;
+  EXPECT_GE(waited, std::chrono::milliseconds(240));
+  EXPECT_EQ(Read().headerVersion, 0u);
+  std::thread([&] { host().Send(VGS::kEndBatch); }).join();
+  host().Tick();
+  EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
+}
+
+TEST_F(OmbrelPluginTest, ASecondBeginBatchDoesNotTakeTheLockAgain) {
+  ASSERT_TRUE(plugin().Start());
+  OneTriangleScene scene;
+  host().Send(VGS::kBeginBatch);
+  host().Send(VGS::kBeginBatch);  // would wait for itself forever
+  host().Send(VGS::kAddMaterial, &scene.addMaterial);
+  host().Send(VGS::kEndBatch);
+  host().Tick();
+  EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
+}
+
+TEST_F(OmbrelPluginTest, StopInTheMiddleOfABatchLeavesNoLockBehind) {
+  ASSERT_TRUE(plugin().Start());
+  std::thread([&] { host().Send(VGS::kBeginBatch); }).join();
+  plugin().Stop(false);
+  EXPECT_EQ(lastStatus(), "status_tl_stopped/1");
+  ASSERT_TRUE(plugin().Start());
+  OneTriangleScene scene;
+  SendScene(scene);
+  host().Tick();
+  EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
+}
+
+TEST_F(OmbrelPluginTest, AnInstanceMaterialListWithOnlyEmptyEntriesChangesNothing) {
+  ASSERT_TRUE(plugin().Start());
+  OneTriangleScene scene;
+  SendScene(scene);
+  host().Tick();
+  const uint32_t version = Read().headerVersion;
+  Sequence<SceneId> empty{};
+  VGS::SetInstanceMaterialsData none{scene.instance, {&empty, 1}};
+  host().Send(VGS::kBeginBatch);
+  host().Send(VGS::kSetInstanceMaterials, &none);
+  host().Send(VGS::kEndBatch);
+  host().Tick();
+  EXPECT_EQ(Read().headerVersion, version);
+  EXPECT_EQ(Surface(Read(), u"Brick")->triangleCount(), 1u);
+}
+
+// --- Ending a link --------------------------------------------------------------------------------
+
+TEST_F(OmbrelPluginTest, EachWayALinkEndsShowsItsStatus) {
+  struct Ending {
+    const char* name;
+    std::function<void(OmbrelPluginTest&)> end;
+    const char* status;
+  };
+  const Ending endings[] = {
+      {"quit", [](OmbrelPluginTest& t) { t.host().Post(kQuit); }, "status_tl_stopped/1"},
+      {"end of stream", [](OmbrelPluginTest& t) {
+         t.host().Send(VGS::kEndOfStream);
+         t.host().Tick();
+       }, "status_tl_disconnected/2"},
+      {"closed", [](OmbrelPluginTest& t) { t.host().Post(kDocumentClosing); }, "status_tl_disconnected/2"},
+      {"saved as", [](OmbrelPluginTest& t) {
+         t.host().documents.fileName = u"/plans/other.vwx";
+         t.host().Post(kDocumentSaved);
+       }, "status_tl_disconnected/2"},
+      {"renderer", [](OmbrelPluginTest& t) {
+         LinkReader reader;
+         std::string problem;
+         ASSERT_TRUE(reader.Open(t.linkName_, problem));
+         reader.CloseLink();
+         t.host().Tick();
+       }, "status_tl_disconnected/2"},
+      {"save as COLLADA", [](OmbrelPluginTest& t) {
+         t.plugin().SaveAsCollada();
+         t.plugin().exporter().Stop();
+       }, "status_tl_disconnected/2"},
+  };
+  for (const Ending& ending : endings) {
+    SCOPED_TRACE(ending.name);
+    host().documents.fileName = drawing_;
+    ASSERT_TRUE(plugin().Start());
+    ending.end(*this);
+    EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
+    EXPECT_FALSE(host().IsRegistered(kQuit));
+    EXPECT_TRUE(host().sceneChanges.handlers.empty());
+    EXPECT_TRUE(host().labels.byPane.empty());
+    EXPECT_EQ(lastStatus(), ending.status);
+  }
+}
+
+TEST_F(OmbrelPluginTest, SavingUnderItsOwnNameOrClosingAnotherDrawingKeepsTheLink) {
+  ASSERT_TRUE(plugin().Start());
+  host().Post(kDocumentSaved);
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+  host().documents.fileName = u"/plans/other.vwx";
+  host().Post(kDocumentChanged);
+  host().Post(kDocumentClosing);
+  host().documents.fileName = drawing_;
+  host().Post(kDocumentChanged);
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+}
+
+TEST_F(OmbrelPluginTest, NotificationsWithoutALinkDoNothing) {
+  for (uint32_t code : OmbrelPlugin::kNotificationCodes) OmbrelPlugin::OnNotification(code, 0, nullptr);
+  EXPECT_TRUE(host().status.shown.empty());
+  EXPECT_TRUE(host().tools.messages.empty());
+}
+
+// --- Pause and document switch --------------------------------------------------------------------
+
+TEST_F(OmbrelPluginTest, ASheetLayerPausesCommitsAndTheDesignLayerResumesThem) {
+  ASSERT_TRUE(plugin().Start());
+  host().layers.type = kSheetLayerType;
+  host().Tick();
+  EXPECT_EQ(plugin().GetState(), LinkState::kPaused);
+  EXPECT_EQ(lastStatus(), "status_tl_paused/2");
+  OneTriangleScene scene;
+  SendScene(scene);
+  host().Tick();
+  EXPECT_EQ(Read().headerVersion, 0u) << "nothing is committed while paused";
+  EXPECT_FALSE(plugin().Resume()) << "still on the sheet layer";
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_sheet_layer_resume");
+  host().layers.type = 1;
+  host().Tick();
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+  EXPECT_EQ(lastStatus(), "status_tl_resumed/1");
+  EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
+}
+
+TEST_F(OmbrelPluginTest, TheRendererPreviewVariableOverridesTheSheetLayerButNotAnOffView) {
+  ASSERT_TRUE(plugin().Start());
+  host().layers.type = kSheetLayerType;
+  host().variables.booleans[6802] = true;
+  host().Tick();
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+  host().variables.booleans[94] = false;
+  host().Tick();
+  EXPECT_EQ(plugin().GetState(), LinkState::kPaused);
+  host().variables.booleans[94] = true;
+  host().variables.booleans.erase(6802);
+  host().layers.type = 1;
+  host().layers.projection = 6;
+  host().Tick();
+  EXPECT_EQ(plugin().GetState(), LinkState::kPaused) << "projection 6 pauses";
+}
+
+TEST_F(OmbrelPluginTest, AnotherActiveDrawingIsIdleAndItsOperationsAreIgnored) {
+  ASSERT_TRUE(plugin().Start());
+  host().documents.fileName = u"/plans/other.vwx";
+  host().Post(kDocumentChanged);
+  EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
+  OneTriangleScene scene;
+  SendScene(scene);
+  host().documents.fileName = drawing_;
+  host().Post(kDocumentChanged);
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+  host().Tick();
+  EXPECT_EQ(Read().headerVersion, 0u) << "operations of another drawing never reach the link";
+}
+
+// --- Camera ---------------------------------------------------------------------------------------
+
+TEST_F(OmbrelPluginTest, ViewReportsMoveTheRenderersCameraWhileSyncIsOn) {
+  ASSERT_TRUE(plugin().Start());
+  ASSERT_TRUE(plugin().IsCameraAvailable());
+  ASSERT_TRUE(plugin().GetCameraSync()) << "synchronisation starts as the setting says";
+  VGS::CameraReport view{{1000, 2000, 3000}, {1, 2, 0.5}, {0, 0, 3}, 0, 36, 50};
+  host().Send(VGS::kViewChanged, &view);
+  MirroredScene mirrored = Read();
+  ASSERT_TRUE(mirrored.camera.enabled);
+  EXPECT_FLOAT_EQ(mirrored.camera.matrix[12], 1.0f);
+  EXPECT_FLOAT_EQ(mirrored.camera.matrix[13], 3.0f);
+  EXPECT_NEAR(mirrored.camera.fieldOfView, 39.5977, 1e-3);
+
+  view.focalDistance = 0;
+  host().Send(VGS::kViewChanged, &view);
+  EXPECT_FALSE(Read().camera.enabled) << "a view without camera clears the renderer's";
+}
+
+TEST_F(OmbrelPluginTest, ADegenerateReportChangesNothingButASwitchOnThenClears) {
+  ASSERT_TRUE(plugin().Start());
+  VGS::CameraReport view{{1000, 2000, 3000}, {1, 2, 0.5}, {0, 0, 3}, 0, 36, 50};
+  host().Send(VGS::kViewChanged, &view);
+  VGS::CameraReport degenerate{{0, 0, 0}, {0, 0, 0}, {0, 0, 1}, 0, 36, 50};
+  host().Send(VGS::kViewChanged, &degenerate);
+  EXPECT_TRUE(Read().camera.enabled);
+  ASSERT_TRUE(plugin().SetCameraSync(false));
+  EXPECT_EQ(lastStatus(), "status_cam_stopped/2");
+  EXPECT_FALSE(Read().camera.enabled);
+  EXPECT_FALSE(plugin().SetCameraSync(false)) << "no change";
+  host().Send(VGS::kViewChanged, &view);
+  EXPECT_FALSE(Read().camera.enabled) << "sync off: reports are kept, not sent";
+  host().Send(VGS::kViewChanged, &degenerate);
+  ASSERT_TRUE(plugin().SetCameraSync(true));
+  EXPECT_EQ(lastStatus(), "status_cam_started/1");
+  EXPECT_FALSE(Read().camera.enabled) << "the last report gave no camera";
+}
+
+TEST_F(OmbrelPluginTest, AnotherViewMakesTheCameraUnavailableAndResumeBringsThePaneBack) {
+  ASSERT_TRUE(plugin().Start());
+  host().sceneChanges.viewId = 8;
+  host().Tick();
+  EXPECT_FALSE(plugin().IsCameraAvailable());
+  EXPECT_EQ(lastStatus(), "status_cam_paused/2");
+  EXPECT_FALSE(plugin().SetCameraSync(false)) << "not available: nothing switches";
+  VGS::CameraReport view{{1000, 2000, 3000}, {1, 2, 0.5}, {0, 0, 3}, 0, 36, 50};
+  host().Send(VGS::kViewChanged, &view);
+  EXPECT_FALSE(Read().camera.enabled) << "reports are ignored while unavailable";
+  host().variables.writes.clear();
+  EXPECT_FALSE(plugin().ResumeCamera()) << "the host test does not switch views by itself";
+  EXPECT_EQ(host().variables.writes.front(), "6041=3");
+  host().sceneChanges.viewId = 7;
+  EXPECT_TRUE(plugin().ResumeCamera());
+  EXPECT_EQ(lastStatus(), "status_cam_resumed/1");
+  host().layers.type = kSheetLayerType;
+  EXPECT_FALSE(plugin().ResumeCamera());
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_sheet_layer_cam_resume");
+}
+
+// --- Label ----------------------------------------------------------------------------------------
+
+TEST_F(OmbrelPluginTest, TheLabelShowsTheCameraStateAndItsClicksSwitchIt) {
+  ASSERT_TRUE(plugin().Start());
+  EXPECT_EQ(host().LabelItems(3),
+            (std::vector<std::string>{"label_about.png|", "label_camera_stop.png|tool_camera_stop"}));
+  ASSERT_TRUE(host().ClickLabel(3, 1));
+  EXPECT_FALSE(plugin().GetCameraSync());
+  EXPECT_EQ(host().LabelItems(3)[1], "label_camera_start.png|tool_camera_start");
+  ASSERT_TRUE(host().ClickLabel(3, 0));
+  EXPECT_EQ(host().LabelItems(3)[1], "label_camera_start.png|") << "the about icon hides the text";
+  ASSERT_TRUE(host().ClickLabel(3, 0));
+  EXPECT_EQ(host().LabelItems(3)[1], "label_camera_start.png|tool_camera_start");
+  host().sceneChanges.viewId = 8;
+  host().Tick();
+  EXPECT_EQ(host().LabelItems(3)[1], "label_camera_start.png|tool_camera_idle");
+}
+
+TEST_F(OmbrelPluginTest, ALabelRemovedWhileIdleStaysRemoved) {
+  ASSERT_TRUE(plugin().Start());
+  host().documents.fileName = u"/plans/other.vwx";
+  host().Post(kDocumentChanged);
+  host().Post(kPaneActivated);
+  EXPECT_TRUE(host().labels.byPane.empty());
+  host().documents.fileName = drawing_;
+  host().Post(kDocumentChanged);
+  host().Post(kPaneActivated);
+  EXPECT_TRUE(host().labels.byPane.empty());
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+}
+
+// --- Tool -----------------------------------------------------------------------------------------
+
+std::vector<std::u16string> FirstImages(const LinkTestHost::Tools& tools) {
+  std::vector<std::u16string> images;
+  for (const auto& button : tools.buttons) images.push_back(button.front());
+  return images;
+}
+
+TEST_F(OmbrelPluginTest, TheModeBarFollowsTheLinkState) {
+  VGS_Ombrel::OmbrelExtTool_EventSink sink;
+  sink.SetupModeBar();
+  EXPECT_EQ(FirstImages(host().tools),
+            (std::vector<std::u16string>{u"about.png", u"start.png", u"camera_start.png", u"settings.png", u"save.png"}));
+  EXPECT_EQ(host().tools.helpTips[2], u"tool_camera_idle");
+  EXPECT_EQ(host().tools.enabled, (std::vector<std::pair<int32_t, bool>>{{2, false}, {4, true}, {3, true}}));
+
+  sink.HandleModeBarButton(1, 0);
+  ASSERT_EQ(plugin().GetState(), LinkState::kRunning);
+  host().tools = {};
+  sink.SetupModeBar();
+  EXPECT_EQ(FirstImages(host().tools)[1], u"stop.png");
+  EXPECT_EQ(FirstImages(host().tools)[2], u"camera_stop.png");
+  EXPECT_EQ(host().tools.enabled, (std::vector<std::pair<int32_t, bool>>{{2, true}, {4, false}, {3, false}}));
+  sink.HandleModeBarButton(3, 0);
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning) << "settings do nothing while linked";
+
+  host().layers.type = kSheetLayerType;
+  host().Tick();
+  host().tools = {};
+  sink.SetupModeBar();
+  EXPECT_EQ(host().tools.buttons[1], (std::vector<std::u16string>{u"resume.png", u"stop.png"}));
+  EXPECT_EQ(host().tools.helpTips,
+            (std::vector<std::u16string>{u"tool_about", u"tool_resume", u"tool_stop", u"tool_camera_idle",
+                                         u"tool_settings", u"tool_save"}));
+  EXPECT_EQ(host().tools.enabled[0], (std::pair<int32_t, bool>{2, false}));
+  sink.HandleModeBarButton(1, 1);
+  EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
+  EXPECT_EQ(lastStatus(), "status_tl_stopped/1");
+}
+
+TEST_F(OmbrelPluginTest, ThePausedLinkButtonsFirstChoiceResumes) {
+  ASSERT_TRUE(plugin().Start());
+  host().layers.projection = 6;
+  host().Tick();
+  ASSERT_EQ(plugin().GetState(), LinkState::kPaused);
+  VGS_Ombrel::OmbrelExtTool_EventSink sink;
+  sink.HandleModeBarButton(1, 0);
+  EXPECT_EQ(lastStatus(), "status_tl_resumed/1");
+  EXPECT_EQ(host().layers.projection, kProjectionPerspective);
+  EXPECT_EQ(plugin().GetState(), LinkState::kPaused) << "the next tick decides";
+  host().Tick();
+  EXPECT_EQ(plugin().GetState(), LinkState::kRunning);
+}
+
+TEST_F(OmbrelPluginTest, OnlyTheRefreshMessageRebuildsTheTool) {
+  VGS_Ombrel::OmbrelExtTool_EventSink sink;
+  EXPECT_EQ(sink.OnToolMessage(kRefreshToolMessage), kToolMessageHandled);
+  EXPECT_EQ(host().tools.refreshed, std::vector<std::u16string>{u"OmbrelTideLinkTool"});
+  EXPECT_EQ(sink.OnToolMessage(kRefreshToolMessage - 1), kToolMessageNotHandled);
+  EXPECT_EQ(host().tools.refreshed.size(), 1u);
+}
+
+TEST_F(OmbrelPluginTest, AReducedHostGetsOnlyTheVersionWarning) {
+  host().host.majorVersion = 24;
+  VGS_Ombrel::OmbrelExtTool_EventSink sink;
+  sink.SetupModeBar();
+  EXPECT_EQ(FirstImages(host().tools), (std::vector<std::u16string>{u"about.png", u"version.png"}));
+  EXPECT_TRUE(host().tools.enabled.empty());
+  sink.HandleModeBarButton(1, 0);
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_version_warning");
+  EXPECT_EQ(host().messageBoxes().back().request.flags & 0xF0, 0x10u) << "the error icon";
+  sink.HandleModeBarButton(4, 0);
+  EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
+}
+
+}  // namespace
