@@ -40,9 +40,17 @@ OmbrelPlugin& OmbrelPlugin::Instance() {
 }
 
 void OmbrelPlugin::DestroyInstance() {
+  auto& state = shared();
+  OmbrelPlugin* running = nullptr;
+  {
+    std::lock_guard lock(state.mutex);
+    running = state.plugin.get();
+  }
+  // Stopped while it is still the instance: the refresh of the tool on the way asks for it, and
+  // must not create a new one that would outlive the module.
+  if (running) running->Stop(false);
   std::unique_ptr<OmbrelPlugin> plugin;
   {
-    auto& state = shared();
     std::lock_guard lock(state.mutex);
     plugin = std::move(state.plugin);
   }
