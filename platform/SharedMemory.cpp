@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <string>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -112,7 +113,9 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
 }
 
 std::string SharedMemory::ObjectName(std::u16string_view name) {
-  std::string objectName = "/tidelink.";
+  // Shared memory names are machine-wide here, while Windows keeps them per logged-on user: the
+  // user id gives each user a namespace of their own, which all programs of that user share.
+  std::string objectName = "/tidelink." + std::to_string(geteuid()) + ".";
   for (char16_t unit : name) {
     if (IsPlainCharacter(unit)) {
       objectName += static_cast<char>(unit);

@@ -9,7 +9,7 @@
 #include "platform/SystemErrors.h"
 
 // Named page-file mappings on POSIX shared memory. The name (any UTF-16 text) becomes a shm name
-// by one deterministic escape; overlong names end in a hash. Every process that maps an object
+// by one deterministic escape inside a namespace of the user's own; overlong names end in a hash. Every process that maps an object
 // holds a shared flock on it, so an object nobody holds was left by a crashed process and counts
 // as absent. Objects are created with mode 0600, zero-filled, and unlinked by their creator.
 namespace platform {
