@@ -186,6 +186,15 @@ void* SharedMemory::data() const { return state_ ? state_->data : nullptr; }
 size_t SharedMemory::size() const { return state_ ? state_->size : 0; }
 bool SharedMemory::IsMapped() const { return state_ != nullptr; }
 
+bool SharedMemory::IsHeldElsewhere() const {
+  if (!state_) return false;
+  // This process's shared hold turns exclusive only when nobody else holds the object. The turn
+  // is not atomic and drops the shared hold when it fails, so that is taken back either way.
+  const bool alone = flock(state_->descriptor, LOCK_EX | LOCK_NB) == 0;
+  flock(state_->descriptor, LOCK_SH | LOCK_NB);
+  return !alone;
+}
+
 void SharedMemory::Close() {
   if (!state_) return;
   munmap(state_->data, state_->size);

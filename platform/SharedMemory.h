@@ -35,6 +35,9 @@ public:
   void* data() const;
   size_t size() const;
   bool IsMapped() const;
+  // Whether another process still maps the object (holds its liveness lock): for a reader of the
+  // creator's object, false once the creator has ended and nobody else holds it.
+  bool IsHeldElsewhere() const;
   // Unmaps; the creator also removes the name.
   void Close();
 
