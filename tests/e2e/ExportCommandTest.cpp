@@ -291,6 +291,18 @@ TEST_F(ExportCommandTest, TheSampleDrawingIsWrittenWithItsTexturesAndReadBackByB
   EXPECT_NE(text.find("<export_nodes>1</export_nodes>"), std::string::npos);
 }
 
+TEST_F(ExportCommandTest, TheCommandWordMayFollowOptionsAndAPathKeepsItsSemicolons) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "semi;colon.dae";
+  const ExportLock lock;
+  const CommandResult result = RunCommand((binaryDirectory() / "tidelink-host").string() +
+                                          " --host-version 25 export -o '" + file.string() + "'");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  EXPECT_TRUE(fs::is_regular_file(file));
+  EXPECT_FALSE(fs::exists(out() / "semi.dae"));
+}
+
 TEST_F(ExportCommandTest, TheScriptFunctionExportsLikeTheMenuCommand) {
   const fs::path file = out() / "scripted.dae";
   const CommandResult result = Export("--via-script -o '" + file.string() + "'");
