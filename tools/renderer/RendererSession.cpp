@@ -165,8 +165,10 @@ void RendererSession::RefreshLinks(bool notified) {
     const bool withdrawn = announced && !announced->count(entry->first);
     const bool closed = !version || withdrawn || !link.reader.IsHeldByAnotherProcess();
     if (closed) {
-      Say("TideLink document " + Quoted(entry->first) + " was closed");
+      // Let go of the memory before saying so: whoever reads the line may reuse the name at once.
+      const std::string line = "TideLink document " + Quoted(entry->first) + " was closed";
       entry = links_.erase(entry);
+      Say(line);
       continue;
     }
     if (notified || *version != link.lastVersion) ReadLink(link);
