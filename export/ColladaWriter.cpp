@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diag/DebugLog.h"
 #include "export/TextModeFile.h"
 #include "platform/FileSystem.h"
 #include "platform/TextConversion.h"
@@ -359,7 +360,13 @@ void ColladaWriter::WriteImages(TextModeFile& file) {
     if (!folderCreated) folderCreated = platform::CreateDirectory(texturesFolder);
     std::optional<std::string> imagePath =
         node->texture->ExportTexture(options_.copyTextures, texturesFolder);
-    if (!imagePath) continue;
+    if (!imagePath) {
+      // The file itself is still written; the log says which images it will miss.
+      DebugLog("COLLADA export: texture %s not written into %s",
+               platform::Utf8FromUtf16(node->texture->ExportFileName()).c_str(),
+               platform::Utf8FromUtf16(texturesFolder).c_str());
+      continue;
+    }
     node->imagePath = std::move(*imagePath);
     file.Write({"<image id=\"image-", node->id, "\" name=\"image-", node->id, "\">\n<init_from>",
                 node->imagePath, "</init_from>\n</image>\n"});

@@ -221,7 +221,12 @@ void ColladaExporter::Tick() {
   }
   if (done_) {
     Stop();
-    if (succeeded_) DialogUI::Instance().ShowExportComplete(options_.path);
+    // A file that could not be written must not pass for one that was.
+    if (succeeded_) {
+      DialogUI::Instance().ShowExportComplete(options_.path);
+    } else {
+      DialogUI::Instance().ShowExportFailed(options_.path);
+    }
   }
 }
 

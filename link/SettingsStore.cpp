@@ -28,6 +28,12 @@ const SettingsStore::Value SettingsStore::kValues[] = {
 SettingsStore::SettingsStore() { Load(); }
 
 void SettingsStore::Load() {
+  // Values that could not be stored are newer than what the registry holds.
+  if (unsaved_) {
+    Save();
+    return;
+  }
+  const platform::RegistryWaitLimit limit(platform::kRegistryWaitOnMainThread);
   platform::RegistryKey key;
   if (!OpenSettingsKey(key)) return;
   for (const Value& value : kValues) {
@@ -42,11 +48,14 @@ void SettingsStore::Load() {
 }
 
 void SettingsStore::Save() const {
+  const platform::RegistryWaitLimit limit(platform::kRegistryWaitOnMainThread);
   platform::RegistryKey key;
-  if (!OpenSettingsKey(key)) return;
+  bool saved = OpenSettingsKey(key);
   for (const Value& value : kValues) {
-    key.SetValue(value.name, platform::REG_DWORD, &(this->*value.field), sizeof(uint32_t));
+    saved = saved && key.SetValue(value.name, platform::REG_DWORD, &(this->*value.field),
+                                  sizeof(uint32_t)) == platform::kErrorSuccess;
   }
+  unsaved_ = !saved;
 }
 
 void SettingsStore::Store(uint32_t& field, bool on) {

@@ -6,7 +6,9 @@
 // The plug-in's five user settings, kept under the current user's registry key
 // "Software\Brisca\PluginForVectorworks" as REG_DWORD values 0 or 1. Every setter writes all five
 // values at once. When the key can be neither opened nor created, loading leaves the record as it
-// is and saving writes nothing.
+// is and saving writes nothing. The registry calls of one load or save wait 0.5 s at most in all
+// for another process that holds the registry; values that could not be saved stay in the record
+// and are saved by the next load or save, instead of being read over.
 class SettingsStore {
 public:
   static constexpr std::u16string_view kKeyPath = u"Software\\Brisca\\PluginForVectorworks";
@@ -45,4 +47,6 @@ private:
   uint32_t optimizeGeometries_ = 0;
   uint32_t firstTideLink_ = 1;
   uint32_t firstExport_ = 1;
+  // The last save did not store every value.
+  mutable bool unsaved_ = false;
 };

@@ -15,6 +15,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/DebugOutput.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 
@@ -40,10 +41,19 @@ std::string RuntimeDirectory() {
   return "/tmp/tidelink-" + std::to_string(getuid());
 }
 
+// Another user who could write into the folder could remove or replace the windows in it.
+bool IsPrivateFolder(const std::string& directory) {
+  struct stat status {};
+  return lstat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+         status.st_uid == geteuid() && (status.st_mode & 0777) == 0700;
+}
+
 bool EnsureRuntimeDirectory(const std::string& directory) {
   if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat status {};
-  return stat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  if (IsPrivateFolder(directory)) return true;
+  OutputDebugText(u"message windows: " + Utf16FromUtf8(directory) +
+                  u" is not a folder of this user's alone (mode 0700); no window is opened there\n");
+  return false;
 }
 
 // Handles are creation times in nanoseconds, so that sorting them gives the creation order across
@@ -105,18 +115,20 @@ struct StoredAttributes {
 bool WriteAttributes(WindowHandle window, const WindowAttributes& attributes, uint64_t startTime) {
   const std::string path = AttributePath(window);
   const std::string temporary = path + ".new";
-  {
-    std::ofstream file(temporary, std::ios::trunc);
-    file << "pid=" << attributes.processId << '\n'
-         << "start=" << startTime << '\n'
-         << "owner=" << attributes.owner << '\n'
-         << "visible=" << (attributes.visible ? 1 : 0) << '\n'
-         << "class=" << EscapeLine(attributes.className) << '\n'
-         << "title=" << EscapeLine(attributes.title) << '\n';
-    if (!file.flush()) return false;
-  }
+  std::ostringstream text;
+  text << "pid=" << attributes.processId << '\n'
+       << "start=" << startTime << '\n'
+       << "owner=" << attributes.owner << '\n'
+       << "visible=" << (attributes.visible ? 1 : 0) << '\n'
+       << "class=" << EscapeLine(attributes.className) << '\n'
+       << "title=" << EscapeLine(attributes.title) << '\n';
+  const std::string content = text.str();
+  const int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (file < 0) return false;
+  const bool written = write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+  close(file);
   // Readers never see a half-written file.
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  return written && std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 std::optional<StoredAttributes> ReadAttributes(WindowHandle window) {
@@ -209,7 +221,7 @@ bool MessageWindow::Create(const WindowAttributes& requested, MessageWindow& win
       if (errno == EADDRINUSE) continue;
       break;
     }
-    if (!WriteAttributes(handle, attributes, *startTime)) {
+    if (chmod(address.sun_path, 0600) != 0 || !WriteAttributes(handle, attributes, *startTime)) {
       unlink(address.sun_path);
       break;
     }
@@ -251,7 +263,10 @@ void MessageWindow::Destroy() {
 
 std::vector<WindowHandle> EnumerateWindows() {
   std::vector<WindowHandle> windows;
-  DIR* directory = opendir(RuntimeDirectory().c_str());
+  const std::string folder = RuntimeDirectory();
+  // Windows in a folder that others may write to could be anybody's.
+  if (!IsPrivateFolder(folder)) return windows;
+  DIR* directory = opendir(folder.c_str());
   if (!directory) return windows;
   while (const dirent* entry = readdir(directory)) {
     const std::optional<WindowHandle> window = ParseWindowName(entry->d_name);

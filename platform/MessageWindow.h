@@ -9,8 +9,10 @@
 #include <vector>
 
 // Top-level message windows between processes: each window is a datagram socket in the per-user
-// runtime directory (TIDELINK_RUNTIME_DIR, else $XDG_RUNTIME_DIR/tidelink, mode 0700) with an
-// attribute file beside it. A window of a dead process is not a window.
+// runtime directory (TIDELINK_RUNTIME_DIR, else $XDG_RUNTIME_DIR/tidelink, else a folder in /tmp)
+// with an attribute file beside it, both mode 0600. The directory is used only when it belongs to
+// the user and has mode 0700; otherwise no window is opened or listed there, and the debug output
+// says why. A window of a dead process is not a window.
 namespace platform {
 
 using WindowHandle = uint64_t;  // 0 is no window

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
+#include <fstream>
+#include <iterator>
 #include <signal.h>
 #include <unistd.h>
 
@@ -47,11 +49,27 @@ std::optional<std::u16string> GetProcessImagePath(uint32_t processId) {
 
 uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
+namespace {
+
+// A zombie has ended and only waits for its parent to reap it; it holds nothing any more.
+bool HasEnded(uint32_t processId) {
+  std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
+  std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // The state follows the command name, which may itself hold parentheses and spaces.
+  const size_t commandEnd = content.rfind(')');
+  if (commandEnd == std::string::npos || commandEnd + 2 >= content.size()) return false;
+  const char state = content[commandEnd + 2];
+  return state == 'Z' || state == 'X';
+}
+
+}  // namespace
+
 bool IsProcessAlive(uint32_t processId) {
   // 0 and ids beyond pid_t would address a process group through kill, not one process.
   if (processId == 0 || processId > static_cast<uint32_t>(INT_MAX)) return false;
   // A process we may not signal still exists.
-  return kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+  const bool exists = kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+  return exists && !HasEnded(processId);
 }
 
 }  // namespace platform

@@ -12,6 +12,7 @@ std::vector<uint32_t> EnumerateProcesses();
 // Full path of the process's executable; nothing when it cannot be read.
 std::optional<std::u16string> GetProcessImagePath(uint32_t processId);
 uint32_t GetCurrentProcessId();
+// False for a process that has ended, also while it waits as a zombie to be reaped.
 bool IsProcessAlive(uint32_t processId);
 
 }  // namespace platform

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 #include <pwd.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -31,7 +34,27 @@ namespace {
 
 constexpr int kSchemaVersion = 1;
 // Long enough to ride out any other process's write, short enough not to hang a caller forever.
-constexpr int kBusyTimeoutMilliseconds = 5000;
+constexpr std::chrono::milliseconds kBusyTimeout{5000};
+constexpr std::chrono::milliseconds kLongestPause{20};
+
+using Clock = std::chrono::steady_clock;
+
+// The end of this thread's RegistryWaitLimit, if one is in force.
+thread_local std::optional<Clock::time_point> waitDeadline;
+
+// SQLite's busy handler: waits a little longer while the other side holds the database, until
+// the call's own timeout or the thread's limit, whichever comes first. Pauses grow from 1 ms.
+int WaitWhileBusy(void*, int attempt) {
+  thread_local Clock::time_point waitStart;
+  const Clock::time_point now = Clock::now();
+  if (attempt == 0) waitStart = now;
+  Clock::time_point deadline = waitStart + kBusyTimeout;
+  if (waitDeadline && *waitDeadline < deadline) deadline = *waitDeadline;
+  if (now >= deadline) return 0;
+  const Clock::duration pause = std::chrono::milliseconds(1 << std::min(attempt, 4));
+  std::this_thread::sleep_for(std::min({pause, Clock::duration(kLongestPause), deadline - now}));
+  return 1;
+}
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS registry_keys (
@@ -165,6 +188,15 @@ bool PrepareSchema(sqlite3* database) {
   return true;
 }
 
+// The folders on the way that do not exist yet are made readable by the user alone.
+void CreatePrivateFolders(const std::filesystem::path& folder) {
+  std::filesystem::path partial;
+  for (const std::filesystem::path& part : folder) {
+    partial /= part;
+    mkdir(partial.c_str(), 0700);
+  }
+}
+
 struct CloseDatabase {
   void operator()(sqlite3* database) const { sqlite3_close(database); }
 };
@@ -175,14 +207,17 @@ using Database = std::unique_ptr<sqlite3, CloseDatabase>;
 int32_t OpenDatabase(Database& database) {
   const std::string path = RegistryPath();
   if (path.empty()) return kErrorBadDatabase;
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  CreatePrivateFolders(std::filesystem::path(path).parent_path());
+  // Made here rather than by SQLite, which would give it mode 0644; SQLite's journal files take
+  // the mode of the database. An empty file is an empty database.
+  const int created = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (created >= 0) close(created);
   sqlite3* opened = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   const int result = sqlite3_open_v2(path.c_str(), &opened, flags, nullptr);
   Database connection(opened);
   if (result != SQLITE_OK) return kErrorBadDatabase;
-  sqlite3_busy_timeout(opened, kBusyTimeoutMilliseconds);
+  sqlite3_busy_handler(opened, WaitWhileBusy, nullptr);
   if (!PrepareSchema(opened)) return kErrorBadDatabase;
   database = std::move(connection);
   return kErrorSuccess;
@@ -194,6 +229,13 @@ int32_t ErrorFromStep(int result) {
 }
 
 }  // namespace
+
+RegistryWaitLimit::RegistryWaitLimit(std::chrono::milliseconds total) : outer_(waitDeadline) {
+  const Clock::time_point deadline = Clock::now() + total;
+  if (!waitDeadline || deadline < *waitDeadline) waitDeadline = deadline;
+}
+
+RegistryWaitLimit::~RegistryWaitLimit() { waitDeadline = outer_; }
 
 struct RegistryKey::State {
   Database database;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,9 +12,29 @@
 
 // The per-user and machine-wide registry, kept in one SQLite database file per user: the path in
 // TIDELINK_REGISTRY, else $XDG_CONFIG_HOME/tidelink/registry.sqlite (or ~/.config/...).
+// The file is made with mode 0600, and folders that the path lacks with mode 0700.
 // Key paths and value names compare case-insensitively; values keep their type and size;
 // enumeration follows creation order. Safe for several threads and processes at once.
 namespace platform {
+
+// What a caller on the main thread allows the registry calls of one operation, all together, to
+// wait for another process's hold on the database.
+inline constexpr std::chrono::milliseconds kRegistryWaitOnMainThread{500};
+
+// Bounds the time that the registry calls of this thread spend waiting for another process's
+// hold on the database, all together, from construction to destruction; a call then fails with
+// kErrorBadDatabase. Without a limit each call waits up to 5 s. A nested limit never extends the
+// one around it.
+class RegistryWaitLimit {
+public:
+  explicit RegistryWaitLimit(std::chrono::milliseconds total);
+  ~RegistryWaitLimit();
+  RegistryWaitLimit(const RegistryWaitLimit&) = delete;
+  RegistryWaitLimit& operator=(const RegistryWaitLimit&) = delete;
+
+private:
+  std::optional<std::chrono::steady_clock::time_point> outer_;
+};
 
 enum class RegistryRoot { CurrentUser, LocalMachine };  // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
 

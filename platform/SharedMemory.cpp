@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <string>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -112,7 +113,9 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
 }
 
 std::string SharedMemory::ObjectName(std::u16string_view name) {
-  std::string objectName = "/tidelink.";
+  // Shared memory names are machine-wide here, while Windows keeps them per logged-on user: the
+  // user id gives each user a namespace of their own, which all programs of that user share.
+  std::string objectName = "/tidelink." + std::to_string(geteuid()) + ".";
   for (char16_t unit : name) {
     if (IsPlainCharacter(unit)) {
       objectName += static_cast<char>(unit);
@@ -182,6 +185,15 @@ int32_t SharedMemory::Open(std::u16string_view name, SharedMemory& mapping) {
 void* SharedMemory::data() const { return state_ ? state_->data : nullptr; }
 size_t SharedMemory::size() const { return state_ ? state_->size : 0; }
 bool SharedMemory::IsMapped() const { return state_ != nullptr; }
+
+bool SharedMemory::IsHeldElsewhere() const {
+  if (!state_) return false;
+  // This process's shared hold turns exclusive only when nobody else holds the object. The turn
+  // is not atomic and drops the shared hold when it fails, so that is taken back either way.
+  const bool alone = flock(state_->descriptor, LOCK_EX | LOCK_NB) == 0;
+  flock(state_->descriptor, LOCK_SH | LOCK_NB);
+  return !alone;
+}
 
 void SharedMemory::Close() {
   if (!state_) return;

@@ -9,7 +9,7 @@
 #include "platform/SystemErrors.h"
 
 // Named page-file mappings on POSIX shared memory. The name (any UTF-16 text) becomes a shm name
-// by one deterministic escape; overlong names end in a hash. Every process that maps an object
+// by one deterministic escape inside a namespace of the user's own; overlong names end in a hash. Every process that maps an object
 // holds a shared flock on it, so an object nobody holds was left by a crashed process and counts
 // as absent. Objects are created with mode 0600, zero-filled, and unlinked by their creator.
 namespace platform {
@@ -35,6 +35,9 @@ public:
   void* data() const;
   size_t size() const;
   bool IsMapped() const;
+  // Whether another process still maps the object (holds its liveness lock): for a reader of the
+  // creator's object, false once the creator has ended and nobody else holds it.
+  bool IsHeldElsewhere() const;
   // Unmaps; the creator also removes the name.
   void Close();
 

@@ -6,12 +6,16 @@
 namespace platform {
 namespace {
 
-// Freed when the library holding it is unloaded, so a plug-in unloaded by its host leaks nothing.
+// Made when the library holding it is loaded and freed when it is unloaded, so a plug-in unloaded
+// by its host leaks nothing. At namespace scope it outlives every function-local static, the
+// document manager among them, whose destructor still compares names when it closes documents.
+// A call before it is made or after it is gone sees no locale and changes ASCII only.
 class UnicodeLocale {
  public:
   UnicodeLocale() : locale_(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{})) {}
   ~UnicodeLocale() {
     if (locale_) freelocale(locale_);
+    locale_ = locale_t{};
   }
   UnicodeLocale(const UnicodeLocale&) = delete;
   UnicodeLocale& operator=(const UnicodeLocale&) = delete;
@@ -22,10 +26,9 @@ class UnicodeLocale {
   locale_t locale_;
 };
 
-locale_t Unicode() {
-  static const UnicodeLocale locale;
-  return locale.get();
-}
+const UnicodeLocale unicodeLocale;
+
+locale_t Unicode() { return unicodeLocale.get(); }
 
 bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 

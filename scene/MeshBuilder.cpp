@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "geometry/MeshProcessor.h"
 #include "scene/HostPayload.h"
@@ -15,6 +14,47 @@ constexpr int kAxisExchange[16] = {0, 2, 1, 3, 8, 10, 9, 11, 4, 6, 5, 7, 12, 14,
 
 bool indexesVertices(const VGS::HostTriangle& triangle, uint64_t vertexCount) {
   return triangle.a < vertexCount && triangle.b < vertexCount && triangle.c < vertexCount;
+}
+
+bool finitePoint(const float* point) {
+  return std::isfinite(point[0]) && std::isfinite(point[1]) && std::isfinite(point[2]);
+}
+
+// Neither the renderer nor a file reader can use an infinity or a NaN: a direction or texture
+// coordinate that is not finite becomes 0.
+float finiteOrZero(float value) { return std::isfinite(value) ? value : 0.0f; }
+
+// A triangle with a corner that is not a finite point is dropped, and so is every non-finite
+// number of the mesh, so that none reaches the link document. Indices must be in range.
+void dropNonFinite(TideLinkMesh& mesh) {
+  std::vector<bool> unusable;
+  for (uint64_t k = 0; k < mesh.vertexCount; ++k) {
+    float* position = &mesh.positions[3 * k];
+    if (!finitePoint(position)) {
+      if (unusable.empty()) unusable.resize(mesh.vertexCount);
+      unusable[k] = true;
+      position[0] = position[1] = position[2] = 0.0f;
+    }
+  }
+  for (float& value : mesh.normals) value = finiteOrZero(value);
+  for (float& value : mesh.uvs) value = finiteOrZero(value);
+  if (unusable.empty()) return;
+  uint64_t kept = 0;
+  for (uint64_t k = 0; k + 2 < mesh.indexCount; k += 3) {
+    const uint32_t* triangle = &mesh.indices[k];
+    if (unusable[triangle[0]] || unusable[triangle[1]] || unusable[triangle[2]]) continue;
+    std::copy(triangle, triangle + 3, mesh.indices.begin() + kept);
+    kept += 3;
+  }
+  mesh.indexCount = kept;
+  mesh.indices.resize(kept);
+}
+
+// Without an early exit, so that the check vectorises like the transform before it.
+bool allFinite(std::span<const float> values) {
+  bool finite = true;
+  for (const float value : values) finite &= std::isfinite(value);
+  return finite;
 }
 
 // Repairs the surfaces of a solid as one mesh, then gives each surface back its normals and
@@ -122,8 +162,9 @@ void appendVertices(MeshCursor& out, const TideLinkMesh& surface, const Transfor
     normal[3 * k + 1] = x * n01 + y * n11 + z * n21;
     normal[3 * k + 2] = x * n02 + y * n12 + z * n22;
   }
-  std::memcpy(out.mesh.uvs.data() + 2 * out.vertexOffset, surface.uvs.data(),
-              2 * count * sizeof(float));
+  // An empty surface may have no storage at all: std::copy takes its null pointer, memcpy does not.
+  std::copy(surface.uvs.begin(), surface.uvs.begin() + 2 * count,
+            out.mesh.uvs.begin() + 2 * out.vertexOffset);
 }
 
 void appendSurface(MeshCursor& out, const TideLinkMesh& surface, const Transform& transform,
@@ -169,6 +210,7 @@ TideLinkMesh convertMesh(const VGS::HostMesh& hostMesh) {
     mesh.indices[next++] = triangle.b;
     mesh.indices[next++] = triangle.c;
   }
+  dropNonFinite(mesh);
   return mesh;
 }
 
@@ -233,6 +275,8 @@ void assembleMesh(std::span<const MeshGatherRecord> records, uint64_t vertexTota
       if (record.twoSided) appendSurface(cursor, *surface, *record.transform, back, !record.flip);
     }
   }
+  // Finite points under a transform can still overflow, and a transform can itself be infinite.
+  if (!allFinite(mesh.positions) || !allFinite(mesh.normals)) dropNonFinite(mesh);
 }
 
 TideLinkMesh assembleMesh(const std::vector<MeshGatherRecord>& records, uint64_t vertexTotal,

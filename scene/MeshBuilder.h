@@ -25,8 +25,9 @@ struct GeometrySettings {
 };
 
 // One link mesh (one UV set) from a host mesh record. Safe on any record: triangles with an index
-// at or beyond the vertex count are dropped, missing normals are zero, missing UVs are (0, 1) and
-// a sequence without data counts as empty.
+// at or beyond the vertex count or a corner that is not a finite point are dropped, missing or
+// non-finite normals and UV coordinates are zero (missing UVs are (0, 1)), and a sequence without
+// data counts as empty. The result holds finite numbers only.
 TideLinkMesh convertMesh(const VGS::HostMesh& hostMesh);
 
 // Repairs and optimises the converted surfaces of one geometry as the settings ask. The surfaces
@@ -58,8 +59,9 @@ inline constexpr uint64_t kMaxCombinedVertices = 0xFFFFFFFFull;
 
 // The combined, world-space mesh of the records: for each record and surface, the surface facing
 // front and, when two-sided, again facing back (normals negated, winding reversed). Allocated once
-// from the totals. Every source index must be below its surface's vertex count, and the vertex
-// total below 2^32.
+// from the totals. Triangles whose world-space corners are not all finite are left out, so the
+// index count may end below the total; non-finite normals become 0. Every source index must be
+// below its surface's vertex count, and the vertex total below 2^32.
 TideLinkMesh assembleMesh(const std::vector<MeshGatherRecord>& records, uint64_t vertexTotal,
                           uint64_t indexTotal);
 // The same into `mesh`, whose arrays are resized to the totals and fully overwritten; storage it

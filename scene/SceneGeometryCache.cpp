@@ -218,7 +218,12 @@ void SceneGeometryCache::rebuildMaterial(const SceneId& materialId) const {
   if (vertexTotal > kMaxCombinedVertices) return;
   try {
     assembleMesh(std::span(records.data(), recordCount), vertexTotal, indexTotal, combined);
-    surface.SetMesh(combined);
+    // Every triangle may have been left out for corners that are not finite.
+    if (combined.indexCount == 0) {
+      surface.ClearMesh();
+    } else {
+      surface.SetMesh(combined);
+    }
   } catch (const std::bad_alloc&) {
     // Out of memory for this material only: the others still go through.
   }

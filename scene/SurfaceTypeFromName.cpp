@@ -1,9 +1,9 @@
 #include "scene/SurfaceTypeFromName.h"
 
 #include <algorithm>
-#include <cwctype>
-#include <regex>
 #include <span>
+
+#include "platform/UnicodeCharacters.h"
 
 namespace {
 
@@ -17,8 +17,10 @@ constexpr std::u16string_view kWaterWords[] = {
 
 constexpr std::u16string_view kWholeWordWater = u"eau";
 
+// Case and word characters come from the platform's one Unicode table, so that names in every
+// script match alike whatever locale the host process runs in.
 bool sameLetter(char16_t left, char16_t right) {
-  return std::towupper(left) == std::towupper(right);
+  return platform::UpperCaseUnit(left) == platform::UpperCaseUnit(right);
 }
 
 bool contains(std::u16string_view name, std::u16string_view word) {
@@ -30,17 +32,8 @@ bool containsAny(std::u16string_view name, std::span<const std::u16string_view> 
                      [&](std::u16string_view word) { return contains(name, word); });
 }
 
-// A word character of the regular expression "\\w" (default locale), asked of the expression
-// library's own traits: running the expression itself recurses once per character and overflows
-// the stack on long names.
-bool isWordCharacter(char16_t unit) {
-  static const std::regex_traits<wchar_t> traits;
-  static const std::regex_traits<wchar_t>::char_class_type word = [] {
-    const wchar_t name[] = L"w";
-    return traits.lookup_classname(name, name + 1);
-  }();
-  return traits.isctype(static_cast<wchar_t>(unit), word);
-}
+// A word character as the regular expression "\\w" has it: a letter, a digit or the underscore.
+bool isWordCharacter(char16_t unit) { return unit == u'_' || platform::IsLetterOrDigitUnit(unit); }
 
 // Some maximal run of word characters is "eau" on its own.
 bool hasWholeWordEau(std::u16string_view name) {

@@ -4,7 +4,8 @@
 #include <string_view>
 
 // The surface type a material's name suggests. Words are matched anywhere in the name, code unit
-// by code unit after towupper (the process's default locale), in several languages.
+// by code unit, upper-cased by the platform's Unicode table (whatever the process locale), in
+// several languages.
 
 inline constexpr uint32_t kSurfaceTypeNone = 0;
 inline constexpr uint32_t kSurfaceTypeWater = 1;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test twice: once optimised, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer (with float-to-integer overflow).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -126,23 +126,27 @@ void TideLinkDocumentImpl::RemoveSurface(const std::shared_ptr<TideLinkSurface>&
 
 void TideLinkDocumentImpl::Commit() {
   if (!Lock(kCommitLockTimeoutMicroseconds)) return;
-  // Segments replaced at the previous commit: the renderer has been told about their successors.
-  channel_.ReleaseQueuedSegments();
   bool changed = false;
   for (const auto& object : removedObjects_) changed |= object->Detach();
   removedObjects_.clear();
+  // Segments replaced at the previous commit, whose successors the renderer has been told about,
+  // and those of the surfaces just removed. Segments replaced by the flush below wait for the
+  // next commit.
+  channel_.ReleaseQueuedSegments();
   for (const auto& object : liveObjects_) {
     if (object->IsDirty()) changed |= object->Flush();
   }
   if (changed) SetFlags(wire::kFlagChanged);
   Unlock();
-  if (!changed) return;
-  if (!registered_) {
-    // Announced once; a failed write is not retried.
-    if (!name_.empty()) TideLinkDocumentManager::RegisterConnection(name_);
-    registered_ = true;
+  committedChange_ |= changed;
+  bool announcedNow = false;
+  if (committedChange_ && !registered_) {
+    // Without the announcement no renderer ever finds the link, so a write that failed (the
+    // registry was busy, say) is tried again at each commit until it is there.
+    registered_ = name_.empty() || TideLinkDocumentManager::RegisterConnection(name_);
+    announcedNow = registered_;
   }
-  NotifyRenderer();
+  if (changed || announcedNow) NotifyRenderer();
 }
 
 std::vector<std::shared_ptr<const TideLinkSurfaceImpl>>

@@ -86,6 +86,8 @@ private:
   uint32_t lastError_ = 0;
   uint32_t processId_;
   std::u16string name_;
+  bool committedChange_ = false;
+  // The registry holds the document's announcement (or it has no name to announce).
   bool registered_ = false;
   SharedMemoryChannel channel_;
   wire::RecordHeader* viewRecord_ = nullptr;

@@ -62,6 +62,12 @@ TideLinkDocumentManager& TideLinkDocumentManager::Instance() {
   return manager;
 }
 
+TideLinkDocumentManager::~TideLinkDocumentManager() {
+  for (const auto& document : openDocuments) {
+    if (auto impl = std::dynamic_pointer_cast<TideLinkDocumentImpl>(document)) impl->Close();
+  }
+}
+
 uint32_t TideLinkDocumentManager::NextSegmentNumber() { return ++segmentCounter; }
 
 TideLinkDocumentManager::DocumentSet TideLinkDocumentManager::MakeDocumentSet() {
@@ -86,6 +92,7 @@ void TideLinkDocumentManager::CloseDocument(const std::shared_ptr<TideLinkDocume
 
 std::vector<std::u16string> TideLinkDocumentManager::ListConnections(uint32_t filter) {
   std::vector<std::u16string> names;
+  const platform::RegistryWaitLimit limit(platform::kRegistryWaitOnMainThread);
   platform::RegistryKey key;
   if (platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, kConnectionsKey, key) != 0) return names;
   uint32_t count = 0;
@@ -155,7 +162,8 @@ int32_t TideLinkDocumentManager::NotifyRenderer(uint64_t wParam, int64_t lParam)
   return posted ? 0 : -1;
 }
 
-void TideLinkDocumentManager::RegisterConnection(std::u16string_view name) {
+bool TideLinkDocumentManager::RegisterConnection(std::u16string_view name) {
+  const platform::RegistryWaitLimit limit(platform::kRegistryWaitOnMainThread);
   platform::RegistryKey key;
   int32_t result = platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser,
                                                kConnectionsKey, key);
@@ -163,11 +171,13 @@ void TideLinkDocumentManager::RegisterConnection(std::u16string_view name) {
     result = platform::RegistryKey::Create(platform::RegistryRoot::CurrentUser, kConnectionsKey,
                                            key);
   }
-  if (result != platform::kErrorSuccess) return;
-  key.SetValue(name, platform::REG_DWORD, &kConnectionLive, sizeof(kConnectionLive));
+  if (result != platform::kErrorSuccess) return false;
+  return key.SetValue(name, platform::REG_DWORD, &kConnectionLive, sizeof(kConnectionLive)) ==
+         platform::kErrorSuccess;
 }
 
 void TideLinkDocumentManager::UnregisterConnection(std::u16string_view name) {
+  const platform::RegistryWaitLimit limit(platform::kRegistryWaitOnMainThread);
   platform::RegistryKey key;
   if (platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, kConnectionsKey, key) ==
       platform::kErrorSuccess) {

@@ -53,13 +53,19 @@ public:
   // class; processes are examined in parallel, so the order is not fixed.
   tbb::concurrent_vector<platform::WindowHandle> FindRendererWindows();
 
-  // Announces a live document under its name (as given, backslashes kept). Failures are ignored.
-  static void RegisterConnection(std::u16string_view name);
+  // Announces a live document under its name (as given, backslashes kept); false when the value
+  // could not be written.
+  static bool RegisterConnection(std::u16string_view name);
   // Withdraws the announcement; a missing value or key is no failure.
   static void UnregisterConnection(std::u16string_view name);
+  // These three and ListConnections run on the main thread, so each waits for a busy registry
+  // for half a second at most.
 
 private:
   TideLinkDocumentManager() = default;
+  // Closes the documents still open, whoever else still holds them: their mappings, segments and
+  // announcements must not outlive the module.
+  ~TideLinkDocumentManager();
   // One notification at a time; a caller waits until the deadline at most.
   bool BeginNotification(std::chrono::steady_clock::time_point deadline);
   void EndNotification();

@@ -86,6 +86,9 @@ HeadlessScript HeadlessScript::Parse(std::string_view text) {
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find_first_of("\n;", start);
+    // A file name may hold ';': a save answer with a path runs to the end of its line.
+    const auto [verb, path] = SplitWord(Trim(text.substr(start, end - start)));
+    if (verb == "save" && !path.empty()) end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
     ++answerNumber;
     const std::string_view line = Trim(text.substr(start, end - start));

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-// The answers a headless run gives, one per line (or separated by ';'), each kind taken in its
-// own order:
+// The answers a headless run gives, one per line (or separated by ';', except that a save answer
+// with a path runs to the end of its line), each kind taken in its own order:
 //   message yes|no|ok|cancel|close   the next message box
 //   dialog 1003 cancel               the next modal dialog: items clicked in turn (numbers, ok,
 //                                    cancel, close); afterwards Enter is pressed if it is open

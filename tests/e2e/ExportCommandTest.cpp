@@ -291,6 +291,18 @@ TEST_F(ExportCommandTest, TheSampleDrawingIsWrittenWithItsTexturesAndReadBackByB
   EXPECT_NE(text.find("<export_nodes>1</export_nodes>"), std::string::npos);
 }
 
+TEST_F(ExportCommandTest, TheCommandWordMayFollowOptionsAndAPathKeepsItsSemicolons) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "semi;colon.dae";
+  const ExportLock lock;
+  const CommandResult result = RunCommand((binaryDirectory() / "tidelink-host").string() +
+                                          " --host-version 25 export -o '" + file.string() + "'");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  EXPECT_TRUE(fs::is_regular_file(file));
+  EXPECT_FALSE(fs::exists(out() / "semi.dae"));
+}
+
 TEST_F(ExportCommandTest, TheScriptFunctionExportsLikeTheMenuCommand) {
   const fs::path file = out() / "scripted.dae";
   const CommandResult result = Export("--via-script -o '" + file.string() + "'");
@@ -401,15 +413,32 @@ TEST_F(ExportCommandTest, ACancelledSaveDialogChangesNothing) {
   ExpectEndedCleanly(result);
 }
 
-TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithoutAMessage) {
+// A file that could not be written is reported, never left to pass for a saved one.
+TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithTheExportFailedMessage) {
   StoreSetting(u"FirstExport", 0);
-  const fs::path file = out() / "missing-folder" / "unwritable.dae";
+  fs::create_directories(out() / "taken.dae");
+  for (const fs::path& file : {out() / "missing-folder" / "unwritable.dae", out() / "taken.dae"}) {
+    const CommandResult result = Export("-o '" + file.string() + "'");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Export failed"})
+        << result.output;
+    EXPECT_NE(result.output.find(file.string()), std::string::npos) << "the message names the chosen file";
+    EXPECT_FALSE(fs::is_regular_file(file));
+    ExpectEndedCleanly(result);
+  }
+}
+
+TEST_F(ExportCommandTest, ATexturesFolderThatCannotBeMadeLosesOnlyTheImagesAndLogsEachOne) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "sample.dae";
+  std::ofstream(out() / "sample_Textures") << "a file where the folder would go";
   const CommandResult result = Export("-o '" + file.string() + "'");
-  EXPECT_EQ(result.status, 1) << result.output;
-  EXPECT_EQ(EndLine(result), "export 1: ended without a message") << result.output;
-  EXPECT_TRUE(MessageCaptions(result.output).empty()) << result.output;
-  EXPECT_FALSE(fs::exists(file));
-  ExpectEndedCleanly(result);
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  EXPECT_EQ(ReadFile(file).find("<image id="), std::string::npos);
+  const auto logged = TextsBetween(ReadFile(debugLogPath()), "COLLADA export: texture ", " not written into");
+  EXPECT_GE(logged.size(), 2u) << ReadFile(debugLogPath());
+  EXPECT_EQ(std::set<std::string>(logged.begin(), logged.end()).size(), logged.size());
 }
 
 // The host names the message that ended the export; the first-export warning, shown before the

@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <csignal>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/support/BackgroundProcess.h"
@@ -110,6 +113,61 @@ TEST_F(RendererLinkTest, TheRendererCanCloseTheLink) {
   document_->Commit();
   EXPECT_NE(renderer.ReadLineStartingWith("closing the link").find("tlrender"), std::string::npos);
   EXPECT_TRUE(document_->IsClosedByRenderer());
+}
+
+// A plug-in that dies with its link open: the renderer notices and lets go of the document, so
+// the stale announcement is pruned and the drawing can be linked again at once.
+TEST_F(RendererLinkTest, TheRendererLetsGoOfALinkWhosePlugInDied) {
+  BackgroundProcess renderer(Renderer("--seconds 30"));
+  ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    auto document = TideLinkDocumentManager::Instance().OpenDocument(name_, 64);
+    if (!document) _exit(3);
+    document->CreateSurface(u"Brick", false)->SetMesh(Strip(1));
+    document->Commit();
+    pause();
+    _exit(0);
+  }
+  EXPECT_NE(renderer.ReadLineStartingWith("update 1:"), "");
+  kill(child, SIGKILL);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const std::string closed = renderer.ReadLineStartingWith("TideLink document");
+  EXPECT_NE(closed.find("was closed"), std::string::npos) << closed;
+
+  document_ = TideLinkDocumentManager::Instance().OpenDocument(name_, 64);
+  EXPECT_NE(document_, nullptr) << "the name is free again";
+  // The dead process's segments stay behind in the system unless somebody removes them.
+  const std::string segments = "TideLinkAPI%002F" + std::to_string(child) + "%002F";
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
+    const std::string object = entry.path().filename();
+    if (object.find(segments) != std::string::npos) shm_unlink(("/" + object).c_str());
+  }
+}
+
+// A registry the renderer cannot read for a while tells it nothing: no link is closed for it.
+TEST_F(RendererLinkTest, AnUnreadableRegistryClosesNoLink) {
+  BackgroundProcess renderer(Renderer("--seconds 30"));
+  ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
+  document_ = TideLinkDocumentManager::Instance().OpenDocument(name_, 64);
+  ASSERT_NE(document_, nullptr);
+  auto brick = document_->CreateSurface(u"Brick", false);
+  ASSERT_TRUE(brick->SetMesh(Strip(1)));
+  document_->Commit();
+  EXPECT_NE(renderer.ReadLineStartingWith("update 1:"), "");
+
+  const std::filesystem::path saved = scratch() / "registry.saved";
+  std::filesystem::rename(registryPath(), saved);
+  std::ofstream(registryPath()) << "not a database at all, for a few of the renderer's polls";
+  sleep(3);
+  std::filesystem::rename(saved, registryPath());
+  ASSERT_TRUE(brick->SetMesh(Strip(2)));
+  document_->Commit();
+  for (std::string line = renderer.ReadLine(); line.rfind("update 2:", 0) != 0; line = renderer.ReadLine()) {
+    ASSERT_FALSE(line.empty()) << "the renderer ended before the second update";
+    EXPECT_EQ(line.find("was closed"), std::string::npos) << line;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +47,29 @@ TEST_F(MessageWindowTest, WindowsAreListedInCreationOrderWithTheirAttributes) {
   second.Destroy();
   EXPECT_FALSE(platform::IsWindow(second.handle()));
   EXPECT_EQ(platform::EnumerateWindows().size(), 2u);
+}
+
+TEST_F(MessageWindowTest, WindowsLiveOnlyInAFolderOfTheUsersAloneAndAreTheirsAlone) {
+  const std::filesystem::path runtime = scratch() / "runtime";
+  MessageWindow window;
+  ASSERT_TRUE(MessageWindow::Create(Attributes(u"OmbrelStartWindow"), window));
+  struct stat folder {};
+  ASSERT_EQ(stat(runtime.c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  for (const auto& entry : std::filesystem::directory_iterator(runtime)) {
+    struct stat file {};
+    ASSERT_EQ(lstat(entry.path().c_str(), &file), 0);
+    EXPECT_EQ(file.st_mode & 0777, 0600u) << entry.path();
+  }
+
+  // A folder another user could write to, as one made first by somebody else would be.
+  ASSERT_EQ(chmod(runtime.c_str(), 0777), 0);
+  MessageWindow refused;
+  EXPECT_FALSE(MessageWindow::Create(Attributes(u"OmbrelStartWindow"), refused));
+  EXPECT_TRUE(platform::EnumerateWindows().empty());
+  EXPECT_NE(ReadFile(debugLogPath()).find(runtime.string()), std::string::npos) << "the log says why";
+  ASSERT_EQ(chmod(runtime.c_str(), 0700), 0);
+  EXPECT_EQ(platform::EnumerateWindows(), std::vector<platform::WindowHandle>{window.handle()});
 }
 
 TEST_F(MessageWindowTest, PostedMessagesArriveInOrderAndReceiveTimesOut) {

@@ -40,6 +40,19 @@ TEST(ProcessList, ChildIsListedAliveAndNamedWhileRunningAndGoneOnceReaped) {
   EXPECT_FALSE(platform::GetProcessImagePath(id));
 }
 
+// A child that has ended but is not reaped yet still has its id; it is not alive.
+TEST(ProcessList, AnEndedChildIsNotAliveBeforeItIsReaped) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  siginfo_t info{};
+  // Waits for the end without reaping it.
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+  ASSERT_EQ(kill(child, 0), 0) << "the zombie is still there";
+  EXPECT_FALSE(platform::IsProcessAlive(static_cast<uint32_t>(child)));
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+}
+
 // As a pid_t these would address a process group or every process, which always "exist".
 TEST(ProcessList, IdsOfNoSingleProcessAreNotAlive) {
   EXPECT_FALSE(platform::IsProcessAlive(0));

@@ -1,12 +1,17 @@
 #include "platform/Registry.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/RegistryHold.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -184,6 +189,51 @@ TEST_F(RegistryTest, CurrentUserAndLocalMachineAreSeparate) {
 
 // A registry whose pages after the file header were overwritten, and a file that was never a
 // database: both are reported and left exactly as they are.
+TEST_F(RegistryTest, TheFileAndTheFoldersMadeForItAreTheUsersAlone) {
+  const std::filesystem::path database = scratch() / "config" / "tidelink" / "registry.sqlite";
+  setenv("TIDELINK_REGISTRY", database.c_str(), 1);
+  RegistryKey key;
+  ASSERT_EQ(RegistryKey::Create(RegistryRoot::CurrentUser, u"Software\\Private", key), 0);
+  const uint32_t value = 1;
+  ASSERT_EQ(key.SetValue(u"Secret", platform::REG_DWORD, &value, sizeof(value)), 0);
+  struct stat file {}, folder {}, above {};
+  ASSERT_EQ(stat(database.c_str(), &file), 0);
+  ASSERT_EQ(stat(database.parent_path().c_str(), &folder), 0);
+  ASSERT_EQ(stat(database.parent_path().parent_path().c_str(), &above), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_EQ(above.st_mode & 0777, 0700u);
+  // SQLite gives its journal files the database's mode.
+  for (const char* journal : {"-wal", "-shm"}) {
+    struct stat status {};
+    if (stat((database.string() + journal).c_str(), &status) == 0) {
+      EXPECT_EQ(status.st_mode & 0077, 0u) << journal;
+    }
+  }
+}
+
+// Another process in the middle of a write makes calls wait, but never past the thread's limit.
+TEST_F(RegistryTest, AWaitLimitBoundsAllCallsOfTheThreadTogether) {
+  RegistryKey key;
+  ASSERT_EQ(RegistryKey::Create(RegistryRoot::CurrentUser, u"Software\\Held", key), 0);
+  RegistryHold hold(registryPath());
+  ASSERT_TRUE(hold.held());
+  const uint32_t value = 7;
+  const auto start = std::chrono::steady_clock::now();
+  {
+    const platform::RegistryWaitLimit limit(std::chrono::milliseconds(300));
+    const platform::RegistryWaitLimit longer(std::chrono::seconds(10));  // cannot extend it
+    for (int call = 0; call < 5; ++call) {
+      EXPECT_EQ(key.SetValue(u"Value", platform::REG_DWORD, &value, sizeof(value)), platform::kErrorBadDatabase);
+    }
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
+  uint32_t size = sizeof(uint32_t);
+  EXPECT_EQ(key.QueryValue(u"Value", nullptr, nullptr, &size), platform::kErrorFileNotFound) << "reads go on";
+  hold.Release();
+  EXPECT_EQ(key.SetValue(u"Value", platform::REG_DWORD, &value, sizeof(value)), 0);
+}
+
 TEST_F(RegistryTest, CorruptFileGivesBadDatabaseAndIsLeftByteForByte) {
   {
     RegistryKey key = CreateKey();

@@ -74,9 +74,9 @@ TEST_F(SharedMemoryTest, MissingEmptyOrUnmappableRequestsFail) {
 
 TEST_F(SharedMemoryTest, NamesEscapeDeterministicallyAndLongOnesEndInAHash) {
   using platform::SharedMemory;
-  EXPECT_EQ(SharedMemory::ObjectName(u"TideLinkAPI/42/0000000A"),
-            "/tidelink.TideLinkAPI%002F42%002F0000000A");
-  EXPECT_EQ(SharedMemory::ObjectName(u"a b\u00e9%"), "/tidelink.a%0020b%00E9%0025");
+  const std::string prefix = "/tidelink." + std::to_string(geteuid()) + ".";
+  EXPECT_EQ(SharedMemory::ObjectName(u"TideLinkAPI/42/0000000A"), prefix + "TideLinkAPI%002F42%002F0000000A");
+  EXPECT_EQ(SharedMemory::ObjectName(u"a b\u00e9%"), prefix + "a%0020b%00E9%0025");
   EXPECT_NE(SharedMemory::ObjectName(u"a/b"), SharedMemory::ObjectName(u"a\\b"));
 
   const std::u16string longName(300, u'x');
@@ -122,6 +122,42 @@ TEST_F(SharedMemoryTest, ObjectOfALiveProcessIsTakenAndOneOfACrashedProcessIsRep
   ASSERT_EQ(platform::SharedMemory::Create(Name("live"), 8192, mapping), 0);
   EXPECT_EQ(mapping.size(), 8192u);
   EXPECT_EQ(static_cast<const char*>(mapping.data())[0], 0);
+  for (int descriptor : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(descriptor);
+}
+
+// Windows keeps these names per logged-on user: another user's object of the same name, live or
+// left by a crash, neither blocks this user's nor is opened in its place.
+TEST_F(SharedMemoryTest, AnotherUsersObjectOfTheSameNameIsNeitherSeenNorInTheWay) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  int toParent[2], toChild[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  ASSERT_EQ(pipe(toChild), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    platform::SharedMemory mapping;
+    const bool created = setgid(kNobody) == 0 && setuid(kNobody) == 0 &&
+                         platform::SharedMemory::Create(Name("shared"), 4096, mapping) == 0;
+    if (created) std::memcpy(mapping.data(), "other", 5);
+    char go;
+    (void)!write(toParent[1], created ? "r" : "f", 1);
+    (void)!read(toChild[0], &go, 1);
+    mapping.Close();
+    _exit(0);
+  }
+  char ready = 0;
+  ASSERT_EQ(read(toParent[0], &ready, 1), 1);
+  EXPECT_EQ(ready, 'r');
+  platform::SharedMemory mine;
+  EXPECT_EQ(platform::SharedMemory::Create(Name("shared"), 4096, mine), 0);
+  platform::SharedMemory opened;
+  ASSERT_EQ(platform::SharedMemory::Open(Name("shared"), opened), 0);
+  EXPECT_EQ(static_cast<const char*>(opened.data())[0], 0) << "this user's own, not the other's";
+  opened.Close();
+  mine.Close();
+  ASSERT_EQ(write(toChild[1], "g", 1), 1);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
   for (int descriptor : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(descriptor);
 }
 

@@ -1,6 +1,8 @@
 // Host meshes and transforms in link coordinates, geometry post-processing and the assembly of a
 // material's combined mesh.
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <gtest/gtest.h>
 
 #include "scene/MeshBuilder.h"
@@ -67,6 +69,29 @@ TEST(ConvertMesh, DropsTrianglesThatIndexPastTheVertices) {
   view.positions.data = nullptr;
   view.uvChannels.data = nullptr;
   EXPECT_EQ(convertMesh(view).indexCount, 0u);
+}
+
+bool AllFinite(const std::vector<float>& values) {
+  return std::all_of(values.begin(), values.end(), [](float value) { return std::isfinite(value); });
+}
+
+TEST(ConvertMesh, LeavesOutTrianglesWithNonFiniteCornersAndZeroesOtherNonFiniteNumbers) {
+  const double infinity = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  HostMeshData host;
+  host.positions = {{0, 0, 0}, {1000, 0, 0}, {0, 1000, 0}, {infinity, 0, 0}, {0, nan, 0}, {1e300, 0, 0}};
+  host.normals = {{nan, 0, 1}, {0, infinity, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+  host.uvChannels = {{{nan, 0.5}, {1, -infinity}, {1, 1}, {0, 0}, {0, 0}, {0, 0}}};
+  // Only the first triangle has finite corners; 1e300 mm overflows a float.
+  host.triangles = {{3, 1, 2}, {0, 1, 2}, {0, 4, 2}, {5, 0, 1}, {1, 0, 3}};
+  const TideLinkMesh mesh = convertMesh(host.View());
+  EXPECT_EQ(mesh.indices, (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(mesh.indexCount, 3u);
+  EXPECT_EQ(mesh.vertexCount, 6u);
+  EXPECT_TRUE(AllFinite(mesh.positions));
+  EXPECT_EQ(Floats(mesh.normals, 0, 6), (std::vector<float>{0, 1, 0, 0, 1, 0}));
+  EXPECT_EQ(Floats(mesh.uvs, 0, 4), (std::vector<float>{0, 0.5f, 1, 0}));
+  EXPECT_TRUE(AllFinite(mesh.uvs));
 }
 
 TEST(ConvertTransform, ExchangesAxesScalesTheTranslationAndDividesByTheWeight) {
@@ -139,6 +164,39 @@ TEST(AssembleMesh, NormalsFollowTheInverseTransposeAndRecordsFollowEachOther) {
   const Transform flat = convertTransform(flatten);
   const TideLinkMesh squashed = assembleMesh({Record(mesh, flat, false, false)}, 3, 3);
   for (float component : squashed.normals) EXPECT_TRUE(std::isfinite(component));
+}
+
+TEST(AssembleMesh, TrianglesThatAreNotFiniteInWorldSpaceAreLeftOut) {
+  const TideLinkMesh triangle = convertMesh(GroundTriangle().View());
+  const TideLinkMesh far = convertMesh(GroundTriangle(1e37).View());
+  const Transform moved = ConvertedTranslation(1000, 0, 0);
+  // A finite point under an infinite matrix, and a finite point and matrix whose product overflows.
+  const double infinite[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0,
+                               std::numeric_limits<double>::infinity(), 0, 0, 1};
+  const double enlarge[16] = {1e5, 0, 0, 0, 0, 1e5, 0, 0, 0, 0, 1e5, 0, 0, 0, 0, 1};
+  const Transform escaping = convertTransform(infinite);
+  const Transform enlarged = convertTransform(enlarge);
+  const TideLinkMesh out = assembleMesh({Record(triangle, escaping, false, false),
+                                         Record(triangle, moved, true, false),
+                                         Record(far, enlarged, false, false)},
+                                        12, 12);
+  EXPECT_EQ(out.indices, (std::vector<uint32_t>{3, 4, 5, 8, 7, 6}));
+  EXPECT_EQ(out.indexCount, 6u);
+  EXPECT_TRUE(AllFinite(out.positions));
+  EXPECT_TRUE(AllFinite(out.normals));
+  EXPECT_EQ(Floats(out.positions, 12, 3), (std::vector<float>{2.0f, 0.0f, 0.0f}));
+}
+
+TEST(AssembleMesh, AnEmptySurfaceBesideAFilledOneAddsNothing) {
+  const TideLinkMesh triangle = convertMesh(GroundTriangle().View());
+  const TideLinkMesh empty;  // no storage at all
+  const Transform moved = ConvertedTranslation(1000, 0, 0);
+  const MeshGatherRecord record{true, false, &moved, {&empty, &triangle, &empty}};
+  const TideLinkMesh out = assembleMesh({record}, 6, 6);
+  const TideLinkMesh alone = assembleMesh({Record(triangle, moved, true, false)}, 6, 6);
+  EXPECT_EQ(out.indices, alone.indices);
+  EXPECT_EQ(out.positions, alone.positions);
+  EXPECT_EQ(out.uvs, alone.uvs);
 }
 
 HostMeshData Quad(double z, bool inward) {

@@ -16,6 +16,16 @@ TEST(SurfaceTypeFromName, WordsMatchAnywhereWithoutRegardToCase) {
   EXPECT_EQ(surfaceTypeFromName(u""), kSurfaceTypeNone);
 }
 
+// The process keeps the "C" locale, as a host that never calls setlocale does.
+TEST(SurfaceTypeFromName, LettersOfEveryScriptMatchWithoutRegardToCase) {
+  EXPECT_EQ(surfaceTypeFromName(u"Стекло"), kSurfaceTypeGlass);
+  EXPECT_EQ(surfaceTypeFromName(u"СТЕКЛО матовое"), kSurfaceTypeGlass);
+  EXPECT_EQ(surfaceTypeFromName(u"Água"), kSurfaceTypeWater);
+  EXPECT_EQ(surfaceTypeFromName(u"ÁGUA DO MAR"), kSurfaceTypeWater);
+  EXPECT_EQ(surfaceTypeFromName(u"ВОДА"), kSurfaceTypeWater);
+  EXPECT_EQ(surfaceTypeFromName(u"SZKŁO"), kSurfaceTypeGlass);
+}
+
 TEST(SurfaceTypeFromName, WaterIsTestedBeforeGlass) {
   EXPECT_EQ(surfaceTypeFromName(u"water glass"), kSurfaceTypeWater);
   EXPECT_EQ(surfaceTypeFromName(u"Glass of agua"), kSurfaceTypeWater);
@@ -32,6 +42,10 @@ TEST(SurfaceTypeFromName, EauCountsOnlyAsAWordOfItsOwn) {
   EXPECT_FALSE(isWater(u"Plateau red"));
   EXPECT_FALSE(isWater(u"eau2"));
   EXPECT_FALSE(isWater(u"e a u"));
+  // Letters beyond ASCII are word characters too.
+  EXPECT_FALSE(isWater(u"Préeau"));
+  EXPECT_FALSE(isWater(u"eauß"));
+  EXPECT_TRUE(isWater(u"Prés eau"));
 }
 
 TEST(SurfaceTypeFromName, LongNamesAreScannedWithoutDeepRecursion) {

@@ -2,6 +2,7 @@
 // message, and can hold the shared lock while this side commits.
 #include <chrono>
 #include <cstdio>
+#include <cstddef>
 #include <sys/wait.h>
 
 #include "tests/transport/TransportTestSupport.h"
@@ -97,6 +98,27 @@ TEST_F(CrossProcessTest, LockLeftByAProcessThatDiedIsTakenOver) {
   holder.Finish();
   document->Commit();
   EXPECT_EQ(document->GetCommitCount(), 2u);
+}
+
+// A holder that died while its parent has not reaped it yet is as dead as one that is gone.
+TEST_F(CrossProcessTest, LockLeftByAnEndedProcessNotYetReapedIsTakenOver) {
+  const auto document = Open();
+  document->CreateSurface(u"After", true);
+  auto* header = const_cast<uint8_t*>(MapAsReader(SharedMemoryChannel::MappingName(DocumentName())));
+  ASSERT_NE(header, nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const uint32_t self = static_cast<uint32_t>(getpid());
+    std::memcpy(header + offsetof(wire::HeaderRecord, lockOwner), &self, sizeof(self));
+    _exit(0);
+  }
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+  document->Commit();
+  EXPECT_EQ(document->GetCommitCount(), 2u);
+  EXPECT_EQ(U32(header, offsetof(wire::HeaderRecord, lockOwner)), 0u);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
 }
 
 }  // namespace

@@ -33,6 +33,16 @@ TEST(HeadlessScriptTest, EachKindOfAnswerQueuesInItsOwnOrder) {
   EXPECT_EQ(script.saveAnswers[2].kind, SaveAnswer::Kind::Cancel);
 }
 
+TEST(HeadlessScriptTest, ASavedPathIsNeverSplit) {
+  const HeadlessScript script = HeadlessScript::Parse("save /tmp/semi;colon.dae\nsave; message yes\nsave /a;b; c.dae");
+  EXPECT_TRUE(script.errors.empty());
+  ASSERT_EQ(script.saveAnswers.size(), 3u);
+  EXPECT_EQ(script.saveAnswers[0].path, u"/tmp/semi;colon.dae");
+  EXPECT_EQ(script.saveAnswers[1].kind, SaveAnswer::Kind::AcceptOffered);
+  EXPECT_EQ(script.saveAnswers[2].path, u"/a;b; c.dae");
+  EXPECT_EQ(script.messageAnswers, std::deque<int>{ui::kResultYes});
+}
+
 TEST(HeadlessScriptTest, AnswersThatAreNotUnderstoodAreSkippedAndReportedByNumber) {
   const HeadlessScript script =
       HeadlessScript::Parse("message maybe\nmessage ok\ndialog 12x\nshout\nsave-cancel now\ndialog -3");

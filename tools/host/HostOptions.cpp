@@ -43,7 +43,7 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       const std::optional<int> value = WholeNumber(argument, argv[++index], 0, 9999, "a whole number", error);
       if (!value) return std::nullopt;
       options.hostVersion = static_cast<int16_t>(*value);
-    } else if (argument == "export" && index == 1) {
+    } else if (argument == "export" && options.command == HostCommand::kLifecycle) {
       options.command = HostCommand::kExport;
       if (hasValue && argv[index + 1][0] != '-') options.drawingPath = argv[++index];
     } else if (argument == "-o" && hasValue) {

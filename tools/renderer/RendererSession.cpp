@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <set>
 
 #include "platform/Registry.h"
@@ -27,17 +28,22 @@ void Say(const std::string& line) {
   std::fflush(stdout);
 }
 
-// The document names the plug-in announces: REG_DWORD values of the connection key.
-std::vector<std::u16string> AnnouncedDocuments() {
+// The document names the plug-in announces: REG_DWORD values of the connection key. Nothing when
+// the registry cannot be read just now (busy or damaged), which says nothing about any link.
+std::optional<std::vector<std::u16string>> AnnouncedDocuments() {
   std::vector<std::u16string> names;
   platform::RegistryKey key;
-  if (platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, kConnectionsKey, key) != 0) return names;
+  const int32_t opened = platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, kConnectionsKey, key);
+  if (opened == platform::kErrorFileNotFound) return names;
+  if (opened != platform::kErrorSuccess) return std::nullopt;
   char16_t name[260];
   uint32_t nameLength = 260, type = 0, data = 0, size = sizeof(data);
   for (uint32_t index = 0;; ++index, nameLength = 260, size = sizeof(data)) {
     const int32_t result = key.EnumValue(index, name, &nameLength, &type, &data, &size);
     if (result == platform::kErrorNoMoreItems) break;
-    if (result == 0 && type == platform::REG_DWORD && size == sizeof(data)) names.emplace_back(name, nameLength);
+    if (result == platform::kErrorMoreData) continue;  // not one of the plug-in's values
+    if (result != platform::kErrorSuccess) return std::nullopt;
+    if (type == platform::REG_DWORD && size == sizeof(data)) names.emplace_back(name, nameLength);
   }
   return names;
 }
@@ -135,9 +141,10 @@ int RendererSession::Run(const std::atomic<bool>& stop) {
   return 0;
 }
 
-std::set<std::u16string> RendererSession::DiscoverDocuments() {
-  const std::vector<std::u16string> announced = AnnouncedDocuments();
-  for (const std::u16string& name : announced) {
+std::optional<std::set<std::u16string>> RendererSession::DiscoverDocuments() {
+  const std::optional<std::vector<std::u16string>> announced = AnnouncedDocuments();
+  if (!announced) return std::nullopt;
+  for (const std::u16string& name : *announced) {
     if (links_.count(name)) continue;
     auto link = std::make_unique<Link>();
     std::string problem;
@@ -145,19 +152,23 @@ std::set<std::u16string> RendererSession::DiscoverDocuments() {
     Say("found TideLink document " + Quoted(name));
     links_.emplace(name, std::move(link));
   }
-  return {announced.begin(), announced.end()};
+  return std::set<std::u16string>(announced->begin(), announced->end());
 }
 
 void RendererSession::RefreshLinks(bool notified) {
-  const std::set<std::u16string> announced = DiscoverDocuments();
+  const std::optional<std::set<std::u16string>> announced = DiscoverDocuments();
   for (auto entry = links_.begin(); entry != links_.end();) {
     Link& link = *entry->second;
     const std::optional<uint32_t> version = link.reader.HeaderVersion();
-    // The plug-in withdraws its announcement when it closes the document.
-    const bool closed = !version || !announced.count(entry->first);
+    // The plug-in withdraws its announcement when it closes the document. One that ended without
+    // closing holds the mapping no more; letting go of it too frees the name for the next link.
+    const bool withdrawn = announced && !announced->count(entry->first);
+    const bool closed = !version || withdrawn || !link.reader.IsHeldByAnotherProcess();
     if (closed) {
-      Say("TideLink document " + Quoted(entry->first) + " was closed");
+      // Let go of the memory before saying so: whoever reads the line may reuse the name at once.
+      const std::string line = "TideLink document " + Quoted(entry->first) + " was closed";
       entry = links_.erase(entry);
+      Say(line);
       continue;
     }
     if (notified || *version != link.lastVersion) ReadLink(link);

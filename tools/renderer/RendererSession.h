@@ -3,6 +3,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -26,8 +27,9 @@ private:
     uint32_t lastVersion = 0;
   };
 
-  // Opens every newly announced document; gives all names announced now.
-  std::set<std::u16string> DiscoverDocuments();
+  // Opens every newly announced document; gives all names announced now, nothing when the
+  // registry could not be read.
+  std::optional<std::set<std::u16string>> DiscoverDocuments();
   void RefreshLinks(bool notified);
   void ReadLink(Link& link);
   void Publish(const MirroredScene& scene);

@@ -18,7 +18,8 @@ float Dot(Vector3 a, Vector3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vector3 Cross(Vector3 a, Vector3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 Vector3 Normalised(Vector3 a) {
   const float length = std::sqrt(Dot(a, a));
-  return length > 0 ? a * (1 / length) : Vector3{0, 0, 0};
+  // A vector too long for a float has no usable direction either; a NaN would reach the colours.
+  return length > 0 && std::isfinite(length) ? a * (1 / length) : Vector3{0, 0, 0};
 }
 
 struct View {
@@ -69,12 +70,20 @@ struct Raster {
   std::vector<uint8_t>& rgba;
 
   void Fill(const ScreenPoint (&p)[3], const uint8_t colour[3]) {
+    // The corners come from another process's numbers: one that is not finite fills nothing, and
+    // the bounds are clamped to the raster while still floats, since huge ones overflow an int.
+    for (const ScreenPoint& corner : p) {
+      if (!std::isfinite(corner.x) || !std::isfinite(corner.y) || !std::isfinite(corner.depth)) return;
+    }
     const float area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
     if (std::fabs(area) < 1e-12f) return;
-    const int minX = std::max(0, static_cast<int>(std::floor(std::min({p[0].x, p[1].x, p[2].x}))));
-    const int maxX = std::min(static_cast<int>(width) - 1, static_cast<int>(std::ceil(std::max({p[0].x, p[1].x, p[2].x}))));
-    const int minY = std::max(0, static_cast<int>(std::floor(std::min({p[0].y, p[1].y, p[2].y}))));
-    const int maxY = std::min(static_cast<int>(height) - 1, static_cast<int>(std::ceil(std::max({p[0].y, p[1].y, p[2].y}))));
+    const float lowX = std::max(0.0f, std::floor(std::min({p[0].x, p[1].x, p[2].x})));
+    const float highX = std::min(float(width) - 1, std::ceil(std::max({p[0].x, p[1].x, p[2].x})));
+    const float lowY = std::max(0.0f, std::floor(std::min({p[0].y, p[1].y, p[2].y})));
+    const float highY = std::min(float(height) - 1, std::ceil(std::max({p[0].y, p[1].y, p[2].y})));
+    if (lowX > highX || lowY > highY) return;
+    const int minX = static_cast<int>(lowX), maxX = static_cast<int>(highX);
+    const int minY = static_cast<int>(lowY), maxY = static_cast<int>(highY);
     for (int y = minY; y <= maxY; ++y) {
       for (int x = minX; x <= maxX; ++x) {
         const float px = x + 0.5f, py = y + 0.5f;
