@@ -160,6 +160,7 @@ void OmbrelPlugin::Stop(bool disconnected) {
   startViewId_ = 0;
   linkOpen_ = false;
   paused_ = false;
+  commitOwed_ = false;
   cameraSync_ = false;
   cameraAvailable_ = false;
   // A batch the host never ended must not hold the lock into the next link.
@@ -275,13 +276,16 @@ void OmbrelPlugin::Tick() {
   if (pause && !camera) return;
   // Asked without the lock: an arrival flag, not the stores, which the delivery thread may be
   // filling. The stores themselves are looked at only under the lock.
-  if (!changesArrived_) return;
+  if (!changesArrived_ && !commitOwed_) return;
   if (!sceneLock_.TakeUntil(std::chrono::steady_clock::now() + kSceneLockWait)) return;
   changesArrived_ = false;
-  if (materials_.hasPending() || geometry_.hasPending()) {
+  if (materials_.hasPending() || geometry_.hasPending() || commitOwed_) {
     materials_.flush();
     geometry_.flush();
     document_->Commit();
+    // A commit that found the renderer holding the shared lock is tried again at the next tick,
+    // not only after the next edit.
+    commitOwed_ = document_->HasUncommittedChanges();
   }
   sceneLock_.Release();
 }

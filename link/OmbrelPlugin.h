@@ -117,4 +117,6 @@ private:
   std::atomic<bool> serviceRegistered_{false};
   // A store operation arrived since the last flush; lets the tick skip the lock when idle.
   std::atomic<bool> changesArrived_{false};
+  // The last commit left changes unwritten; main thread only.
+  bool commitOwed_ = false;
 };

@@ -69,4 +69,7 @@ public:
   // `name`, or "name(n)" with the smallest n that no other surface uses; `self` is skipped.
   virtual std::u16string MakeUniqueName(const std::u16string& name,
                                         const TideLinkSurface* self) const = 0;
+  // A commit is still owed: a change that a commit could not write (the lock was busy), a removal
+  // not yet detached, or a written change not yet announced. False when closed.
+  virtual bool HasUncommittedChanges() const = 0;
 };

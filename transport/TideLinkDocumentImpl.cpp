@@ -149,6 +149,12 @@ void TideLinkDocumentImpl::Commit() {
   if (changed || announcedNow) NotifyRenderer();
 }
 
+bool TideLinkDocumentImpl::HasUncommittedChanges() const {
+  if (!IsOpen()) return false;
+  if (!removedObjects_.empty() || (committedChange_ && !registered_)) return true;
+  return std::any_of(liveObjects_.begin(), liveObjects_.end(), [](const auto& object) { return object->IsDirty(); });
+}
+
 std::vector<std::shared_ptr<const TideLinkSurfaceImpl>>
 TideLinkDocumentImpl::SurfacesInCreationOrder() const {
   std::vector<std::shared_ptr<const TideLinkSurfaceImpl>> surfaces;

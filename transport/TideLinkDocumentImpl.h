@@ -39,6 +39,7 @@ public:
   void Commit() override;
   int32_t ExportCollada(ExportNodeWriter& writer) override;
 
+  bool HasUncommittedChanges() const override;
   uint32_t GetLastError() const override;
   bool Lock(uint32_t timeoutMicroseconds) override;
   uint32_t Unlock() override;

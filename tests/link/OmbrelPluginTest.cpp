@@ -13,6 +13,8 @@
 #include "tests/support/TestEnvironment.h"
 #include "tools/renderer/LinkReader.h"
 #include "transport/TideLinkDocumentManager.h"
+#include "transport/WireFormat.h"
+#include "platform/SharedMemory.h"
 
 namespace {
 
@@ -214,6 +216,23 @@ TEST_F(OmbrelPluginTest, ATickMeetingAnOpenBatchWaitsAtMostALittleAndCommitsLate
   EXPECT_GE(waited, std::chrono::milliseconds(240));
   EXPECT_EQ(Read().headerVersion, 0u);
   std::thread([&] { host().Send(VGS::kEndBatch); }).join();
+  host().Tick();
+  EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
+}
+
+TEST_F(OmbrelPluginTest, ACommitThatFoundTheLockHeldIsWrittenAtTheNextTickWithoutAnotherEdit) {
+  ASSERT_TRUE(plugin().Start());
+  platform::SharedMemory mapping;
+  ASSERT_EQ(platform::SharedMemory::Open(linkName_, mapping), 0);
+  // The lock word as a living renderer (our parent process) holds it.
+  auto& owner = *reinterpret_cast<std::atomic<uint32_t>*>(static_cast<uint8_t*>(mapping.data()) +
+                                                          offsetof(wire::HeaderRecord, lockOwner));
+  owner = static_cast<uint32_t>(getppid());
+  OneTriangleScene scene;
+  SendScene(scene);
+  host().Tick();
+  owner = 0;
+  EXPECT_EQ(Read().headerVersion, 0u) << "the commit could not write";
   host().Tick();
   EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
 }
