@@ -32,36 +32,13 @@ std::optional<std::string> FindOpener() {
   return std::nullopt;
 }
 
-// One argument quoted so that the Windows command-line split gives it back unchanged: backslashes
-// count only before a quote, so those are doubled and the quote itself escaped.
-std::u16string QuoteArgument(std::u16string_view argument) {
-  std::u16string quoted = u"\"";
-  size_t backslashes = 0;
-  for (const char16_t character : argument) {
-    if (character == u'\\') {
-      ++backslashes;
-      continue;
-    }
-    if (character == u'"') {
-      quoted.append(2 * backslashes + 1, u'\\');
-    } else {
-      quoted.append(backslashes, u'\\');
-    }
-    backslashes = 0;
-    quoted += character;
-  }
-  quoted.append(2 * backslashes, u'\\');
-  quoted += u'"';
-  return quoted;
-}
-
 }  // namespace
 
 bool OpenWebAddress(std::u16string_view address) {
   const std::optional<std::string> opener = FindOpener();
   if (!opener) return false;
   const std::u16string commandLine = Utf16FromUtf8(kOpenerName) + u" " + QuoteArgument(address);
-  return CreateProcess(Utf16FromUtf8(*opener), commandLine, u"");
+  return CreateProcess(Utf16FromUtf8(*opener), commandLine, u"", kShowNormal);
 }
 
 }  // namespace platform

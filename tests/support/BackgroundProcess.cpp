@@ -27,6 +27,10 @@ int BackgroundProcess::Stop() {
   if (pid_ > 0) {
     if (waitpid(pid_, &status, WNOHANG) == 0) {
       kill(pid_, SIGTERM);
+      // Whatever it still prints is read, so that a program blocked on a full pipe can end.
+      char discarded[4096];
+      while (output_ && fread(discarded, 1, sizeof(discarded), output_) > 0) {
+      }
       waitpid(pid_, &status, 0);
     }
     pid_ = -1;

@@ -1,6 +1,7 @@
 #include "tools/renderer/RendererInstall.h"
 
 #include <filesystem>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/ProcessList.h"
@@ -15,6 +16,44 @@ constexpr std::u16string_view kUninstallKey = u"SOFTWARE\\Microsoft\\Windows\\Cu
 int32_t SetString(platform::RegistryKey& key, std::u16string_view name, const std::u16string& text) {
   return key.SetValue(name, platform::REG_SZ, text.c_str(),
                       static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t)));
+}
+
+std::u16string GetString(const platform::RegistryKey& key, std::u16string_view name) {
+  uint32_t type = 0, size = 0;
+  if (key.QueryValue(name, &type, nullptr, &size) != 0 || type != platform::REG_SZ) return {};
+  std::u16string text(size / sizeof(char16_t), u'\0');
+  if (key.QueryValue(name, &type, text.data(), &size) != 0) return {};
+  return text.substr(0, text.find(u'\0'));
+}
+
+std::filesystem::path ProgramFolder() {
+  const auto self = platform::GetProcessImagePath(platform::GetCurrentProcessId());
+  return self ? std::filesystem::path(platform::Utf8FromUtf16(*self)).parent_path() : std::filesystem::path();
+}
+
+// Paths of the uninstall entries whose InstallLocation is `folder`, however it is spelled.
+std::vector<std::u16string> EntriesInstalledAt(const std::filesystem::path& folder) {
+  std::vector<std::u16string> entries;
+  platform::RegistryKey list;
+  uint32_t count = 0;
+  if (platform::RegistryKey::Open(platform::RegistryRoot::LocalMachine, kUninstallKey, list) != 0 ||
+      list.QueryInfoKey(&count, nullptr) != 0) {
+    return entries;
+  }
+  for (uint32_t index = 0; index < count; ++index) {
+    char16_t name[256];
+    uint32_t nameLength = 256;
+    if (list.EnumKey(index, name, &nameLength) != 0) continue;
+    const std::u16string path = std::u16string(kUninstallKey) + u"\\" + std::u16string(name, nameLength);
+    platform::RegistryKey entry;
+    if (platform::RegistryKey::Open(platform::RegistryRoot::LocalMachine, path, entry) != 0) continue;
+    const std::u16string location = GetString(entry, u"InstallLocation");
+    std::error_code failure;
+    if (!location.empty() && std::filesystem::equivalent(platform::Utf8FromUtf16(location), folder, failure)) {
+      entries.push_back(path);
+    }
+  }
+  return entries;
 }
 
 bool PlaceProgram(const std::filesystem::path& folder, std::string& error) {
@@ -50,4 +89,30 @@ bool InstallRenderer(const std::string& folder, const std::string& version, std:
                        SetString(key, u"InstallLocation", platform::Utf16FromUtf8(installLocation)) == 0;
   if (!written) error = "cannot write the uninstall entry's values";
   return written;
+}
+
+bool UninstallRenderer(std::string& error) {
+  const std::filesystem::path folder = ProgramFolder();
+  const std::vector<std::u16string> entries = EntriesInstalledAt(folder);
+  if (entries.empty()) {
+    error = "no installation in " + folder.string() + " to remove";
+    return false;
+  }
+  for (const std::u16string& entry : entries) {
+    if (platform::RegistryKey::Delete(platform::RegistryRoot::LocalMachine, entry) != platform::kErrorSuccess) {
+      error = "cannot remove the uninstall entry " + platform::Utf8FromUtf16(entry);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string InstalledTitle() {
+  for (const std::u16string& path : EntriesInstalledAt(ProgramFolder())) {
+    platform::RegistryKey entry;
+    if (platform::RegistryKey::Open(platform::RegistryRoot::LocalMachine, path, entry) != 0) continue;
+    const std::u16string version = GetString(entry, u"DisplayVersion");
+    if (!version.empty()) return "Ombrel " + platform::Utf8FromUtf16(version);
+  }
+  return "Ombrel 12.0";
 }

@@ -48,6 +48,8 @@ std::optional<RendererOptions> ParseRendererOptions(int argc, char** argv, std::
       options.closeAfter = updates;
     } else if (argument == "--install" && hasValue) {
       options.installFolder = argv[++index];
+    } else if (argument == "--uninstall") {
+      options.uninstall = true;
     } else if (argument == "--version" && hasValue) {
       options.installVersion = argv[++index];
       if (!IsVersion(options.installVersion)) return fail("--version needs a version such as 12.0.1.157");
@@ -74,7 +76,8 @@ std::string RendererUsage() {
          "memory and prints what it mirrors (surfaces, triangles, materials, textures, camera).\n"
          "\n"
          "Options:\n"
-         "  --title TEXT         window title (default \"Ombrel 12.0\"; the version is read from it)\n"
+         "  --title TEXT         window title (default \"Ombrel\" and the version this copy is\n"
+         "                       installed as, else \"Ombrel 12.0\"; the version is read from it)\n"
          "  --class TEXT         window class (default \"OmbrelStartWindow\")\n"
          "  --seconds N          run for N seconds (default: until interrupted)\n"
          "  --dump FILE.json     write a JSON summary of the mirrored scene after every update\n"
@@ -84,6 +87,8 @@ std::string RendererUsage() {
          "  --install DIR        register as an installed renderer in DIR (copying this program\n"
          "                       there as Ombrel.exe when it is missing) and exit\n"
          "  --version A.B.C.D    version to register with --install (default 12.0.1.157)\n"
+         "  --uninstall          remove the registration of the folder this program runs from\n"
+         "                       (the program file stays) and exit\n"
          "  --help               show this text\n"
          "\n"
          "The plug-in starts the renderer with \"/ref:[TideLink] /ss:[N]\" or with a document path.\n";

@@ -6,7 +6,7 @@
 
 // What the stand-in renderer was asked to do on its command line.
 struct RendererOptions {
-  std::string title = "Ombrel 12.0";
+  std::string title;  // empty: from the installation this program runs from
   std::string windowClass = "OmbrelStartWindow";
   std::optional<double> seconds;       // run time; until interrupted when absent
   std::string dumpPath;                // JSON summary, rewritten after every update
@@ -14,6 +14,7 @@ struct RendererOptions {
   std::optional<uint32_t> closeAfter;  // close the link after this many updates
   std::string installFolder;           // register as installed there and exit
   std::string installVersion = "12.0.1.157";
+  bool uninstall = false;              // remove the installation this program runs from and exit
   // The launch command line: a document to open, or a link reference with its ss number.
   std::string documentPath;
   bool linkReference = false;

@@ -36,6 +36,15 @@ int main(int argc, char** argv) {
                 options->installFolder.c_str());
     return 0;
   }
+  if (options->uninstall) {
+    if (!UninstallRenderer(error)) {
+      std::fprintf(stderr, "Ombrel.exe: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("removed the registration of this installation\n");
+    return 0;
+  }
+  if (options->title.empty()) options->title = InstalledTitle();
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
   return RendererSession(*options).Run(gStop);
