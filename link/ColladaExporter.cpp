@@ -19,8 +19,6 @@ namespace {
 constexpr std::array<uint32_t, 3> kNotificationCodes{ColladaExporter::kStopCode, ColladaExporter::kTickCode,
                                                      ColladaExporter::kActivateCode};
 constexpr std::u16string_view kUntitledName = u"untitled.dae";
-constexpr int16_t kSheetLayer = 2;
-constexpr int16_t kPerspectiveProjection = 1;
 constexpr std::chrono::milliseconds kQuietTime{5000};
 constexpr std::chrono::milliseconds kGateWait{250};
 
@@ -129,7 +127,7 @@ bool ColladaExporter::ViewIsExportable() const {
   auto layers = HostBinding::Query<ILayerService>(IID_LayerService);
   if (!layers) return true;
   const LayerHandle layer = layers->GetActiveLayer();
-  return layers->GetLayerType(layer) != kSheetLayer && layers->GetProjection(layer) == kPerspectiveProjection;
+  return layers->GetLayerType(layer) != kSheetLayerType && layers->GetProjection(layer) == kProjectionPerspective;
 }
 
 void ColladaExporter::ShowFirstExportWarning() {
