@@ -243,6 +243,31 @@ TEST_F(OmbrelPluginTest, ACommitThatFoundTheLockHeldIsWrittenAtTheNextTickWithou
   EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
 }
 
+TEST_F(OmbrelPluginTest, BatchesOnTheDeliveryThreadMeetTicksOnTheMainThreadAndTheLastOneWins) {
+  ASSERT_TRUE(plugin().Start());
+  OneTriangleScene scene;
+  SendScene(scene);
+  std::atomic<bool> delivered{false};
+  std::thread delivery([&] {
+    for (int step = 1; step <= 200; ++step) {
+      scene.transform.matrix[12] = step * 1000.0;  // the instance moves one metre along x each batch
+      host().Send(VGS::kBeginBatch);
+      host().Send(VGS::kSetInstanceTransform, &scene.transform);
+      host().Send(VGS::kEndBatch);
+    }
+    delivered = true;
+  });
+  while (!delivered) host().Tick();
+  delivery.join();
+  host().Tick();
+  const MirroredScene mirrored = Read();
+  const MirroredSurface* brick = Surface(mirrored, u"Brick");
+  ASSERT_NE(brick, nullptr);
+  float smallestX = 1e30f;
+  for (size_t index = 0; index < brick->positions.size(); index += 3) smallestX = std::min(smallestX, brick->positions[index]);
+  EXPECT_FLOAT_EQ(smallestX, 200.0f);
+}
+
 TEST_F(OmbrelPluginTest, ASecondBeginBatchDoesNotTakeTheLockAgain) {
   ASSERT_TRUE(plugin().Start());
   OneTriangleScene scene;
