@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtbb-dev libsqlite3-dev libpng-dev libturbojpeg0-dev libxxhash-dev
   libassimp-dev assimp-utils assimp-testmodels python3-collada
-  libmeshoptimizer-dev
+  libmeshoptimizer-dev nlohmann-json3-dev
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <bit>
 #include <unordered_map>
 
@@ -52,6 +53,19 @@ bool IsClosedSurface(const std::vector<DrawingMesh>& meshes) {
   }
   if (!anyTriangle) return false;
   return std::all_of(edgeUses.begin(), edgeUses.end(), [](const auto& edge) { return edge.second == 2; });
+}
+
+DrawingTransform TranslationTransform(double x, double y, double z) {
+  return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+}
+
+DrawingTransform ScaleTransform(double x, double y, double z) { return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}; }
+
+DrawingTransform RotationAboutZ(double degrees) {
+  const double radians = degrees * std::numbers::pi / 180;
+  const double c = std::cos(radians), s = std::sin(radians);
+  // Row vectors: x' = x·c − y·s, y' = x·s + y·c.
+  return {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 }
 
 VGS::HostVector3 TransformPoint(const DrawingTransform& m, const VGS::HostVector3& p) {

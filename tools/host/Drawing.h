@@ -42,6 +42,7 @@ struct DrawingMesh {
 
 struct DrawingGeometry {
   SceneId id;
+  std::string name;  // how an edit script names it, unique in the drawing
   std::vector<DrawingMesh> meshes;
   bool isSolid = false;  // the meshes together enclose a volume
 };
@@ -52,6 +53,7 @@ inline constexpr DrawingTransform kIdentityTransform{1, 0, 0, 0, 0, 1, 0, 0, 0, 
 
 struct DrawingInstance {
   SceneId id;
+  std::string name;  // how an edit script names it, unique in the drawing
   SceneId geometry;
   DrawingTransform transform = kIdentityTransform;
   std::vector<SceneId> surfaceMaterials;  // one per mesh of the geometry
@@ -71,9 +73,23 @@ inline SceneId MakeDrawingId(DrawingIdKind kind, uint64_t index) {
   return SceneId{index + 1, static_cast<uint64_t>(kind)};
 }
 
+// The element of `items` with `id`; null when there is none.
+template <class Item>
+const Item* FindById(const std::vector<Item>& items, const SceneId& id) {
+  for (const Item& item : items) {
+    if (item.id == id) return &item;
+  }
+  return nullptr;
+}
+
 // True when every edge of the meshes, with vertices joined by equal position, is shared by exactly
 // two triangles. An empty set of meshes is not closed.
 bool IsClosedSurface(const std::vector<DrawingMesh>& meshes);
+
+DrawingTransform TranslationTransform(double x, double y, double z);
+DrawingTransform ScaleTransform(double x, double y, double z);
+// Turns counter-clockwise seen from above (+Z) by `degrees` about the Z axis through the origin.
+DrawingTransform RotationAboutZ(double degrees);
 
 // p · M for a row vector p.
 VGS::HostVector3 TransformPoint(const DrawingTransform& matrix, const VGS::HostVector3& point);

@@ -1,5 +1,8 @@
 #include "tools/host/DrawingStream.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "platform/TextConversion.h"
 #include "tools/host/HostConsole.h"
 
@@ -21,10 +24,21 @@ std::vector<std::u16string> DrawingStream::UnregisterAll() {
 }
 
 void DrawingStream::SetDrawing(std::shared_ptr<const Drawing> drawing) {
-  auto operations = drawing ? std::make_shared<const DrawingOperations>(std::move(drawing), settings_.maxBatchOperations)
-                            : nullptr;
   std::lock_guard lock(mutex_);
-  operations_ = std::move(operations);
+  drawing_ = std::move(drawing);
+}
+
+bool DrawingStream::SendChange(std::shared_ptr<const DrawingOperations> change) {
+  std::lock_guard lock(mutex_);
+  for (auto& [name, delivery] : deliveries_) {
+    {
+      std::lock_guard deliveryLock(delivery->mutex);
+      delivery->changes.push_back(change);
+    }
+    ++streaming_;
+    delivery->wake.notify_all();
+  }
+  return !deliveries_.empty();
 }
 
 void DrawingStream::SetActiveView(int64_t viewId, int32_t pane) {
@@ -53,7 +67,7 @@ bool DrawingStream::RegisterHandler(const TXString& name, ISceneOperationHandler
   {
     std::lock_guard lock(mutex_);
     if (deliveries_.count(delivery->name) != 0) return false;
-    delivery->operations = operations_;
+    if (drawing_) delivery->operations = std::make_shared<const DrawingOperations>(drawing_, settings_.maxBatchOperations);
     deliveries_.emplace(delivery->name, delivery);
     // Started under the lock, so that an unregister never finds the delivery without its thread.
     delivery->thread = std::thread([this, raw = delivery.get()] { Deliver(*raw); });
@@ -124,6 +138,25 @@ void DrawingStream::BeginPendingDeliveries() {
   }
 }
 
+bool DrawingStream::IsQuiet() {
+  std::lock_guard lock(mutex_);
+  return streaming_ == 0;
+}
+
+bool DrawingStream::IsDrawingDelivered() {
+  std::lock_guard lock(mutex_);
+  if (deliveries_.empty() || streaming_ != 0) return false;
+  return std::all_of(deliveries_.begin(), deliveries_.end(), [](const auto& entry) {
+    std::lock_guard deliveryLock(entry.second->mutex);
+    return entry.second->complete;
+  });
+}
+
+std::shared_ptr<const Drawing> DrawingStream::drawing() {
+  std::lock_guard lock(mutex_);
+  return drawing_;
+}
+
 bool DrawingStream::WaitUntilQuiet(std::chrono::steady_clock::time_point deadline) {
   std::unique_lock lock(mutex_);
   if (deadline == std::chrono::steady_clock::time_point::max()) {
@@ -181,6 +214,24 @@ void DrawingStream::Report(const Delivery& delivery, const std::string& event) {
 }
 
 void DrawingStream::Deliver(Delivery& delivery) {
+  // Whatever was queued and never sent is no longer waited for once the delivery ends.
+  struct UnsentChanges {
+    DrawingStream& stream;
+    Delivery& delivery;
+    ~UnsentChanges() {
+      size_t unsent = 0;
+      {
+        std::lock_guard lock(delivery.mutex);
+        unsent = std::exchange(delivery.changes, {}).size();
+      }
+      if (unsent == 0) return;
+      {
+        std::lock_guard lock(stream.mutex_);
+        stream.streaming_ -= unsent;
+      }
+      stream.quiet_.notify_all();
+    }
+  } unsentChanges{*this, delivery};
   {
     std::unique_lock lock(delivery.mutex);
     delivery.wake.wait(lock, [&] { return delivery.begin || delivery.stop; });
@@ -249,8 +300,39 @@ void DrawingStream::Deliver(Delivery& delivery) {
   }
   streaming = false;
   StreamingEnded();
-  std::unique_lock lock(delivery.mutex);
-  delivery.wake.wait(lock, [&] { return delivery.stop; });
+  DeliverChanges(delivery);
+}
+
+void DrawingStream::DeliverChanges(Delivery& delivery) {
+  for (;;) {
+    std::shared_ptr<const DrawingOperations> change;
+    {
+      std::unique_lock lock(delivery.mutex);
+      delivery.wake.wait(lock, [&] { return delivery.stop || !delivery.changes.empty(); });
+      if (delivery.stop) return;
+      change = delivery.changes.front();
+    }
+    if (!SendBatches(delivery, *change)) return;
+    {
+      std::lock_guard lock(delivery.mutex);
+      delivery.changes.pop_front();
+    }
+    StreamingEnded();
+  }
+}
+
+bool DrawingStream::SendBatches(Delivery& delivery, const DrawingOperations& operations) {
+  for (const std::vector<VGS::Operation>& batch : operations.batches()) {
+    if (!Send(delivery, VGS::kBeginBatch, nullptr)) return false;
+    for (const VGS::Operation& operation : batch) {
+      if (!Send(delivery, operation.kind, operation.data)) return false;
+    }
+    if (!Send(delivery, VGS::kEndBatch, nullptr)) return false;
+  }
+  if (settings_.verbose) {
+    Report(delivery, "change of " + std::to_string(operations.operationCount()) + " operations sent");
+  }
+  return !operations.reportsView() || Send(delivery, VGS::kViewChanged, &operations.view());
 }
 
 std::optional<std::chrono::steady_clock::time_point> DrawingStream::DrawingSentAt() {

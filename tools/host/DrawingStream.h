@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,10 +29,11 @@ struct DrawingStreamSettings {
 };
 
 // The host's scene-change service. Each registered handler gets its own delivery thread, which
-// sends the drawing as batches (kind 1, data records, kind 2), then the view report, and then
-// waits until the handler is unregistered. A delivery begins at the first BeginPendingDeliveries
-// after the registration: the host's main loop calls it before each tick, so that a handler
-// registered inside a command sees its first record only after that command has returned.
+// sends the drawing as batches (kind 1, data records, kind 2), then the view report, then each
+// change sent to it, and otherwise waits until the handler is unregistered. A delivery begins at
+// the first BeginPendingDeliveries after the registration: the host's main loop calls it before
+// each tick, so that a handler registered inside a command sees its first record only after that
+// command has returned.
 class DrawingStream : public CountedService<ISceneChangeService> {
 public:
   explicit DrawingStream(DrawingStreamSettings settings = {});
@@ -42,12 +44,21 @@ public:
 
   // The drawing sent to handlers registered from now on; none sends only the framing records.
   void SetDrawing(std::shared_ptr<const Drawing> drawing);
+  // Queues `change` (its batch, then the view report when it has one) for every registered
+  // handler, after what its delivery is sending now. False when no handler is registered.
+  bool SendChange(std::shared_ptr<const DrawingOperations> change);
   // What GetActiveView answers.
   void SetActiveView(int64_t viewId, int32_t pane);
   void BeginPendingDeliveries();
-  // Waits until no begun delivery is still sending: each has sent its last record, holds its
-  // endless batch open, or has stopped. False when `deadline` came first.
+  // Waits until no begun delivery is still sending: each has sent its last record (of the drawing
+  // and of every change queued for it), holds its endless batch open, or has stopped. False when
+  // `deadline` came first.
   bool WaitUntilQuiet(std::chrono::steady_clock::time_point deadline);
+  bool IsQuiet();
+  // True when a handler is registered and every registered one has been sent the drawing and
+  // every change queued for it.
+  bool IsDrawingDelivered();
+  std::shared_ptr<const Drawing> drawing();
   // True once the handler registered under `name` will get nothing more until it unregisters:
   // the stream has ended (last record sent) or its endless batch is open. False for unknown names.
   bool IsDeliveryComplete(const TXString& name);
@@ -76,6 +87,7 @@ private:
     std::shared_ptr<const DrawingOperations> operations;
     std::mutex mutex;
     std::condition_variable wake;
+    std::deque<std::shared_ptr<const DrawingOperations>> changes;  // queued, not yet sent
     bool begin = false;
     bool stop = false;
     bool complete = false;
@@ -85,6 +97,10 @@ private:
   };
 
   void Deliver(Delivery& delivery);
+  // Sends the changes queued for `delivery` until it is stopped; each one sent is no longer
+  // counted as streaming.
+  void DeliverChanges(Delivery& delivery);
+  bool SendBatches(Delivery& delivery, const DrawingOperations& operations);
   // Sends one record unless the delivery was stopped; false when it was.
   bool Send(Delivery& delivery, int32_t kind, const void* data);
   void Report(const Delivery& delivery, const std::string& event);
@@ -95,11 +111,11 @@ private:
 
   const DrawingStreamSettings settings_;
   std::mutex mutex_;
-  std::shared_ptr<const DrawingOperations> operations_;
+  std::shared_ptr<const Drawing> drawing_;
   std::map<std::u16string, std::shared_ptr<Delivery>> deliveries_;
   // Deliveries unregistered from their own thread, which cannot join itself.
   std::vector<std::shared_ptr<Delivery>> retired_;
-  size_t streaming_ = 0;  // deliveries begun and still sending
+  size_t streaming_ = 0;  // deliveries begun and still sending their drawing, and queued changes
   std::condition_variable quiet_;
   std::optional<std::chrono::steady_clock::time_point> drawingSentAt_;
   int64_t viewId_ = 1;

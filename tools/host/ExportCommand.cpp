@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr uint32_t kQuitCode = 0x41505344;  // 'APSD': the application quits
 constexpr std::u16string_view kScriptFunction = u"TideLink_SaveAsCollada";
 
 using Clock = PluginOutputWatcher::Clock;
@@ -39,7 +38,7 @@ public:
     number_ = number;
     watcher_.Clear();
     const Clock::time_point start = Clock::now();
-    if (options_.exportViaScript) {
+    if (options_.viaScript) {
       host_.RunScriptFunction(extension, kScriptFunction);
     } else {
       host_.RunMenuCommand(extension);
@@ -53,13 +52,13 @@ private:
   bool Exporting() { return host_.IsNotificationRegistered(kAfterEventCode); }
 
   bool WaitForTheEnd() {
-    const std::chrono::seconds timeout(options_.exportTimeoutSeconds);
+    const std::chrono::seconds timeout(options_.timeoutSeconds);
     if (options_.quitAfterStream && Exporting()) {
       host_.RunUntil([&] { return !Exporting() || host_.sceneStream().DrawingSentAt().has_value(); }, timeout);
       if (Exporting()) host_.PostNotification(kQuitCode, 0);
     }
     if (host_.RunUntil([&] { return !Exporting(); }, timeout)) return true;
-    Print("did not end within " + std::to_string(options_.exportTimeoutSeconds) + " s; quitting it");
+    Print("did not end within " + std::to_string(options_.timeoutSeconds) + " s; quitting it");
     host_.PostNotification(kQuitCode, 0);
     return false;
   }
@@ -124,7 +123,7 @@ private:
 
 int RunExportCommand(StandInHost& host, const HostOptions& options) {
   PluginOutputWatcher watcher;
-  const VWIID& kind = options.exportViaScript ? IID_ExtensionKindScriptFunctions : IID_ExtensionKindMenu;
+  const VWIID& kind = options.viaScript ? IID_ExtensionKindScriptFunctions : IID_ExtensionKindMenu;
   host.RegisterExtensions();
   IVWUnknown* extension = host.CreateExtension(kind);
   if (!extension) return 1;

@@ -1,6 +1,8 @@
 #include "tools/host/HostOptions.h"
 
 #include <charconv>
+#include <cmath>
+#include <utility>
 #include <string_view>
 
 namespace {
@@ -9,14 +11,22 @@ namespace {
 // that the option needs `what` (e.g. "a whole number of seconds") in that range.
 std::optional<int> WholeNumber(std::string_view option, std::string_view text, int minimum, int maximum,
                                std::string_view what, std::string& error) {
-  int value = 0;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (status != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum) {
+  const std::optional<int> value = ParseWholeNumber(text, minimum, maximum);
+  if (!value) {
     error = std::string(option) + " needs " + std::string(what) + " from " + std::to_string(minimum) + " to " +
             std::to_string(maximum) + ", not \"" + std::string(text) + "\"";
-    return std::nullopt;
   }
   return value;
+}
+
+std::optional<LinkStop> LinkStopNamed(std::string_view name) {
+  static constexpr std::pair<std::string_view, LinkStop> kNames[] = {
+      {"button", LinkStop::kButton}, {"script", LinkStop::kScript}, {"close", LinkStop::kClose},
+      {"save-as", LinkStop::kSaveAs}, {"quit", LinkStop::kQuit},     {"renderer", LinkStop::kRenderer}};
+  for (const auto& [known, stop] : kNames) {
+    if (name == known) return stop;
+  }
+  return std::nullopt;
 }
 
 bool IsServiceName(std::string_view name) {
@@ -27,6 +37,24 @@ bool IsServiceName(std::string_view name) {
 }
 
 }  // namespace
+
+std::optional<int> ParseWholeNumber(std::string_view text, int minimum, int maximum) {
+  int value = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (status != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<double> ParseDecimalNumber(std::string_view text) {
+  double value = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || status != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
 
 std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& error) {
   HostOptions options;
@@ -46,6 +74,25 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
     } else if (argument == "export" && options.command == HostCommand::kLifecycle) {
       options.command = HostCommand::kExport;
       if (hasValue && argv[index + 1][0] != '-') options.drawingPath = argv[++index];
+    } else if (argument == "link" && index == 1) {
+      options.command = HostCommand::kLink;
+      if (hasValue && argv[index + 1][0] != '-') options.drawingPath = argv[++index];
+    } else if (argument == "--edits" && hasValue) {
+      options.editsPath = argv[++index];
+    } else if (argument == "--expected-states" && hasValue) {
+      options.expectedStatesPath = argv[++index];
+    } else if (argument == "--seconds" && hasValue) {
+      const std::optional<int> value = WholeNumber(argument, argv[++index], 0, 86400, "a whole number of seconds", error);
+      if (!value) return std::nullopt;
+      options.linkSeconds = *value;
+    } else if (argument == "--stop-with" && hasValue) {
+      const std::string_view name = argv[++index];
+      const std::optional<LinkStop> stop = LinkStopNamed(name);
+      if (!stop) {
+        error = "--stop-with is button, script, close, save-as, quit or renderer, not \"" + std::string(name) + "\"";
+        return std::nullopt;
+      }
+      options.stopWith = *stop;
     } else if (argument == "-o" && hasValue) {
       options.exportPath = argv[++index];
     } else if (argument == "--document" && hasValue) {
@@ -58,9 +105,9 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       const std::optional<int> value =
           WholeNumber(argument, argv[++index], 1, 86400, "a whole number of seconds", error);
       if (!value) return std::nullopt;
-      options.exportTimeoutSeconds = *value;
+      options.timeoutSeconds = *value;
     } else if (argument == "--via-script") {
-      options.exportViaScript = true;
+      options.viaScript = true;
     } else if (argument == "--quit-after-stream") {
       options.quitAfterStream = true;
     } else if (argument == "--timings") {

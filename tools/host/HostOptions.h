@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 // The active view the host reports, so that the plug-in's view checks can be reached.
 enum class HostView {
@@ -16,6 +17,17 @@ enum class HostView {
 enum class HostCommand {
   kLifecycle,  // register, create and release every extension
   kExport,     // save the drawing as COLLADA through the plug-in's menu command
+  kLink,       // start a live link from the tool, play an edit script, stop the link
+};
+
+// How the link command ends the link once the drawing and the edits have been sent.
+enum class LinkStop {
+  kButton,    // the tool's stop button
+  kScript,    // the script function TideLink_Stop
+  kClose,     // the linked drawing is closed
+  kSaveAs,    // the linked drawing is saved under another name
+  kQuit,      // the application quits ('APSD')
+  kRenderer,  // the renderer closes the link; the host waits for that
 };
 
 // What the stand-in host was asked to do on its command line.
@@ -41,10 +53,16 @@ struct HostOptions {
   // The export command.
   std::string exportPath;          // answer to the save dialog
   int exportCount = 1;             // exports in one host run
-  bool exportViaScript = false;    // through "TideLink_SaveAsCollada" instead of the menu
+  bool viaScript = false;          // through a script function instead of the menu or the tool
   bool quitAfterStream = false;    // 'APSD' once the drawing has been sent
-  int exportTimeoutSeconds = 600;
+  int timeoutSeconds = 600;
   bool printTimings = false;
+
+  // The link command.
+  std::string editsPath;           // the edit script; empty: no edits
+  std::string expectedStatesPath;  // JSON lines of what the drawing holds after each step
+  int linkSeconds = 0;             // how long the link runs after the drawing and the edits
+  LinkStop stopWith = LinkStop::kButton;
 };
 
 // Names accepted by --without.
@@ -53,6 +71,11 @@ inline constexpr const char* kServiceNames[] = {
     "notifications", "program-variables", "layers", "document", "scene-change",
     "status-messages", "view-pane-label", "view-description", "tools", "resources", "scripting",
 };
+
+// `text` as a whole number from `minimum` to `maximum`; nothing when it is not one.
+std::optional<int> ParseWholeNumber(std::string_view text, int minimum, int maximum);
+// `text` as a finite decimal number such as "-12.5" or "1e3"; nothing when it is not one.
+std::optional<double> ParseDecimalNumber(std::string_view text);
 
 // Nothing, with `error` set, when the command line cannot be used.
 std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& error);

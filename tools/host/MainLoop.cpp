@@ -3,9 +3,10 @@
 #include <thread>
 
 bool MainLoop::Tick(std::chrono::steady_clock::time_point deadline) {
+  if (idleWork_) idleWork_();
   if (stream_) {
     stream_->BeginPendingDeliveries();
-    if (!stream_->WaitUntilQuiet(deadline)) return false;
+    if (policy_ == TickPolicy::kQuietBetweenDeliveries && !stream_->WaitUntilQuiet(deadline)) return false;
   }
   notifications_.Post(kAfterEventCode, 0);
   ++tickCount_;

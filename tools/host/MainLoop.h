@@ -9,13 +9,24 @@
 
 // 'AFTE', the after-event notification: the host's idle tick, on which the plug-in does its work.
 inline constexpr uint32_t kAfterEventCode = 0x41465445;
+// 'APSD': the application quits.
+inline constexpr uint32_t kQuitCode = 0x41505344;
 
-// The host's main thread while a command waits for the plug-in: at a steady rate it lets scene
-// deliveries begin and posts the tick. While a delivery is sending its drawing the main thread is
-// busy with that walk and does not tick; it ticks again once every delivery has sent its last
-// record (or holds its endless batch open). So the plug-in never sees a tick between two batches
-// of one drawing, and what follows the last record (kind 4 after the view report, say) always
-// arrives before the next tick.
+// How the main thread's tick meets scene deliveries.
+enum class TickPolicy {
+  // No tick while a delivery is sending: the main thread is busy with that walk and ticks again
+  // once every delivery has sent its last record (or holds its endless batch open). So the
+  // plug-in never sees a tick between two batches of one drawing, and what follows the last
+  // record (kind 4 after the view report, say) always arrives before the next tick. For the
+  // export, whose end the tick decides.
+  kQuietBetweenDeliveries,
+  // Ticks at the steady rate whatever the deliveries do, as a host whose scene walk runs on a
+  // thread of its own: a tick may meet an open batch. For the live link.
+  kDuringDeliveries,
+};
+
+// The host's main thread while a command waits for the plug-in: at a steady rate it does its
+// own pending work, lets scene deliveries begin and posts the tick.
 class MainLoop {
 public:
   static constexpr std::chrono::milliseconds kTickInterval{50};
@@ -24,12 +35,17 @@ public:
            std::chrono::milliseconds tickInterval = kTickInterval)
       : notifications_(notifications), stream_(stream), tickInterval_(tickInterval) {}
 
+  void SetPolicy(TickPolicy policy) { policy_ = policy; }
+  // Runs on the main thread before every tick (e.g. to hand posted tool messages to the tool).
+  void SetIdleWork(std::function<void()> work) { idleWork_ = std::move(work); }
+
   // Ticks on the calling thread until `done` gives true (asked before the first tick and after
   // each) or `timeout` has passed. True when `done` gave true. A tick that runs late moves the
   // schedule rather than firing the missed ticks in a burst.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-  // Lets deliveries begin, waits for them to go quiet, and posts 'AFTE' once. False, without the
-  // tick, when the deliveries were still sending at `deadline`.
+  // Does the idle work, lets deliveries begin and posts 'AFTE' once; with kQuietBetweenDeliveries
+  // it first waits for the deliveries to go quiet, and gives false, without the tick, when they
+  // were still sending at `deadline`.
   bool Tick(std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
   uint64_t tickCount() const { return tickCount_; }
@@ -38,5 +54,7 @@ private:
   NotificationService& notifications_;
   DrawingStream* stream_;
   std::chrono::milliseconds tickInterval_;
+  TickPolicy policy_ = TickPolicy::kQuietBetweenDeliveries;
+  std::function<void()> idleWork_;
   uint64_t tickCount_ = 0;
 };

@@ -222,18 +222,19 @@ public:
       const unsigned mesh = node.mMeshes[slot];
       if (mesh < converted_.size() && !converted_[mesh].triangles.empty()) shown.push_back(mesh);
     }
-    if (!shown.empty()) Place(shown, nodeToHost);
+    if (!shown.empty()) Place(node.mName.C_Str(), shown, nodeToHost);
     for (unsigned child = 0; child < node.mNumChildren && node.mChildren; ++child) {
       if (node.mChildren[child]) Walk(*node.mChildren[child], nodeToHost, depth + 1);
     }
   }
 
 private:
-  void Place(const std::vector<unsigned>& meshes, const DrawingTransform& transform) {
+  void Place(const std::string& nodeName, const std::vector<unsigned>& meshes, const DrawingTransform& transform) {
     auto geometry = geometryOfMeshes_.find(meshes);
     if (geometry == geometryOfMeshes_.end()) {
       DrawingGeometry entry;
       entry.id = MakeDrawingId(DrawingIdKind::kGeometry, drawing_.geometries.size());
+      entry.name = "geometry-" + std::to_string(drawing_.geometries.size() + 1);
       for (unsigned mesh : meshes) entry.meshes.push_back(converted_[mesh]);
       entry.isSolid = IsClosedSurface(entry.meshes);
       drawing_.geometries.push_back(std::move(entry));
@@ -241,6 +242,7 @@ private:
     }
     DrawingInstance instance;
     instance.id = MakeDrawingId(DrawingIdKind::kInstance, drawing_.instances.size());
+    instance.name = UniqueInstanceName(nodeName);
     instance.geometry = geometry->second;
     instance.transform = transform;
     for (unsigned mesh : meshes) {
@@ -249,8 +251,16 @@ private:
     drawing_.instances.push_back(std::move(instance));
   }
 
+  // The node's name, or "instance" when it has none, with "-2", "-3", ... for its repeats.
+  std::string UniqueInstanceName(const std::string& nodeName) {
+    const std::string base = nodeName.empty() ? "instance" : nodeName;
+    const int uses = ++nameUses_[base];
+    return uses == 1 ? base : base + "-" + std::to_string(uses);
+  }
+
   const aiScene& scene_;
   Drawing& drawing_;
+  std::map<std::string, int> nameUses_;
   std::vector<DrawingMesh> converted_;
   std::map<std::vector<unsigned>, SceneId> geometryOfMeshes_;
 };

@@ -33,7 +33,7 @@ void AddFace(DrawingMesh& mesh, std::initializer_list<HostVector3> corners, Host
 
 // A 1000 mm cube from the origin; surface 0 holds the four sides, surface 1 the top and bottom.
 DrawingGeometry Box() {
-  DrawingGeometry box{GeometryId(kBox), std::vector<DrawingMesh>(2), true};
+  DrawingGeometry box{GeometryId(kBox), "box", std::vector<DrawingMesh>(2), true};
   DrawingMesh& sides = box.meshes[0];
   AddFace(sides, {{0, 0, 0}, {1000, 0, 0}, {1000, 0, 1000}, {0, 0, 1000}}, {0, -1, 0});
   AddFace(sides, {{1000, 0, 0}, {1000, 1000, 0}, {1000, 1000, 1000}, {1000, 0, 1000}}, {1, 0, 0});
@@ -47,14 +47,14 @@ DrawingGeometry Box() {
 
 // A 1000 mm square in the XY plane facing +Z: an open surface, seen from both sides.
 DrawingGeometry Quad() {
-  DrawingGeometry quad{GeometryId(kQuad), std::vector<DrawingMesh>(1), false};
+  DrawingGeometry quad{GeometryId(kQuad), "quad", std::vector<DrawingMesh>(1), false};
   AddFace(quad.meshes[0], {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}}, {0, 0, 1});
   return quad;
 }
 
 // A closed prism whose slope falls towards +X, so that its mirror image differs from it.
 DrawingGeometry Wedge() {
-  DrawingGeometry wedge{GeometryId(kWedge), std::vector<DrawingMesh>(1), true};
+  DrawingGeometry wedge{GeometryId(kWedge), "wedge", std::vector<DrawingMesh>(1), true};
   DrawingMesh& mesh = wedge.meshes[0];
   const double slope = 1 / std::sqrt(2.0);
   AddFace(mesh, {{0, 0, 0}, {1000, 0, 0}, {0, 0, 1000}}, {0, -1, 0});
@@ -111,21 +111,15 @@ DrawingMaterial Material(SampleMaterial material, const char16_t* name, double r
   return entry;
 }
 
-DrawingTransform Scale(double x, double y, double z) {
-  return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1};
-}
-
-DrawingTransform Translate(double x, double y, double z) {
-  return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
-}
 
 // Turns the XY plane upright into the XZ plane, facing −Y.
 constexpr DrawingTransform kStandUp{1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1};
 
-void Place(Drawing& drawing, SampleGeometry geometry, const DrawingTransform& transform,
+void Place(Drawing& drawing, const char* name, SampleGeometry geometry, const DrawingTransform& transform,
            std::initializer_list<SampleMaterial> materials) {
   DrawingInstance instance;
   instance.id = MakeDrawingId(DrawingIdKind::kInstance, drawing.instances.size());
+  instance.name = name;
   instance.geometry = GeometryId(geometry);
   instance.transform = transform;
   for (SampleMaterial material : materials) instance.surfaceMaterials.push_back(MaterialId(material));
@@ -153,20 +147,19 @@ Drawing MakeSampleDrawing() {
   drawing.geometries.push_back(Quad());
   drawing.geometries.push_back(Wedge());
 
-  Place(drawing, kQuad, MultiplyTransforms(Scale(20, 20, 1), Translate(-10000, -10000, 0)), {kLawn});
-  Place(drawing, kBox, MultiplyTransforms(Scale(6, 4, 3), Translate(-5000, -2000, 0)), {kBrick, kRoofTiles});
-  Place(drawing, kBox, MultiplyTransforms(Scale(1, 1, 0.5), Translate(3000, 3000, 0)), {kConcrete, kConcrete});
-  Place(drawing, kBox, MultiplyTransforms(Scale(0.4, 0.4, 3), Translate(6000, -1000, 0)), {kSteel, kSteel});
-  for (double x : {-4000.0, -1500.0}) {
-    const DrawingTransform pane = MultiplyTransforms(Scale(1.2, 1.2, 1), kStandUp);
-    Place(drawing, kQuad, MultiplyTransforms(pane, Translate(x, -2010, 900)), {kWindowGlass});
-  }
-  Place(drawing, kQuad, MultiplyTransforms(Scale(4, 2.5, 1), Translate(1000, -7000, 10)), {kPoolWater});
-  Place(drawing, kQuad, MultiplyTransforms(MultiplyTransforms(Scale(2, 2, 1), kStandUp), Translate(-8000, -5000, 0)),
+  Place(drawing, "lawn", kQuad, MultiplyTransforms(ScaleTransform(20, 20, 1), TranslationTransform(-10000, -10000, 0)), {kLawn});
+  Place(drawing, "house", kBox, MultiplyTransforms(ScaleTransform(6, 4, 3), TranslationTransform(-5000, -2000, 0)), {kBrick, kRoofTiles});
+  Place(drawing, "plinth", kBox, MultiplyTransforms(ScaleTransform(1, 1, 0.5), TranslationTransform(3000, 3000, 0)), {kConcrete, kConcrete});
+  Place(drawing, "post", kBox, MultiplyTransforms(ScaleTransform(0.4, 0.4, 3), TranslationTransform(6000, -1000, 0)), {kSteel, kSteel});
+  const DrawingTransform pane = MultiplyTransforms(ScaleTransform(1.2, 1.2, 1), kStandUp);
+  Place(drawing, "window-1", kQuad, MultiplyTransforms(pane, TranslationTransform(-4000, -2010, 900)), {kWindowGlass});
+  Place(drawing, "window-2", kQuad, MultiplyTransforms(pane, TranslationTransform(-1500, -2010, 900)), {kWindowGlass});
+  Place(drawing, "pool", kQuad, MultiplyTransforms(ScaleTransform(4, 2.5, 1), TranslationTransform(1000, -7000, 10)), {kPoolWater});
+  Place(drawing, "screen", kQuad, MultiplyTransforms(MultiplyTransforms(ScaleTransform(2, 2, 1), kStandUp), TranslationTransform(-8000, -5000, 0)),
         {kLeafScreen});
-  Place(drawing, kWedge, MultiplyTransforms(Scale(1.5, 2, 1), Translate(6000, -6000, 0)), {kSteel});
+  Place(drawing, "ramp", kWedge, MultiplyTransforms(ScaleTransform(1.5, 2, 1), TranslationTransform(6000, -6000, 0)), {kSteel});
   // The same wedge reflected across the YZ plane: a transform with a negative determinant.
-  Place(drawing, kWedge, MultiplyTransforms(Scale(-1.5, 2, 1), Translate(-6500, 4000, 0)), {kConcrete});
+  Place(drawing, "mirrored-ramp", kWedge, MultiplyTransforms(ScaleTransform(-1.5, 2, 1), TranslationTransform(-6500, 4000, 0)), {kConcrete});
 
   drawing.view = OverviewCamera(drawing);
   return drawing;

@@ -23,15 +23,12 @@ DrawingStreamSettings StreamSettings(const HostOptions& options) {
   return settings;
 }
 
-LayerService ActiveLayer(HostView view) {
-  constexpr int16_t kDesignLayer = 1;
-  constexpr int16_t kProjectionTop = 0;
-  switch (view) {
-    case HostView::kSheetLayer: return LayerService(kSheetLayerType, kProjectionTop);
-    case HostView::kNoPerspective: return LayerService(kDesignLayer, kProjectionTop);
-    case HostView::kPerspective: break;
-  }
-  return LayerService(kDesignLayer, kProjectionPerspective);
+// The design layer's view and the sheet layer's are two views of the one pane.
+constexpr int64_t kDesignLayerView = 1;
+constexpr int64_t kSheetLayerView = 2;
+
+int16_t DesignProjection(HostView view) {
+  return view == HostView::kNoPerspective ? LayerService::kProjectionTop : kProjectionPerspective;
 }
 
 std::string DescribeExtension(const ExtensionRegistration& registration) {
@@ -48,14 +45,14 @@ std::string UniversalName(IVWUnknown* object) {
 StandInHost::StandInHost(HostOptions options)
     : options_(std::move(options)),
       sdk_(options_.hostVersion),
-      layers_(ActiveLayer(options_.view)),
-      document_(platform::Utf16FromUtf8(options_.documentPath)),
+      layers_(options_.view == HostView::kSheetLayer, DesignProjection(options_.view)),
+      documents_(notifications_, platform::Utf16FromUtf8(options_.documentPath)),
       sceneChange_(StreamSettings(options_)),
       resources_(options_.resourceFolder),
       mainLoop_(notifications_, &sceneChange_) {
   moduleInfo_.path = options_.modulePath;
-  // A sheet layer is another view than the design layer's.
-  sceneChange_.SetActiveView(options_.view == HostView::kSheetLayer ? 2 : 1, 0);
+  sceneChange_.SetActiveView(options_.view == HostView::kSheetLayer ? kSheetLayerView : kDesignLayerView, 0);
+  mainLoop_.SetIdleWork([this] { tools_.DeliverPostedMessages(); });
   gHost = this;
 }
 
@@ -106,7 +103,7 @@ std::vector<StandInHost::OfferedService> StandInHost::Services() {
       {IID_NotificationService, "notifications", &notifications_, &notifications_},
       {IID_ProgramVariables, "program-variables", &programVariables_, &programVariables_},
       {IID_LayerService, "layers", &layers_, &layers_},
-      {IID_DocumentService, "document", &document_, &document_},
+      {IID_DocumentService, "document", &documents_, &documents_},
       {IID_SceneChangeService, "scene-change", &sceneChange_, &sceneChange_},
       {IID_StatusMessageService, "status-messages", &statusMessages_, &statusMessages_},
       {IID_ViewPaneLabelService, "view-pane-label", &viewPaneLabel_, &viewPaneLabel_},
@@ -260,6 +257,21 @@ bool StandInHost::RunUntil(const std::function<bool()>& done, std::chrono::milli
 }
 
 void StandInHost::PostNotification(uint32_t code, intptr_t data) { notifications_.Post(code, data); }
+
+void StandInHost::SetTickPolicy(TickPolicy policy) { mainLoop_.SetPolicy(policy); }
+
+bool StandInHost::Tick() { return mainLoop_.Tick(); }
+
+void StandInHost::ActivateSheetLayer(bool sheet) {
+  layers_.ActivateSheetLayer(sheet);
+  sceneChange_.SetActiveView(sheet ? kSheetLayerView : kDesignLayerView, 0);
+  HostConsole::PrintLine(sheet ? "the sheet layer is active" : "the design layer is active");
+}
+
+VWTool_EventSink* StandInHost::ToolEventSink(IVWUnknown* tool) {
+  // Created from a tool registration, so the object is the module's tool extension.
+  return static_cast<VWExtensionTool*>(tool)->GetEventSink();
+}
 
 bool StandInHost::UnloadModule() {
   if (!moduleMain_) return true;

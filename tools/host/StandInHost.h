@@ -13,6 +13,7 @@
 #include "tools/host/DrawingStream.h"
 #include "tools/host/HostOptions.h"
 #include "tools/host/MainLoop.h"
+#include "tools/host/OpenDrawings.h"
 #include "tools/host/StandInServices.h"
 
 // The host's record of the loaded module, opaque to the module.
@@ -63,7 +64,20 @@ public:
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   // Posts a host notification (e.g. 'APSD') to the plug-in now, on the calling thread.
   void PostNotification(uint32_t code, intptr_t data);
+  void SetTickPolicy(TickPolicy policy);
+  // One tick of the main loop now (see MainLoop::Tick).
+  bool Tick();
+  // Makes the sheet layer (or the design layer) active, which is another view of the pane.
+  void ActivateSheetLayer(bool sheet);
+  // The event sink of the tool extension `tool`.
+  static VWTool_EventSink* ToolEventSink(IVWUnknown* tool);
+
   DrawingStream& sceneStream() { return sceneChange_; }
+  ToolService& tools() { return tools_; }
+  ViewPaneLabelService& labels() { return viewPaneLabel_; }
+  StatusMessageService& statusMessages() { return statusMessages_; }
+  LayerService& layers() { return layers_; }
+  OpenDrawings& documents() { return documents_; }
 
 private:
   static intptr_t Callback(int32_t function, void* arguments);
@@ -94,7 +108,7 @@ private:
   NotificationService notifications_;
   ProgramVariablesService programVariables_;
   LayerService layers_;
-  DocumentService document_;
+  OpenDrawings documents_;
   DrawingStream sceneChange_;
   StatusMessageService statusMessages_;
   ViewPaneLabelService viewPaneLabel_;

@@ -133,53 +133,133 @@ bool ProgramVariablesService::SetLong(int32_t variable, int32_t value) {
   return true;
 }
 
+LayerService::LayerService(bool sheetActive, int16_t designProjection)
+    : design_{kDesignLayerType, designProjection}, active_(sheetActive ? &sheet_ : &design_) {}
+
+LayerService::Layer* LayerService::Find(LayerHandle layer) {
+  if (layer == &design_) return &design_;
+  if (layer == &sheet_) return &sheet_;
+  return nullptr;
+}
+
+LayerHandle LayerService::GetActiveLayer() {
+  std::lock_guard lock(mutex_);
+  return active_;
+}
+
 int16_t LayerService::GetLayerType(LayerHandle layer) {
-  return layer == &activeLayer_ ? activeLayer_.type : 0;
+  std::lock_guard lock(mutex_);
+  const Layer* found = Find(layer);
+  return found ? found->type : 0;
 }
 
 int16_t LayerService::GetProjection(LayerHandle layer) {
-  return layer == &activeLayer_ ? activeLayer_.projection : 0;
+  std::lock_guard lock(mutex_);
+  const Layer* found = Find(layer);
+  return found ? found->projection : 0;
 }
 
 bool LayerService::SetProjection(LayerHandle layer, int16_t projection) {
-  if (layer != &activeLayer_) return false;
-  activeLayer_.projection = projection;
+  {
+    std::lock_guard lock(mutex_);
+    Layer* found = Find(layer);
+    if (!found) return false;
+    found->projection = projection;
+  }
   HostConsole::PrintLine("layer projection set to " + std::to_string(projection));
   return true;
+}
+
+void LayerService::ActivateSheetLayer(bool sheet) {
+  std::lock_guard lock(mutex_);
+  active_ = sheet ? &sheet_ : &design_;
+}
+
+bool LayerService::IsSheetLayerActive() {
+  std::lock_guard lock(mutex_);
+  return active_ == &sheet_;
+}
+
+void LayerService::SetActiveProjection(int16_t projection) {
+  std::lock_guard lock(mutex_);
+  active_->projection = projection;
 }
 
 void StatusMessageService::ShowMessage(const TXString& text, int32_t level) {
   static constexpr const char* kLevelNames[] = {"neutral", "normal", "warning"};
   const char* levelName = level >= 0 && level <= 2 ? kLevelNames[level] : "unknown";
   HostConsole::PrintLine(std::string("status (") + levelName + "): " + Utf8FromUtf16(text));
+  std::lock_guard lock(mutex_);
+  messages_.push_back({text.GetStdUString(), level});
+}
+
+std::vector<StatusRecord> StatusMessageService::messages() {
+  std::lock_guard lock(mutex_);
+  return messages_;
 }
 
 namespace {
 
-class PrintedItems : public ViewPaneLabelAPI::ItemList {
+class CollectedItems : public ViewPaneLabelAPI::ItemList {
 public:
   void Append(const TXString& image, const TXString& text) override {
-    line += " [" + Quoted(image) + " " + Quoted(text) + "]";
+    items.push_back({image.GetStdUString(), text.GetStdUString()});
   }
-  std::string line;
+  std::vector<LabelItem> items;
 };
+
+std::string ItemsText(const std::vector<LabelItem>& items) {
+  std::string line;
+  for (const LabelItem& item : items) line += " [" + Quoted(TXString(item.image)) + " " + Quoted(TXString(item.text)) + "]";
+  return line;
+}
 
 }  // namespace
 
-bool ViewPaneLabelService::AddLabel(int32_t pane, const TXString& name, const TXString& text,
+bool ViewPaneLabelService::AddLabel(int32_t pane, const TXString& owner, const TXString& text,
                                     IViewPaneLabelHandler* handler) {
   if (!handler) return false;
-  PrintedItems items;
+  CollectedItems items;
   ViewPaneLabelAPI::Args args;
   args.items = &items;
   handler->OnLabelEvent(ViewPaneLabelAPI::kBuildItems, args);
-  HostConsole::PrintLine("view-pane label " + Quoted(name) + " added to pane " + std::to_string(pane) +
-                         " with text " + Quoted(text) + " and items" + items.line);
+  HostConsole::PrintLine("view-pane label " + Quoted(owner) + " in pane " + std::to_string(pane) + " with text " +
+                         Quoted(text) + " and items" + ItemsText(items.items));
+  Label label{pane, owner.GetStdUString(), text.GetStdUString(), handler, std::move(items.items)};
+  std::lock_guard lock(mutex_);
+  std::erase_if(labels_, [&](const Label& old) { return old.pane == pane && old.owner == label.owner; });
+  labels_.push_back(std::move(label));
   return true;
 }
 
-void ViewPaneLabelService::RemoveLabel(int32_t pane, const TXString& name) {
-  HostConsole::PrintLine("view-pane label " + Quoted(name) + " removed from pane " + std::to_string(pane));
+void ViewPaneLabelService::RemoveLabel(int32_t pane, const TXString& owner) {
+  HostConsole::PrintLine("view-pane label " + Quoted(owner) + " removed from pane " + std::to_string(pane));
+  std::lock_guard lock(mutex_);
+  std::erase_if(labels_, [&](const Label& label) { return label.pane == pane && label.owner == owner.GetStdUString(); });
+}
+
+std::vector<ViewPaneLabelService::Label> ViewPaneLabelService::labels() {
+  std::lock_guard lock(mutex_);
+  return labels_;
+}
+
+bool ViewPaneLabelService::Click(int32_t pane, int32_t item) {
+  IViewPaneLabelHandler* handler = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    for (const Label& label : labels_) {
+      if (label.pane == pane) {
+        handler = label.handler;
+        break;
+      }
+    }
+  }
+  if (!handler) return false;
+  HostConsole::PrintLine("view-pane label item " + std::to_string(item) + " clicked");
+  ViewPaneLabelAPI::Args args;
+  args.itemIndex = item;
+  handler->OnLabelEvent(ViewPaneLabelAPI::kItemClicked, args);
+  return true;
 }
 
 bool ViewDescriptionService::GetViewDescription(uint8_t* description) {
@@ -191,30 +271,131 @@ bool ViewDescriptionService::GetViewDescription(uint8_t* description) {
 }
 
 void ToolService::PostToolMessage(int32_t message) {
-  HostConsole::PrintLine("tool message " + std::to_string(message) + " posted");
+  std::lock_guard lock(mutex_);
+  posted_.push_back(message);
+}
+
+void ToolService::DeliverPostedMessages() {
+  for (;;) {
+    VWTool_EventSink* sink = nullptr;
+    int32_t message = 0;
+    {
+      std::lock_guard lock(mutex_);
+      if (posted_.empty()) return;
+      message = posted_.front();
+      posted_.erase(posted_.begin());
+      sink = sink_;
+    }
+    HostConsole::PrintLine("tool message " + std::to_string(message));
+    // The host's own default for a message nobody handles is to do nothing.
+    if (!sink || sink->OnToolMessage(message) != kToolMessageHandled) {
+      HostConsole::PrintLine("tool message " + std::to_string(message) + " not handled");
+    }
+  }
 }
 
 void ToolService::RefreshTool(const TXString& universalName) {
-  HostConsole::PrintLine("tool " + Quoted(universalName) + " refreshed");
+  bool active = false;
+  {
+    std::lock_guard lock(mutex_);
+    active = sink_ && universalName.GetStdUString() == toolName_;
+  }
+  if (active) BuildModeBar();
+}
+
+void ToolService::Activate(VWTool_EventSink* sink, std::u16string universalName) {
+  {
+    std::lock_guard lock(mutex_);
+    sink_ = sink;
+    toolName_ = std::move(universalName);
+  }
+  if (!sink) return;
+  HostConsole::PrintLine(u"tool \"" + toolName_ + u"\" activated");
+  BuildModeBar();
+}
+
+void ToolService::BuildModeBar() {
+  VWTool_EventSink* sink = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    sink = sink_;
+    buttons_.clear();
+    helpTips_.clear();
+  }
+  if (!sink) return;
+  // Without the lock: the sink calls back into this service.
+  sink->SetupModeBar();
+  {
+    std::lock_guard lock(mutex_);
+    ++builds_;
+  }
+  PrintModeBar();
+}
+
+bool ToolService::Press(int32_t index, int32_t choice) {
+  VWTool_EventSink* sink = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    sink = sink_;
+  }
+  if (!sink) return false;
+  HostConsole::PrintLine("mode-bar button " + std::to_string(index) + " pressed (choice " + std::to_string(choice) + ")");
+  sink->HandleModeBarButton(index, choice);
+  return true;
 }
 
 void ToolService::AddButton(Sequence<TXString> images) {
-  std::string line = "mode-bar button:";
-  for (const TXString& image : images) {
-    line += ' ';
-    line += Quoted(image);
-  }
-  HostConsole::PrintLine(line);
+  ModeBarButton button;
+  for (const TXString& image : images) button.images.push_back(image.GetStdUString());
+  std::lock_guard lock(mutex_);
+  buttons_.push_back(std::move(button));
 }
 
 void ToolService::SetButtonHelp(Sequence<SModeBarButtonHelp> help) {
-  for (const SModeBarButtonHelp& entry : help) {
-    HostConsole::PrintLine("mode-bar help: " + Quoted(entry.tip) + " - " + Quoted(entry.help));
+  std::lock_guard lock(mutex_);
+  // One entry per choice, button after button.
+  size_t entry = 0;
+  for (ModeBarButton& button : buttons_) {
+    button.tips.clear();
+    for (size_t choice = 0; choice < button.images.size() && entry < help.count; ++choice, ++entry) {
+      button.tips.push_back(help[entry].tip.GetStdUString());
+    }
   }
 }
 
 void ToolService::EnableButton(int32_t index, bool enabled) {
-  HostConsole::PrintLine("mode-bar button " + std::to_string(index) + (enabled ? " enabled" : " disabled"));
+  std::lock_guard lock(mutex_);
+  if (index >= 0 && static_cast<size_t>(index) < buttons_.size()) buttons_[index].enabled = enabled;
+}
+
+std::vector<ModeBarButton> ToolService::modeBar() {
+  std::lock_guard lock(mutex_);
+  return buttons_;
+}
+
+uint64_t ToolService::modeBarBuilds() {
+  std::lock_guard lock(mutex_);
+  return builds_;
+}
+
+void ToolService::PrintModeBar() {
+  std::string line = "mode bar:";
+  const std::vector<ModeBarButton> buttons = modeBar();
+  for (size_t index = 0; index < buttons.size(); ++index) {
+    const ModeBarButton& button = buttons[index];
+    line += " [";
+    line += std::to_string(index);
+    for (size_t choice = 0; choice < button.images.size(); ++choice) {
+      line += choice == 0 ? " " : " | ";
+      line += Utf8FromUtf16(std::filesystem::path(button.images[choice]).filename().u16string());
+      if (choice < button.tips.size()) {
+        line += ' ';
+        line += Quoted(TXString(button.tips[choice]));
+      }
+    }
+    line += button.enabled ? "]" : " disabled]";
+  }
+  HostConsole::PrintLine(line);
 }
 
 const StringTable* ResourceService::FindTable(const std::u16string& resource) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sdk/HostServices.h"
+#include "sdk/VWExtension.h"
 #include "tools/host/StringTable.h"
 
 // The stand-in host's implementation of every service the plug-in may ask for. Each one prints
@@ -77,8 +78,13 @@ private:
   std::multimap<uint32_t, Subscriber> subscribers_;
 };
 
+// The view is on (94) as in a host that shows a drawing; every other variable is unknown until the
+// plug-in writes it.
 class ProgramVariablesService : public CountedService<IProgramVariables> {
 public:
+  static constexpr int32_t kViewOnVariable = 94;
+
+  ProgramVariablesService() : booleans_{{kViewOnVariable, true}} {}
   bool GetBool(int32_t variable, bool& value) override;
   bool SetBool(int32_t variable, bool value) override;
   bool SetLong(int32_t variable, int32_t value) override;
@@ -88,41 +94,80 @@ private:
   std::map<int32_t, bool> booleans_;
 };
 
+// A design layer and a sheet layer, one of them active, each with its own projection.
 class LayerService : public CountedService<ILayerService> {
 public:
-  LayerService() = default;
-  LayerService(int16_t type, int16_t projection) : activeLayer_{type, projection} {}
-  LayerHandle GetActiveLayer() override { return &activeLayer_; }
+  static constexpr int16_t kDesignLayerType = 1;
+  static constexpr int16_t kProjectionTop = 0;
+
+  LayerService(bool sheetActive, int16_t designProjection);
+  LayerHandle GetActiveLayer() override;
   int16_t GetLayerType(LayerHandle layer) override;
   int16_t GetProjection(LayerHandle layer) override;
   bool SetProjection(LayerHandle layer, int16_t projection) override;
 
+  void ActivateSheetLayer(bool sheet);
+  bool IsSheetLayerActive();
+  // Sets the active layer's projection as the user would, without a word to the plug-in.
+  void SetActiveProjection(int16_t projection);
+
 private:
   struct Layer {
-    int16_t type = 1;  // design layer
-    int16_t projection = kProjectionPerspective;
+    int16_t type;
+    int16_t projection;
   };
-  Layer activeLayer_;
+  Layer* Find(LayerHandle layer);
+
+  std::mutex mutex_;
+  Layer design_;
+  Layer sheet_{kSheetLayerType, kProjectionTop};
+  Layer* active_;
 };
 
-class DocumentService : public CountedService<IDocumentService> {
-public:
-  explicit DocumentService(std::u16string fileName) : fileName_(std::move(fileName)) {}
-  TXString GetActiveDocumentFileName() override { return TXString(fileName_); }
-
-private:
-  std::u16string fileName_;
+struct StatusRecord {
+  std::u16string text;
+  int32_t level;
 };
 
+// Shows each text and keeps every one, in order.
 class StatusMessageService : public CountedService<IStatusMessageService> {
 public:
   void ShowMessage(const TXString& text, int32_t level) override;
+  std::vector<StatusRecord> messages();
+
+private:
+  std::mutex mutex_;
+  std::vector<StatusRecord> messages_;
 };
 
+struct LabelItem {
+  std::u16string image;
+  std::u16string text;
+};
+
+// The labels in the view panes: at most one per owner and pane, its items built by the owner's
+// handler whenever it is added. Called on the main thread; handlers are called without a lock,
+// so that a click may replace or remove the label it came from.
 class ViewPaneLabelService : public CountedService<IViewPaneLabelService> {
 public:
-  bool AddLabel(int32_t pane, const TXString& name, const TXString& text, IViewPaneLabelHandler* handler) override;
-  void RemoveLabel(int32_t pane, const TXString& name) override;
+  struct Label {
+    int32_t pane;
+    std::u16string owner;
+    std::u16string text;
+    IViewPaneLabelHandler* handler;
+    std::vector<LabelItem> items;
+  };
+
+  bool AddLabel(int32_t pane, const TXString& owner, const TXString& text, IViewPaneLabelHandler* handler) override;
+  void RemoveLabel(int32_t pane, const TXString& owner) override;
+
+  std::vector<Label> labels();
+  // Clicks item `item` of the first label in `pane`; false when the pane has no label.
+  bool Click(int32_t pane, int32_t item);
+
+private:
+  std::mutex mutex_;
+  std::vector<Label> labels_;
 };
 
 class ViewDescriptionService : public CountedService<IViewDescriptionService> {
@@ -130,6 +175,15 @@ public:
   bool GetViewDescription(uint8_t* description) override;
 };
 
+struct ModeBarButton {
+  std::vector<std::u16string> images;  // one per choice
+  std::vector<std::u16string> tips;    // one per choice, from the help list
+  bool enabled = true;
+};
+
+// The active tool and its mode bar. Tool messages are queued and handed to the active tool's
+// event sink on the main thread (DeliverPostedMessages), as a host's event loop does; a refresh
+// of the active tool rebuilds its mode bar at once. Each build is printed as one line.
 class ToolService : public CountedService<IToolService> {
 public:
   void PostToolMessage(int32_t message) override;
@@ -137,6 +191,29 @@ public:
   void AddButton(Sequence<TXString> images) override;
   void SetButtonHelp(Sequence<SModeBarButtonHelp> help) override;
   void EnableButton(int32_t index, bool enabled) override;
+
+  // Makes `sink` (null for none) the active tool and builds its mode bar. Main thread only.
+  void Activate(VWTool_EventSink* sink, std::u16string universalName);
+  // Has the active tool set up its mode bar afresh and prints it. Main thread only.
+  void BuildModeBar();
+  // Hands every posted message to the active tool's sink, in order. Main thread only.
+  void DeliverPostedMessages();
+  // Presses a button of the active tool's mode bar; false when there is no active tool.
+  bool Press(int32_t index, int32_t choice);
+
+  std::vector<ModeBarButton> modeBar();
+  uint64_t modeBarBuilds();
+
+private:
+  void PrintModeBar();
+
+  std::mutex mutex_;
+  VWTool_EventSink* sink_ = nullptr;
+  std::u16string toolName_;
+  std::vector<int32_t> posted_;
+  std::vector<ModeBarButton> buttons_;
+  std::vector<std::u16string> helpTips_;
+  uint64_t builds_ = 0;
 };
 
 // Reads the plug-in's string tables from `resourceFolder` on first use and keeps them.

@@ -11,6 +11,7 @@
 #include "tools/host/ExportCommand.h"
 #include "tools/host/HostConsole.h"
 #include "tools/host/HostOptions.h"
+#include "tools/host/LinkCommand.h"
 #include "tools/host/StandInHost.h"
 
 namespace {
@@ -69,8 +70,12 @@ int main(int argc, char** argv) {
   StandInHost host(*options);
   if (!host.LoadDrawing()) return 1;
   if (!host.LoadModule()) return 1;
-  const bool commandSucceeded = options->command == HostCommand::kExport ? RunExportCommand(host, *options) == 0
-                                                                          : host.RunExtensionLifecycle();
+  int result = 0;
+  switch (options->command) {
+    case HostCommand::kExport: result = RunExportCommand(host, *options); break;
+    case HostCommand::kLink: result = RunLinkCommand(host, *options); break;
+    case HostCommand::kLifecycle: result = host.RunExtensionLifecycle() ? 0 : 1; break;
+  }
   const bool referencesReleased = host.UnloadModule();
-  return commandSucceeded && referencesReleased ? 0 : 1;
+  return result != 0 ? result : referencesReleased ? 0 : 1;
 }
