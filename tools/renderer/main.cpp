@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "tools/renderer/LaunchOutputs.h"
 #include "tools/renderer/RendererInstall.h"
 #include "tools/renderer/RendererOptions.h"
 #include "tools/renderer/RendererSession.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
                 options->installFolder.c_str());
     return 0;
   }
+  ChooseLaunchOutputs(*options);
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
   return RendererSession(*options).Run(gStop);
