@@ -299,6 +299,7 @@ TEST_F(LiveLinkTest, EveryEditStepIsMirroredAfterTheTickThatCommitsIt) {
       "opacity \"Pool water\" 0.5",
       "colour \"Brick wall\" 0.9 0.1 0.1",
       "texture \"Leaf screen\" none",
+      "texture Lawn /usr/share/assimp/models/glTF/BoxTextured-glTF/CesiumLogoFlat.png",
       "touch Concrete",
       "view -12000 -15000 8000 0.6 0.7 -0.3 0.2 0.2 0.95 36 50",
       "view -1000 -2000 1500 0 1 0 0 0 1 20 1e9",
