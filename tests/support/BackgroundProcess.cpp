@@ -40,6 +40,15 @@ int BackgroundProcess::Stop() {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int BackgroundProcess::Wait() {
+  int status = 0;
+  if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  return -1;
+}
+
 std::string BackgroundProcess::ReadLine() {
   char line[4096];
   if (!output_ || !fgets(line, sizeof(line), output_)) return {};

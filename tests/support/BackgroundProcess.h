@@ -19,6 +19,8 @@ public:
   std::string ReadLineStartingWith(const std::string& prefix);
   // Stops it (if it still runs) and gives its exit status, -1 when it did not exit normally.
   int Stop();
+  // Waits for it to end by itself and gives its exit status, -1 when it did not exit normally.
+  int Wait();
 
 private:
   FILE* output_ = nullptr;

@@ -125,7 +125,10 @@ private:
     bool viewSent = false;
     if (DrawingEditor::ChangesDrawing(step.kind)) {
       DrawingChange change;
-      if (editor_.Apply(step, change, problem)) {
+      // The other open drawings hold nothing to edit.
+      if (!host_.documents().IsFirstActive()) {
+        problem = "the active drawing is not the one of the model; nothing to edit";
+      } else if (editor_.Apply(step, change, problem)) {
         viewSent = change.viewReported && Open();
         Send(change);
       }

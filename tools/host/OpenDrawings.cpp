@@ -5,7 +5,12 @@
 #include "tools/host/HostConsole.h"
 
 OpenDrawings::OpenDrawings(NotificationService& notifications, std::u16string firstFileName)
-    : notifications_(notifications), fileNames_{std::move(firstFileName)}, active_(0) {}
+    : notifications_(notifications), fileNames_{std::move(firstFileName)}, active_(0), first_(0) {}
+
+bool OpenDrawings::IsFirstActive() {
+  std::lock_guard lock(mutex_);
+  return first_ && active_ == first_;
+}
 
 TXString OpenDrawings::GetActiveDocumentFileName() { return TXString(ActiveFileName().value_or(u"")); }
 
@@ -81,6 +86,7 @@ bool OpenDrawings::CloseActive() {
       return *index > closed ? *index - 1 : *index;
     };
     next = shifted(previous_);
+    first_ = shifted(first_);
     if (!next && !fileNames_.empty()) next = fileNames_.size() - 1;
     active_.reset();
     previous_.reset();

@@ -34,6 +34,8 @@ public:
   bool CloseActive();
   // The active drawing's file name; nothing when no drawing is open.
   std::optional<std::u16string> ActiveFileName();
+  // The drawing the host was started with (the one that holds the model) is open and active.
+  bool IsFirstActive();
 
 private:
   void ActivateIndex(size_t index);
@@ -43,4 +45,5 @@ private:
   std::vector<std::u16string> fileNames_;
   std::optional<size_t> active_;
   std::optional<size_t> previous_;
+  std::optional<size_t> first_;
 };

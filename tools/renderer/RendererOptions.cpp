@@ -42,6 +42,8 @@ std::optional<RendererOptions> ParseRendererOptions(int argc, char** argv, std::
       options.dumpPath = argv[++index];
     } else if (argument == "--snapshot" && hasValue) {
       options.snapshotPath = argv[++index];
+    } else if (argument == "--history" && hasValue) {
+      options.historyPath = argv[++index];
     } else if (argument == "--close-after" && hasValue) {
       uint32_t updates = 0;
       if (!ParseNumber(argv[++index], updates) || updates == 0) return fail("--close-after needs a number of updates from 1");
@@ -83,6 +85,7 @@ std::string RendererUsage() {
          "  --dump FILE.json     write a JSON summary of the mirrored scene after every update\n"
          "  --snapshot FILE.png  write a picture of the scene from the link's camera after every\n"
          "                       update (a default view when the link has no camera)\n"
+         "  --history FILE       append the JSON summary of every update to FILE, one line each\n"
          "  --close-after N      close the link (header flag 2) after N updates\n"
          "  --install DIR        register as an installed renderer in DIR (copying this program\n"
          "                       there as Ombrel.exe when it is missing) and exit\n"
@@ -91,5 +94,7 @@ std::string RendererUsage() {
          "                       (the program file stays) and exit\n"
          "  --help               show this text\n"
          "\n"
-         "The plug-in starts the renderer with \"/ref:[TideLink] /ss:[N]\" or with a document path.\n";
+         "The plug-in starts the renderer with \"/ref:[TideLink] /ss:[N]\" or with a document path.\n"
+         "Started so, without --dump or --snapshot, it keeps TideLink.json and TideLink.png up to\n"
+         "date in the folder OMBREL_OUTPUT_DIR names, else in its own folder.\n";
 }

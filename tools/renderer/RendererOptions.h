@@ -11,6 +11,7 @@ struct RendererOptions {
   std::optional<double> seconds;       // run time; until interrupted when absent
   std::string dumpPath;                // JSON summary, rewritten after every update
   std::string snapshotPath;            // PNG picture, rewritten after every update
+  std::string historyPath;             // one JSON summary line appended per update
   std::optional<uint32_t> closeAfter;  // close the link after this many updates
   std::string installFolder;           // register as installed there and exit
   std::string installVersion = "12.0.1.157";

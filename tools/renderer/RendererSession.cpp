@@ -122,6 +122,8 @@ int RendererSession::Run(const std::atomic<bool>& stop) {
   Say("Ombrel stand-in \"" + options_.title + "\" (class " + options_.windowClass + ") is waiting for TideLink");
   if (!options_.documentPath.empty()) Say("asked to open document " + options_.documentPath);
   if (options_.linkReference) Say("started for TideLink, ss " + std::to_string(options_.ssNumber.value_or(0)));
+  if (!options_.dumpPath.empty()) Say("keeping the scene summary in " + options_.dumpPath);
+  if (!options_.snapshotPath.empty()) Say("keeping the scene picture in " + options_.snapshotPath);
 
   const auto end = options_.seconds ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                          std::chrono::duration<double>(*options_.seconds))
@@ -192,8 +194,11 @@ void RendererSession::ReadLink(Link& link) {
 }
 
 void RendererSession::Publish(const MirroredScene& scene) {
-  if (!options_.dumpPath.empty() && !WriteWhole(options_.dumpPath, SceneToJson(scene))) {
-    Say("cannot write " + options_.dumpPath);
+  const std::string summary = SceneToJson(scene);
+  if (!options_.dumpPath.empty() && !WriteWhole(options_.dumpPath, summary)) Say("cannot write " + options_.dumpPath);
+  if (!options_.historyPath.empty()) {
+    std::ofstream history(options_.historyPath, std::ios::binary | std::ios::app);
+    if (!(history << summary << std::flush)) Say("cannot write " + options_.historyPath);
   }
   if (!options_.snapshotPath.empty()) {
     const std::string temporary = options_.snapshotPath + ".partial.png";

@@ -1,5 +1,7 @@
 #include "tools/renderer/SceneJson.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -72,6 +74,36 @@ void AppendTexture(std::string& json, const MirroredTexture& texture) {
   json += '}';
 }
 
+void AppendPoint(std::string& json, const std::array<float, 3>& point) {
+  json += '[';
+  for (size_t axis = 0; axis < 3; ++axis) {
+    if (axis) json += ',';
+    AppendNumber(json, double{point[axis]});
+  }
+  json += ']';
+}
+
+// The smallest and largest coordinate on each axis of `positions` (x y z per vertex), null for none.
+void AppendBounds(std::string& json, const std::vector<float>& positions) {
+  if (positions.size() < 3) {
+    json += "null";
+    return;
+  }
+  std::array<float, 3> low{positions[0], positions[1], positions[2]};
+  std::array<float, 3> high = low;
+  for (size_t index = 3; index + 2 < positions.size(); index += 3) {
+    for (size_t axis = 0; axis < 3; ++axis) {
+      low[axis] = std::min(low[axis], positions[index + axis]);
+      high[axis] = std::max(high[axis], positions[index + axis]);
+    }
+  }
+  json += "{\"min\":";
+  AppendPoint(json, low);
+  json += ",\"max\":";
+  AppendPoint(json, high);
+  json += '}';
+}
+
 void AppendSurface(std::string& json, const MirroredSurface& surface) {
   json += "{\"id\":";
   AppendNumber(json, uint64_t{surface.recordId});
@@ -98,6 +130,8 @@ void AppendSurface(std::string& json, const MirroredSurface& surface) {
   AppendNumber(json, uint64_t{surface.vertexCount});
   json += ",\"triangles\":";
   AppendNumber(json, uint64_t{surface.triangleCount()});
+  json += ",\"bounds\":";
+  AppendBounds(json, surface.positions);
   json += '}';
 }
 

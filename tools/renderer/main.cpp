@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "tools/renderer/LaunchOutputs.h"
 #include "tools/renderer/RendererInstall.h"
 #include "tools/renderer/RendererOptions.h"
 #include "tools/renderer/RendererSession.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options->title.empty()) options->title = InstalledTitle();
+  ChooseLaunchOutputs(*options);
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
   return RendererSession(*options).Run(gStop);
