@@ -7,6 +7,7 @@
 #include "link/ExportNaming.h"
 #include "link/LinkName.h"
 #include "link/OmbrelPlugin.h"
+#include "platform/SteadyClock.h"
 #include "sdk/HostBinding.h"
 #include "sdk/PluginIdentity.h"
 #include "sdk/ResourceStrings.h"
@@ -27,7 +28,7 @@ std::u16string ToolText(std::u16string_view key) {
 }
 
 int64_t SteadyNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(platform::SteadyClock::Now().time_since_epoch())
       .count();
 }
 

@@ -179,22 +179,28 @@ TEST(MeshProcessorOptimiseTest, ComparesEveryUvSet) {
 // --- repair -----------------------------------------------------------------------------------
 
 TEST(MeshProcessorRepairTest, TurnsATriangleWoundAgainstItsNeighbourAcrossWeldedVertices) {
-  // The second triangle repeats the shared edge's vertices, one of them moved by less than the
-  // weld tolerance, and runs the edge the same way as the first.
-  auto twoTriangles = [](float offset) {
+  // The second triangle repeats the shared edge's vertices, one of them moved along one axis,
+  // and runs the edge the same way as the first. Offsets start from 0, so they are exact.
+  auto twoTriangles = [](int axis, float offset) {
     const Vertex d{{1, 1, 0}, {0, 0, 1}, {1, 1}};
-    Vertex b2 = kB;
-    b2.position[0] += offset;
-    return MakeMesh({kA, kB, kC, b2, kC, d}, {0, 1, 2, 3, 4, 5});
+    Vertex b2 = kB, c2 = kC;
+    (axis == 0 ? c2 : b2).position[axis] += offset;
+    return MakeMesh({kA, kB, kC, b2, c2, d}, {0, 1, 2, 3, 4, 5});
   };
-  auto result = RunBothWays(twoTriangles(5e-8f), RepairSurface);
-  EXPECT_TRUE(result.changed);
-  EXPECT_EQ(result.mesh.indices, (std::vector<uint32_t>{0, 1, 2, 4, 3, 5}));
+  const float tolerance = 1.1920929e-7f;
+  for (int axis = 0; axis < 3; ++axis) {
+    // Just inside the tolerance the edge is shared.
+    auto result = RunBothWays(twoTriangles(axis, std::nextafter(tolerance, 0.0f)), RepairSurface);
+    EXPECT_TRUE(result.changed) << axis;
+    EXPECT_EQ(result.mesh.indices, (std::vector<uint32_t>{0, 1, 2, 4, 3, 5})) << axis;
 
-  // Beyond the tolerance (though inside the sorted window) the edge is not shared.
-  result = RunBothWays(twoTriangles(2.5e-7f), RepairSurface);
-  EXPECT_FALSE(result.changed);
-  EXPECT_EQ(result.mesh.indices, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5}));
+    // At the tolerance and beyond it (though inside the sorted window) it is not.
+    for (const float offset : {tolerance, 2.5e-7f}) {
+      result = RunBothWays(twoTriangles(axis, offset), RepairSurface);
+      EXPECT_FALSE(result.changed) << axis << " " << offset;
+      EXPECT_EQ(result.mesh.indices, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5})) << axis;
+    }
+  }
 }
 
 TEST(MeshProcessorRepairTest, TurnsAnInwardBoxOutward) {

@@ -82,6 +82,21 @@ TEST(OctreeTest, SplitsByStrictComparisonAgainstTheCentre) {
   EXPECT_EQ(Octree::OctantCode(centre, 1e-30f, 0.0f, 1e-30f), 5u);
 }
 
+TEST(OctreeTest, SplitsOnlyPastTheLeafCapacityAndAboveTheDepthLimit) {
+  // Two distinct points in each octant: 16 points give a depth limit of exactly 1, 15 give 0.
+  std::vector<Point> points;
+  for (const float distance : {1.0f, 0.5f})
+    for (uint32_t code = 0; code < 8; ++code)
+      points.push_back({code & 1 ? distance : -distance, code & 2 ? distance : -distance,
+                        code & 4 ? distance : -distance, 0});
+  EXPECT_EQ(Octree(points, 16, 350).LeafCount(), 1u);  // at capacity: no split
+  EXPECT_EQ(Octree(points, 15, 350).LeafCount(), 8u);
+  EXPECT_EQ(Octree(points, 1, 350).LeafCount(), 8u);   // the children sit at the depth limit
+  EXPECT_EQ(Octree(points, 1, 0).LeafCount(), 1u);
+  points.pop_back();
+  EXPECT_EQ(Octree(points, 1, 350).LeafCount(), 1u);
+}
+
 TEST(OctreeTest, LeavesPartitionTheCloudAndDoNotDependOnWorkers) {
   const auto points = RandomCloud(60000, 2);
   std::vector<std::vector<uint32_t>> serialLeaves;

@@ -118,10 +118,17 @@ TEST(ConvertTransform, MirroredAndIdentityAreReadOffTheConvertedMatrix) {
   const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   EXPECT_FALSE(mirrored(convertTransform(identity)));
   EXPECT_TRUE(isIdentity(convertTransform(identity)));
+  // The tolerance itself still counts as the identity, one float past it does not.
+  const float tolerance = 1.1920929e-7f;
   Transform nearly = kIdentityTransform;
-  nearly[13] = 1e-7f;
+  nearly[13] = tolerance;
   EXPECT_TRUE(isIdentity(nearly));
-  nearly[13] = 1e-6f;
+  nearly[13] = std::nextafter(tolerance, 1.0f);
+  EXPECT_FALSE(isIdentity(nearly));
+  nearly = kIdentityTransform;
+  nearly[10] = 1.0f + tolerance;
+  EXPECT_TRUE(isIdentity(nearly));
+  nearly[10] = std::nextafter(1.0f + tolerance, 2.0f);
   EXPECT_FALSE(isIdentity(nearly));
   nearly[13] = std::nanf("");
   EXPECT_FALSE(isIdentity(nearly));
@@ -162,8 +169,32 @@ TEST(AssembleMesh, NormalsFollowTheInverseTransposeAndRecordsFollowEachOther) {
   // A flattening transform has no inverse: normals stay finite.
   const double flatten[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
   const Transform flat = convertTransform(flatten);
+  EXPECT_FALSE(mirrored(flat));  // a zero determinant is not below zero
   const TideLinkMesh squashed = assembleMesh({Record(mesh, flat, false, false)}, 3, 3);
   for (float component : squashed.normals) EXPECT_TRUE(std::isfinite(component));
+}
+
+// Rotates (x and y trade places), shears (y drags z), mirrors (determinant -2) and translates at
+// once, so that a transposed matrix, a normal matrix without its transpose or a dropped
+// translation each give other numbers.
+constexpr Transform kSkewed{0, 2, 0, 0, 1, 0, 1, 0, 0, 0, 1, 0, 3, 5, 7, 1};
+
+TEST(AssembleMesh, PositionsNormalsAndUvsUnderATransformThatRotatesShearsMirrorsAndMoves) {
+  TideLinkMesh unit = TideLinkMesh::Create(3, 3, 1);
+  unit.positions = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  unit.normals = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  unit.uvs = {0.125f, 0.25f, 0.5f, 0.875f, 0.75f, 0.375f};
+  unit.indices = {0, 1, 2};
+  EXPECT_TRUE(mirrored(kSkewed));
+  const TideLinkMesh out = assembleMesh({Record(unit, kSkewed, true, false)}, 6, 6);
+  const std::vector<float> positions = {3, 7, 7, 4, 5, 8, 3, 5, 8};
+  EXPECT_EQ(Floats(out.positions, 0, 9), positions);
+  EXPECT_EQ(Floats(out.positions, 9, 9), positions);
+  // The inverse of the 3×3 part is ((0, 1, -1), (0.5, 0, 0), (0, 0, 1)); a normal takes its columns.
+  EXPECT_EQ(Floats(out.normals, 0, 9), (std::vector<float>{0, 0.5f, 0, 1, 0, 0, -1, 0, 1}));
+  EXPECT_EQ(Floats(out.normals, 9, 9), (std::vector<float>{-0.0f, -0.5f, -0.0f, -1, -0.0f, -0.0f, 1, -0.0f, -1}));
+  EXPECT_EQ(Floats(out.uvs, 0, 6), unit.uvs);
+  EXPECT_EQ(Floats(out.uvs, 6, 6), unit.uvs);
 }
 
 TEST(AssembleMesh, TrianglesThatAreNotFiniteInWorldSpaceAreLeftOut) {

@@ -12,6 +12,9 @@ class SceneDocumentTest : public TransportTest {
 protected:
   // What one committed surface record says.
   struct CommittedSurface {
+    uint32_t version = 0;
+    uint32_t materialVersion = 0;
+    uint32_t meshVersion = 0;
     uint32_t type = 0;
     uint32_t colour = 0;
     uint32_t textureBytes = 0;
@@ -41,12 +44,16 @@ protected:
   }
 
   std::optional<CommittedSurface> Committed(const std::u16string& name) {
-    constexpr size_t kBlocks = 64, kType = 544, kColour = 804, kTextureSegment = 856 + 524,
+    constexpr size_t kBlocks = 64, kVersion = 16, kMaterialVersion = 20, kMeshVersion = 1920,
+                     kType = 544, kColour = 804, kTextureSegment = 856 + 524,
                      kTextureSize = 856 + 528, kMeshSegment = 1924;
     for (size_t index = 0; index < kBlocks; ++index) {
       const uint8_t* record = base_ + 2048 + 2048 * index;
       if (Tag(record, 0) != "SRFC" || Text(record, 24, 260) != name) continue;
       CommittedSurface surface;
+      surface.version = U32(record, kVersion);
+      surface.materialVersion = U32(record, kMaterialVersion);
+      surface.meshVersion = U32(record, kMeshVersion);
       surface.type = U32(record, kType);
       surface.colour = U32(record, kColour);
       surface.textureBytes = U32(record, kTextureSize);

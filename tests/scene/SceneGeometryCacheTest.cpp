@@ -1,8 +1,12 @@
 // Geometry, instance and material operations: what each marks dirty, what a flush rebuilds from
 // the whole state, and what reaches the committed document.
+#include <algorithm>
+#include <map>
+
 #include <gtest/gtest.h>
 #include <tbb/global_control.h>
 
+#include "platform/TextConversion.h"
 #include "tests/scene/SceneDocumentTest.h"
 #include "tests/scene/SceneTestSupport.h"
 
@@ -73,8 +77,10 @@ TEST_F(SceneGeometryCacheTest, PlacingAnInstanceAgainResetsItsMaterialsAndTransf
   SetGeometry(kWall, {GroundTriangle()}, false);
   Place(kFirst, kWall);
   Assign(kFirst, {{kBrick}});
-  geometry_.setInstanceTransform(HostTranslation(kFirst, 5000, 0, 0));
+  geometry_.setInstanceTransform(
+      HostTransform(kFirst, {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5000, 0, 0, 1}));
   geometry_.flush();
+  EXPECT_EQ(MeshOf(kBrick)->indices, (std::vector<uint32_t>{2, 1, 0, 3, 4, 5}));
   Place(kFirst, kWall);
   EXPECT_TRUE(geometry_.hasPending());
   geometry_.flush();
@@ -83,7 +89,8 @@ TEST_F(SceneGeometryCacheTest, PlacingAnInstanceAgainResetsItsMaterialsAndTransf
 
   Assign(kFirst, {{kBrick}});
   geometry_.flush();
-  EXPECT_FLOAT_EQ(MeshOf(kBrick)->positions[3], 1.0f);  // back at the origin
+  EXPECT_FLOAT_EQ(MeshOf(kBrick)->positions[3], 1.0f);  // back at the origin, no longer mirrored
+  EXPECT_EQ(MeshOf(kBrick)->indices, (std::vector<uint32_t>{0, 1, 2, 5, 4, 3}));
 }
 
 TEST_F(SceneGeometryCacheTest, EmptySurfaceEntriesGiveUpTheirPosition) {
@@ -239,14 +246,99 @@ TEST_F(SceneGeometryCacheTest, GlassAndMirroredInstancesAreWoundTheOtherWay) {
   EXPECT_EQ(MeshOf(kClear)->indices, (std::vector<uint32_t>{0, 1, 2, 5, 4, 3}));
   EXPECT_FLOAT_EQ(MeshOf(kBrick)->positions[3], -1.0f);
 
-  // Repaired solids are one-sided and glass keeps their winding.
+  // With repair, glass keeps the winding: repaired solids are one-sided, open ones two-sided.
   Reattach({true, false});
   SetGeometry(kPane, {GroundTriangle()}, true);
   geometry_.setInstanceTransform(HostTranslation(kFirst, 0, 0, 0));
   geometry_.flush();
-  EXPECT_EQ(MeshOf(kClear)->indexCount, 3u);
+  // A flat solid encloses no volume, so repair turns its triangle; glass turns nothing more.
+  EXPECT_EQ(MeshOf(kClear)->indices, (std::vector<uint32_t>{1, 0, 2}));
   EXPECT_EQ(MeshOf(kClear)->vertexCount, 3u);
+  SetGeometry(kPane, {GroundTriangle()}, false);
+  geometry_.setInstanceTransform(HostTranslation(kFirst, 0, 0, 0));
+  geometry_.flush();
+  EXPECT_EQ(MeshOf(kClear)->indices, (std::vector<uint32_t>{0, 1, 2, 5, 4, 3}));
 }
+
+// --- What a commit rewrites after each operation kind ----------------------------------------------
+
+// The surfaces whose mesh and whose material block one operation makes the next commit rewrite.
+struct Rewrite {
+  int kind;
+  std::vector<std::u16string> meshes;
+  std::vector<std::u16string> materials;
+};
+
+void PrintTo(const Rewrite& rewrite, std::ostream* out) { *out << "kind " << rewrite.kind; }
+
+class SceneChangeTrackingTest : public SceneGeometryCacheTest,
+                                public ::testing::WithParamInterface<Rewrite> {
+protected:
+  // Brick on the first and lake water on the third instance share the wall; plaster is on the
+  // slab; clear glass draws nothing.
+  void SetUp() override {
+    SceneGeometryCacheTest::SetUp();
+    SetGeometry(kWall, {GroundTriangle()}, false);
+    SetGeometry(kSlab, {GroundTriangle(2000)}, false);
+    Place(kFirst, kWall);
+    Assign(kFirst, {{kBrick}});
+    Place(kSecond, kSlab);
+    Assign(kSecond, {{kPlaster}});
+    Place(kThird, kWall);
+    Assign(kThird, {{kLake}});
+    FlushAndCommit();
+  }
+
+  void Apply(int kind) {
+    switch (kind) {
+      case 6: geometry_.removeGeometry(kWall); break;
+      case 7: SetGeometry(kWall, {GroundTriangle(3000)}, false); break;
+      case 8: Place(kFirst, kSlab); break;
+      case 9: geometry_.removeInstance(kFirst); break;
+      case 10: geometry_.setInstanceTransform(HostTranslation(kThird, 0, 0, 1000)); break;
+      case 11: Assign(kFirst, {{kPlaster}}); break;
+      case 12: materials_.addMaterial({kLake, TXString(u"Lake water")}); break;
+      case 13: materials_.touchMaterial(kPlaster); break;
+      case 14: {
+        VGS::SetMaterialPropertiesData properties{};
+        properties.material = kClear;
+        properties.red = properties.alpha = 1.0;
+        materials_.setMaterialProperties(properties);
+        break;
+      }
+    }
+  }
+};
+
+TEST_P(SceneChangeTrackingTest, ACommitRewritesExactlyTheSurfacesTheOperationTouched) {
+  const std::u16string names[] = {u"Brick", u"Plaster", u"Lake water", u"Clear glass"};
+  std::map<std::u16string, CommittedSurface> before;
+  for (const auto& name : names) before[name] = *Committed(name);
+  const uint32_t headerVersion = U32(base_, 16);
+  Apply(GetParam().kind);
+  FlushAndCommit();
+  const auto listed = [](const std::vector<std::u16string>& list, const std::u16string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+  };
+  for (const auto& name : names) {
+    const CommittedSurface after = *Committed(name);
+    const bool mesh = listed(GetParam().meshes, name), material = listed(GetParam().materials, name);
+    EXPECT_EQ(after.meshVersion != before[name].meshVersion, mesh) << platform::Utf8FromUtf16(name);
+    EXPECT_EQ(after.materialVersion != before[name].materialVersion, material) << platform::Utf8FromUtf16(name);
+    EXPECT_EQ(after.version != before[name].version, mesh || material) << platform::Utf8FromUtf16(name);
+  }
+  const bool anything = !GetParam().meshes.empty() || !GetParam().materials.empty();
+  EXPECT_EQ(U32(base_, 16) != headerVersion, anything);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachOperationKind, SceneChangeTrackingTest,
+    ::testing::Values(Rewrite{6, {u"Brick", u"Lake water"}, {}}, Rewrite{7, {}, {}},
+                      Rewrite{8, {u"Brick"}, {}}, Rewrite{9, {u"Brick"}, {}},
+                      Rewrite{10, {u"Lake water"}, {}}, Rewrite{11, {u"Brick", u"Plaster"}, {}},
+                      Rewrite{12, {}, {u"Lake water"}}, Rewrite{13, {}, {u"Plaster"}},
+                      Rewrite{14, {}, {u"Clear glass"}}),
+    [](const auto& info) { return "Kind" + std::to_string(info.param.kind); });
 
 // --- Whole path -----------------------------------------------------------------------------------
 

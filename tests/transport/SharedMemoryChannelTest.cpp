@@ -173,6 +173,13 @@ TEST_F(SharedMemoryChannelTest, SegmentsAreNumberedPerProcessAndReleasedWhenAske
   const auto second = Open(DocumentName("second"));
   EXPECT_EQ(second->CreateSegment(3, 64), 7u);
   ASSERT_TRUE(SegmentExists(7));
+  // Past 9 the number is written in upper-case hexadecimal, the process id in decimal.
+  for (uint32_t expected = 8; expected <= 11; ++expected) {
+    EXPECT_EQ(second->CreateSegment(5, 16), expected);
+  }
+  EXPECT_TRUE(SegmentExists(11));
+  EXPECT_EQ(SharedMemoryChannel::SegmentName(4242, 0xAB), u"TideLinkAPI/4242/000000AB");
+  EXPECT_EQ(SharedMemoryChannel::SegmentName(123456789, 0xFEDCBA98), u"TideLinkAPI/123456789/FEDCBA98");
   const uint8_t* segment = MapSegmentAsReader(7);
   ASSERT_NE(segment, nullptr);
   EXPECT_EQ(readers_.back().size(), 64u);

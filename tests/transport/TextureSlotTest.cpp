@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <span>
+#include <string>
 #include <sys/stat.h>
 
 #include "platform/ImageEncoder.h"
@@ -64,11 +66,19 @@ TEST_F(TextureSlotTest, IdsAndImageStampsCountUpAndNameExportedFiles) {
   const uint64_t firstStamp = first.stamp();
   second.SetImage(1, 1, pixel, false);
   EXPECT_EQ(second.stamp(), firstStamp + 1);
-  char expected[32];
-  std::snprintf(expected, sizeof(expected), "%08llx.png", static_cast<unsigned long long>(first.id()));
-  EXPECT_EQ(first.ExportFileName(), std::u16string(expected, expected + 12));
   EXPECT_EQ(second.ExportFileName().substr(8), u".jpg");
   EXPECT_EQ(TextureSlot().ExportFileName(), u"");
+
+  // Eight lower-case hexadecimal digits of the id: take a slot whose last digit is a letter.
+  auto lettered = std::make_unique<TextureSlot>();
+  while (lettered->id() % 16 < 10) lettered = std::make_unique<TextureSlot>();
+  lettered->SetImage(1, 1, pixel, true);
+  const std::u16string name = lettered->ExportFileName();
+  ASSERT_EQ(name.size(), 12u);
+  EXPECT_EQ(name.substr(8), u".png");
+  const std::string digits(name.begin(), name.begin() + 8);
+  EXPECT_EQ(digits.find_first_not_of("0123456789abcdef"), std::string::npos) << digits;
+  EXPECT_EQ(std::stoull(digits, nullptr, 16), lettered->id());
 }
 
 TEST_F(TextureSlotTest, ImagesThatCannotBeDescribedAreRefusedAndChangeNothing) {

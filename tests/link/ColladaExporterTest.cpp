@@ -1,0 +1,200 @@
+// The export command's states, each row on its own, against a recording host and a clock the test
+// sets: the quiet time is checked at its boundary without waiting for it.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "link/OmbrelPlugin.h"
+#include "platform/SteadyClock.h"
+#include "platform/TextConversion.h"
+#include "tests/link/LinkTestHost.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint32_t kQuit = 0x41505344;
+
+// One triangle drawn with one material by one instance.
+struct OneTriangleScene {
+  SceneId material{1, 0x4D41544C}, geometry{1, 0x47454F4D}, instance{1, 0x494E5354};
+  VGS::AddMaterialData addMaterial{material, TXString(u"Brick")};
+  VGS::HostVector3 positions[3] = {{0, 0, 0}, {1000, 0, 0}, {0, 2000, 0}};
+  VGS::HostVector3 normals[3] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+  VGS::HostTriangle triangle{0, 1, 2};
+  VGS::HostMesh mesh{{positions, 3}, {normals, 3}, {}, {&triangle, 1}};
+  VGS::SetGeometryData setGeometry{geometry, {&mesh, 1}, 0};
+  VGS::PlaceInstanceData place{instance, geometry};
+  Sequence<SceneId> surfaceMaterial{&material, 1};
+  VGS::SetInstanceMaterialsData materials{instance, {&surfaceMaterial, 1}};
+};
+
+class ColladaExporterTest : public TestEnvironment {
+protected:
+  void SetUp() override {
+    TestEnvironment::SetUp();
+    file_ = scratch() / "export.dae";
+    host_ = std::make_unique<LinkTestHost>("message ok\nsave " + file_.string());
+    platform::SteadyClock::Set(now_);
+    ASSERT_EQ(exporter().Start(), 1);
+  }
+  void TearDown() override {
+    OmbrelPlugin::DestroyInstance();
+    host_.reset();
+    platform::SteadyClock::Reset();
+    TestEnvironment::TearDown();
+  }
+
+  ColladaExporter& exporter() { return OmbrelPlugin::Instance().exporter(); }
+  LinkTestHost& host() { return *host_; }
+
+  void Advance(std::chrono::nanoseconds by) {
+    now_ += by;
+    platform::SteadyClock::Set(now_);
+  }
+  // A whole batch; `withInstance` false sends only the material.
+  void SendBatch(bool withInstance = true) {
+    host().Send(VGS::kBeginBatch);
+    host().Send(VGS::kAddMaterial, &scene_.addMaterial);
+    if (withInstance) {
+      host().Send(VGS::kSetGeometry, &scene_.setGeometry);
+      host().Send(VGS::kPlaceInstance, &scene_.place);
+      host().Send(VGS::kSetInstanceMaterials, &scene_.materials);
+    }
+    host().Send(VGS::kEndBatch);
+  }
+  // Still collecting: registered for the tick, nothing written, nothing told.
+  void ExpectCollecting() {
+    EXPECT_TRUE(host().IsRegistered(ColladaExporter::kTickCode));
+    EXPECT_FALSE(std::filesystem::exists(file_));
+    EXPECT_EQ(EndMessage(), "");
+  }
+  // Ended: the host window enabled again, no progress window, no handler left.
+  void ExpectEnded() {
+    EXPECT_FALSE(host().IsRegistered(ColladaExporter::kTickCode));
+    EXPECT_TRUE(host().sceneChanges.handlers.empty());
+    const auto changes = host().ui->HostWindowChanges();
+    ASSERT_FALSE(changes.empty());
+    EXPECT_TRUE(changes.back());
+  }
+  // The text key of the last message box unless it is the first-export notice shown at start.
+  std::string EndMessage() const {
+    const std::string text = platform::Utf8FromUtf16(host_->lastMessageText());
+    return text.find("material_warning") != std::string::npos ? "" : text;
+  }
+  static bool Says(const std::string& message, const char* key) {
+    return message.find(key) != std::string::npos;
+  }
+
+  std::filesystem::path file_;
+  std::unique_ptr<LinkTestHost> host_;
+  OneTriangleScene scene_;
+  platform::SteadyClock::time_point now_{std::chrono::hours(1000)};
+};
+
+TEST_F(ColladaExporterTest, TheFileIsWrittenOnlyOnceMoreThan5000MsHavePassedSinceTheLastBatch) {
+  SendBatch();
+  Advance(5000ms);
+  host().Tick();
+  ExpectCollecting();
+  Advance(999999ns);  // 5000.999999 ms counts as 5000 whole milliseconds
+  host().Tick();
+  ExpectCollecting();
+  SendBatch();  // a later batch starts the quiet time again
+  Advance(5000ms);
+  host().Tick();
+  ExpectCollecting();
+  Advance(1ms);
+  host().Tick();
+  EXPECT_TRUE(std::filesystem::exists(file_));
+  EXPECT_TRUE(Says(EndMessage(), "export_complete")) << EndMessage();
+  ExpectEnded();
+}
+
+TEST_F(ColladaExporterTest, AnExportThatNeverReceivedABatchKeepsCollecting) {
+  host().Tick();
+  Advance(24h);
+  host().Tick();
+  ExpectCollecting();
+}
+
+TEST_F(ColladaExporterTest, NoInstanceAfterTheQuietTimeEndsWithTheFailedMessageAndNoFile) {
+  SendBatch(false);
+  Advance(5001ms);
+  host().Tick();
+  EXPECT_FALSE(std::filesystem::exists(file_));
+  EXPECT_TRUE(Says(EndMessage(), "export_failed")) << EndMessage();
+  ExpectEnded();
+}
+
+TEST_F(ColladaExporterTest, TheViewReportWritesAtOnceAndTheNextTickReportsIt) {
+  SendBatch();
+  host().Send(VGS::kViewChanged);
+  EXPECT_TRUE(std::filesystem::exists(file_));
+  EXPECT_EQ(EndMessage(), "");
+  host().Tick();
+  EXPECT_TRUE(Says(EndMessage(), "export_complete")) << EndMessage();
+  ExpectEnded();
+}
+
+TEST_F(ColladaExporterTest, EndOfStreamCancelsAtTheNextTickWithoutAFile) {
+  SendBatch();
+  host().Send(VGS::kEndOfStream);
+  EXPECT_EQ(EndMessage(), "");
+  host().Tick();
+  EXPECT_FALSE(std::filesystem::exists(file_));
+  EXPECT_TRUE(Says(EndMessage(), "export_canceled")) << EndMessage();
+  ExpectEnded();
+}
+
+TEST_F(ColladaExporterTest, QuittingEndsWithoutAMessage) {
+  SendBatch();
+  host().Post(kQuit);
+  EXPECT_EQ(EndMessage(), "");
+  EXPECT_FALSE(std::filesystem::exists(file_));
+  ExpectEnded();
+}
+
+TEST_F(ColladaExporterTest, ASecondBeginBatchDoesNotWaitForTheGateItHolds) {
+  // Sent from a thread of its own, as the host's delivery thread does, so that a wait on the
+  // gate shows as a batch that does not finish rather than as a hung test.
+  std::atomic<bool> delivered{false};
+  std::thread delivery([&] {
+    host().Send(VGS::kBeginBatch);
+    host().Send(VGS::kBeginBatch);
+    host().Send(VGS::kSetGeometry, &scene_.setGeometry);
+    host().Send(VGS::kPlaceInstance, &scene_.place);
+    host().Send(VGS::kEndBatch);
+    delivered = true;
+  });
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!delivered && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(delivered);
+  if (!delivered) exporter().Stop();  // releases the gate the batch waits for
+  delivery.join();
+  // One end released the gate: the finish takes it.
+  Advance(5001ms);
+  host().Tick();
+  EXPECT_TRUE(std::filesystem::exists(file_));
+}
+
+TEST_F(ColladaExporterTest, ABatchThatNeverEndsHoldsTheFinishBackWithoutBlockingTheTick) {
+  SendBatch();
+  host().Send(VGS::kBeginBatch);
+  Advance(60s);
+  const auto before = std::chrono::steady_clock::now();
+  host().Tick();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  ExpectCollecting();
+  host().Send(VGS::kEndBatch);
+  Advance(5001ms);
+  host().Tick();
+  EXPECT_TRUE(std::filesystem::exists(file_));
+}
+
+}  // namespace
