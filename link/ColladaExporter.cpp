@@ -5,6 +5,7 @@
 
 #include "export/ColladaWriter.h"
 #include "link/ExportNaming.h"
+#include "link/HostRegistration.h"
 #include "link/LinkName.h"
 #include "link/OmbrelPlugin.h"
 #include "platform/SteadyClock.h"
@@ -139,26 +140,15 @@ void ColladaExporter::ShowFirstExportWarning() {
 }
 
 void ColladaExporter::RegisterWithHost() {
-  if (auto notifications = HostBinding::Query<INotificationService>(IID_NotificationService)) {
-    for (const uint32_t code : kNotificationCodes) notifications->Register(code, &OnNotification, nullptr);
-  }
+  RegisterNotifications(kNotificationCodes, &OnNotification);
   // Active before the handler is registered: the host may stream, and end its stream, at once.
   streamActive_ = true;
-  if (auto sceneChanges = HostBinding::Query<ISceneChangeService>(IID_SceneChangeService)) {
-    const TXString name(kHandlerName);
-    if (sceneChanges->IsHandlerRegistered(name)) sceneChanges->UnregisterHandler(name);
-    sceneChanges->RegisterHandler(name, this, 0);
-  }
+  RegisterSceneHandler(kHandlerName, this);
 }
 
 void ColladaExporter::UnregisterFromHost() {
-  if (auto notifications = HostBinding::Query<INotificationService>(IID_NotificationService)) {
-    for (const uint32_t code : kNotificationCodes) notifications->Unregister(code, &OnNotification, nullptr);
-  }
-  if (auto sceneChanges = HostBinding::Query<ISceneChangeService>(IID_SceneChangeService)) {
-    const TXString name(kHandlerName);
-    if (sceneChanges->IsHandlerRegistered(name)) sceneChanges->UnregisterHandler(name);
-  }
+  UnregisterNotifications(kNotificationCodes, &OnNotification);
+  UnregisterSceneHandler(kHandlerName);
 }
 
 void ColladaExporter::OnOperation(const VGS::Operation& operation) {

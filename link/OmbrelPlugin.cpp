@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "diag/DebugLog.h"
+#include "link/HostRegistration.h"
 #include "link/HostView.h"
 #include "link/LinkName.h"
 #include "link/LinkStatus.h"
@@ -130,15 +131,11 @@ void OmbrelPlugin::AskAboutRenderer() {
 }
 
 void OmbrelPlugin::Register() {
-  if (auto notifications = HostBinding::Query<INotificationService>(IID_NotificationService)) {
-    for (const uint32_t code : kNotificationCodes) notifications->Register(code, &OnNotification, nullptr);
-  }
+  RegisterNotifications(kNotificationCodes, &OnNotification);
   // Set before the handler exists: the service may end its stream (kind 4) at once.
   serviceRegistered_ = true;
   if (auto sceneChanges = HostBinding::Query<ISceneChangeService>(IID_SceneChangeService)) {
-    const TXString name(kHandlerName);
-    if (sceneChanges->IsHandlerRegistered(name)) sceneChanges->UnregisterHandler(name);
-    sceneChanges->RegisterHandler(name, this, 0);
+    RegisterSceneHandler(kHandlerName, this);
     int32_t pane = PaneLabelUI::kNotAttached;
     sceneChanges->GetActiveView(startViewId_, pane);
     startPane_ = pane;
@@ -148,14 +145,9 @@ void OmbrelPlugin::Register() {
 
 void OmbrelPlugin::Stop(bool disconnected) {
   if (!linkOpen_) return;
-  if (auto notifications = HostBinding::Query<INotificationService>(IID_NotificationService)) {
-    for (const uint32_t code : kNotificationCodes) notifications->Unregister(code, &OnNotification, nullptr);
-  }
+  UnregisterNotifications(kNotificationCodes, &OnNotification);
   // Unregistering waits for an operation in progress, so the stores are idle from here on.
-  if (auto sceneChanges = HostBinding::Query<ISceneChangeService>(IID_SceneChangeService)) {
-    const TXString name(kHandlerName);
-    if (sceneChanges->IsHandlerRegistered(name)) sceneChanges->UnregisterHandler(name);
-  }
+  UnregisterSceneHandler(kHandlerName);
   serviceRegistered_ = false;
   startViewId_ = 0;
   linkOpen_ = false;
@@ -380,6 +372,14 @@ bool OmbrelPlugin::SetCameraSync(bool on) {
   }
   RefreshInterface();
   return true;
+}
+
+void OmbrelPlugin::ToggleCamera() {
+  if (cameraAvailable_) {
+    SetCameraSync(!cameraSync_);
+  } else {
+    ResumeCamera();
+  }
 }
 
 bool OmbrelPlugin::ResumeCamera() {

@@ -64,6 +64,9 @@ public:
   bool SetCameraSync(bool on);
   // Brings back the pane and view the link was started in; true when the camera is available.
   bool ResumeCamera();
+  // The camera button and the label's camera icon: switches synchronisation while the camera is
+  // available, else tries to bring it back.
+  void ToggleCamera();
 
   LinkState GetState() const;
   bool IsActive() const { return linkOpen_ && documentMatches_; }

@@ -70,11 +70,7 @@ void PaneLabelUI::ItemClicked(int32_t item) {
       Update();
       break;
     case kCameraItem:
-      if (controller_.IsCameraAvailable()) {
-        controller_.SetCameraSync(!controller_.GetCameraSync());
-      } else {
-        controller_.ResumeCamera();
-      }
+      controller_.ToggleCamera();
       break;
     default:
       break;

@@ -108,11 +108,7 @@ void PressFullButton(int32_t index, int32_t choice) {
       PressLinkButton(controller, choice);
       break;
     case kCameraButton:
-      if (controller.IsCameraAvailable()) {
-        controller.SetCameraSync(!controller.GetCameraSync());
-      } else {
-        controller.ResumeCamera();
-      }
+      controller.ToggleCamera();
       break;
     case kSettingsButton:
       if (!controller.IsActive()) {
