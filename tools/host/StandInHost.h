@@ -58,9 +58,10 @@ public:
   // Reads the drawing the options name (the built-in sample when none) and hands it to the
   // scene-change service. False, with the reason printed, when the file cannot be read.
   bool LoadDrawing();
-  // Runs the main thread's tick ('AFTE' every 50 ms, scene deliveries let begin; no tick while a
-  // delivery is still sending, see MainLoop) until `done` gives true or `timeout` passes; true
-  // when `done` gave true. For commands that wait on the plug-in, such as an export.
+  // Runs the main thread's tick ('AFTE' every 50 ms, posted tool messages handed over, scene
+  // deliveries let begin; whether it ticks while a delivery sends is the tick policy, see MainLoop)
+  // until `done` gives true or `timeout` passes; true when `done` gave true. For commands that
+  // wait on the plug-in, such as an export or a link.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   // Posts a host notification (e.g. 'APSD') to the plug-in now, on the calling thread.
   void PostNotification(uint32_t code, intptr_t data);
