@@ -102,6 +102,8 @@ private:
     Print("started");
     host_.RunUntil([&] { return host_.sceneStream().IsDrawingDelivered() || !Open(); }, timeout_);
     Settle();
+    // A renderer asked to close the link may do so before the host has looked.
+    if (options_.stopWith == LinkStop::kRenderer && !Open()) return End();
     if (State() != ShownState::kRunning || !LinkAnnounced()) {
       return Fail(std::string("the drawing was not mirrored (link ") + StateName(State()) + ", last status \"" +
                   LastStatus() + "\")");
