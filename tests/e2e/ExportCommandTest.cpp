@@ -303,13 +303,29 @@ TEST_F(ExportCommandTest, TheCommandWordMayFollowOptionsAndAPathKeepsItsSemicolo
   EXPECT_FALSE(fs::exists(out() / "semi.dae"));
 }
 
-TEST_F(ExportCommandTest, TheScriptFunctionExportsLikeTheMenuCommand) {
+TEST_F(ExportCommandTest, TheScriptFunctionExportsLikeTheMenuCommandAndItsTimingsAddUp) {
   const fs::path file = out() / "scripted.dae";
-  const CommandResult result = Export("--via-script -o '" + file.string() + "'");
+  const CommandResult result = Export("--via-script --timings -o '" + file.string() + "'");
   ASSERT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
   ExpectEndedCleanly(result);
   ExpectReadable(file);
+  // Every part is a span of one steady clock: none negative, and together the whole.
+  const std::string_view label = "export 1: timings: ";
+  const size_t line = result.output.find(label);
+  ASSERT_NE(line, std::string::npos) << result.output;
+  const size_t first = line + label.size();
+  std::istringstream timings(result.output.substr(first, result.output.find('\n', first) - first));
+  std::vector<long long> parts;
+  for (std::string word; timings >> word;) {
+    if (!word.empty() && (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-')) {
+      parts.push_back(std::stoll(word));
+    }
+  }
+  ASSERT_EQ(parts.size(), 5u) << result.output;
+  for (long long part : parts) EXPECT_GE(part, 0) << result.output;
+  // Each part is cut to whole milliseconds on its own.
+  EXPECT_LE(std::abs(parts[0] + parts[1] + parts[2] + parts[3] - parts[4]), 3) << result.output;
 }
 
 TEST_F(ExportCommandTest, ATexturedGltfModel) { ExpectModelExported("glTF2/BoxTextured-glTF/BoxTextured.gltf"); }

@@ -1,6 +1,5 @@
 #include "tools/host/ExportCommand.h"
 
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -18,14 +17,6 @@ using Clock = PluginOutputWatcher::Clock;
 
 long long Milliseconds(Clock::duration duration) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
-}
-
-// When the file was last written, on the steady clock.
-std::optional<Clock::time_point> WrittenAt(const std::string& path) {
-  std::error_code error;
-  const auto written = std::filesystem::last_write_time(path, error);
-  if (error) return std::nullopt;
-  return Clock::now() - (std::filesystem::file_time_type::clock::now() - written);
 }
 
 class ExportRun {
@@ -92,11 +83,14 @@ private:
   }
 
   // Streaming until the drawing was sent, the flush until the textures label, node building
-  // until the writing label, writing until the file's last write.
+  // until the writing label, writing until the message that ended the export. Every moment is on
+  // the steady clock: file times may lag it or jump.
   void PrintTimings(Clock::time_point start) {
     const auto progress = watcher_.progressTexts();
     const auto sent = host_.sceneStream().DrawingSentAt();
-    const auto written = WrittenAt(options_.exportPath);
+    const auto messages = watcher_.messageBoxes();
+    const std::optional<Clock::time_point> written =
+        messages.empty() ? std::nullopt : std::optional<Clock::time_point>(messages.back().time);
     if (progress.size() < 2 || !sent || !written) {
       Print("timings: the export did not run to the end");
       return;
