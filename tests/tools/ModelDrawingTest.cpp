@@ -102,8 +102,16 @@ TEST_F(ModelDrawingTest, UnreadableFilesGiveAnErrorNotADrawing) {
   EXPECT_NE(error_.find("missing.obj"), std::string::npos) << error_;
   EXPECT_FALSE(Load(Write("garbage.glb", std::string("glTF\x02\0\0\0garbage", 16))));
   EXPECT_FALSE(error_.empty());
-  EXPECT_FALSE(Load(Write("points.obj", "v 0 0 0\nv 1 0 0\np 1\np 2\n"))) << "no triangles";
-  EXPECT_FALSE(error_.empty());
+}
+
+TEST_F(ModelDrawingTest, AModelOfPointsAndLinesIsReadAsADrawingWithNothingToDraw) {
+  for (const char* text : {"v 0 0 0\nv 1 0 0\np 1\np 2\n", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n"}) {
+    const auto drawing = Load(Write("sparse.obj", text));
+    ASSERT_TRUE(drawing) << error_;
+    EXPECT_TRUE(drawing->instances.empty());
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_NE(warnings_[0].find("no triangles"), std::string::npos) << warnings_[0];
+  }
 }
 
 TEST_F(ModelDrawingTest, TexturedGltfFromFileAndEmbedded) {

@@ -270,7 +270,8 @@ private:
 std::optional<Drawing> LoadModelDrawing(const std::string& path, std::string& error,
                                         std::vector<std::string>& warnings) {
   Assimp::Importer importer;
-  importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+  // Points and lines are kept on reading (removing them leaves a file of nothing else unreadable)
+  // and left out when meshes are converted: they have no surface to draw.
   const aiScene* scene = importer.ReadFile(
       path, aiProcess_Triangulate | aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices |
                 aiProcess_SortByPType | aiProcess_ValidateDataStructure);
@@ -291,10 +292,7 @@ std::optional<Drawing> LoadModelDrawing(const std::string& path, std::string& er
   }
   NodeWalker walker(*scene, drawing);
   walker.Walk(*scene->mRootNode, FileToHost(*scene), 0);
-  if (drawing.instances.empty()) {
-    error = path + " has no triangles to draw";
-    return std::nullopt;
-  }
+  if (drawing.instances.empty()) warnings.push_back(path + " holds no triangles (points and lines are not drawn)");
   drawing.view = OverviewCamera(drawing);
   return drawing;
 }
