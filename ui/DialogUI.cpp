@@ -2,7 +2,10 @@
 
 #include <mutex>
 
+#include "platform/Environment.h"
 #include "platform/ModulePath.h"
+#include "platform/TextConversion.h"
+#include "sdk/MessageRecords.h"
 #include "sdk/HostBinding.h"
 #include "ui/AboutDialog.h"
 #include "ui/ExportFileName.h"
@@ -93,7 +96,11 @@ void DialogUI::ProgressBehindHost() { progress_.PlaceBehindHost(); }
 
 int DialogUI::ShowMessage(std::u16string_view text, std::u16string_view caption, uint32_t flags) {
   const MessageHook hook(resources_.smallIcon ? &*resources_.smallIcon : nullptr);
-  return backend_->ShowMessageBox({hostWindow_, std::u16string(text), std::u16string(caption), flags}, hook);
+  const int result = backend_->ShowMessageBox({hostWindow_, std::u16string(text), std::u16string(caption), flags}, hook);
+  if (const auto records = platform::GetEnvironmentVariable(kMessageRecordsVariable); records && !records->empty()) {
+    AppendMessageRecord(*records, {platform::Utf8FromUtf16(caption), platform::Utf8FromUtf16(text), result});
+  }
+  return result;
 }
 
 void DialogUI::ShowTitledMessage(std::u16string_view title, std::u16string_view text, uint32_t flags) {

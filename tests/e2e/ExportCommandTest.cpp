@@ -444,6 +444,42 @@ TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithTheExportFailedMessage
   }
 }
 
+TEST_F(ExportCommandTest, TheHostSaysWhyNoFileWasWritten) {
+  StoreSetting(u"FirstExport", 0);
+  fs::create_directories(out() / "taken.dae");
+  fs::create_directories(out() / "locked");
+  fs::permissions(out() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  const std::pair<fs::path, std::string> cases[] = {
+      {out() / "missing-folder" / "a.dae", "; the folder " + (out() / "missing-folder").string() + " does not exist"},
+      {out() / "taken.dae", "; " + (out() / "taken.dae").string() + " is a folder"},
+  };
+  for (const auto& [file, reason] : cases) {
+    const CommandResult result = Export("-o '" + file.string() + "'");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_TRUE(EndLine(result).ends_with(reason)) << EndLine(result);
+  }
+  // Permissions bind everyone but the superuser.
+  if (geteuid() != 0) {
+    const CommandResult result = Export("-o '" + (out() / "locked" / "a.dae").string() + "'");
+    EXPECT_TRUE(EndLine(result).ends_with("; the folder " + (out() / "locked").string() + " is not writable"))
+        << EndLine(result);
+  }
+  fs::permissions(out() / "locked", fs::perms::owner_all);
+}
+
+TEST_F(ExportCommandTest, TheTerminalInterfaceEndsLikeTheHeadlessOne) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "asked.dae";
+  // The file typed at the save question, then Enter at every box: its default button.
+  const ExportLock lock;
+  const CommandResult result = RunCommand("printf '" + file.string() + "\\n\\n\\n\\n' | " +
+                                          (binaryDirectory() / "tidelink-host").string() +
+                                          " --ui terminal export -o '" + file.string() + "'");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  EXPECT_TRUE(fs::is_regular_file(file));
+}
+
 TEST_F(ExportCommandTest, ATexturesFolderThatCannotBeMadeLosesOnlyTheImagesAndLogsEachOne) {
   StoreSetting(u"FirstExport", 0);
   const fs::path file = out() / "sample.dae";

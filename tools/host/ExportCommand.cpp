@@ -1,9 +1,11 @@
 #include "tools/host/ExportCommand.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "platform/TextConversion.h"
+#include "sdk/MessageRecords.h"
 #include "sdk/ExtensionKinds.h"
 #include "tools/host/HostConsole.h"
 #include "tools/host/MainLoop.h"
@@ -28,6 +30,7 @@ public:
   bool Run(IVWUnknown* extension, int number) {
     number_ = number;
     watcher_.Clear();
+    recordsBefore_ = ReadMessageRecords(options_.messageRecordsPath).size();
     const Clock::time_point start = Clock::now();
     if (options_.viaScript) {
       host_.RunScriptFunction(extension, kScriptFunction);
@@ -54,32 +57,51 @@ private:
     return false;
   }
 
-  // The message that ended the export: the last one shown after the save dialog, or, when the
-  // command ended before asking for a file, the last one shown. Warnings on the way to the
-  // dialog do not end anything.
-  std::optional<std::string> EndingMessage() const {
-    const std::vector<PluginOutputWatcher::Event> messages = watcher_.messageBoxes();
-    const std::vector<PluginOutputWatcher::Event> dialogs = watcher_.saveDialogs();
-    if (messages.empty()) return std::nullopt;
-    if (!dialogs.empty() && messages.back().time < dialogs.back().time) return std::nullopt;
-    return messages.back().text;
+  // The message that ended the export: the last one the plug-in recorded during this export,
+  // leaving out the materials warning it shows on the way to the save dialog.
+  std::optional<MessageRecord> EndingMessage() const {
+    const std::string warning =
+        platform::Utf8FromUtf16(host_.ResourceText(u"TideLinkTool", u"dlg_title_material_warning"));
+    const std::vector<MessageRecord> records = ReadMessageRecords(options_.messageRecordsPath);
+    for (size_t index = records.size(); index > recordsBefore_; --index) {
+      const MessageRecord& record = records[index - 1];
+      if (warning.empty() || !record.caption.ends_with(warning)) return record;
+    }
+    return std::nullopt;
   }
 
   bool Outcome() {
-    const std::optional<std::string> ending = EndingMessage();
-    if (!ending) {
-      Print("ended without a message");
-      return false;
-    }
+    const std::optional<MessageRecord> ending = EndingMessage();
     const std::string completeTitle =
         platform::Utf8FromUtf16(host_.ResourceText(u"TideLinkTool", u"dlg_title_export_complete"));
-    const std::string& caption = *ending;
-    if (!completeTitle.empty() && caption.ends_with(completeTitle)) {
+    if (ending && !completeTitle.empty() && ending->caption.ends_with(completeTitle)) {
       Print("complete: " + options_.exportPath);
       return true;
     }
-    Print("ended with \"" + caption + "\"");
+    const std::string reason = WhyNoFile(options_.exportPath);
+    if (!ending) {
+      Print("ended without a message" + reason);
+    } else {
+      Print("ended with \"" + ending->caption + "\"" + reason);
+    }
     return false;
+  }
+
+  // What the host can tell of a file that was not written: "; <why>", or nothing when it sees
+  // no reason.
+  static std::string WhyNoFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path file(path);
+    if (fs::is_directory(file, error)) return "; " + path + " is a folder";
+    if (fs::is_regular_file(file, error)) return "";
+    const fs::path folder = file.parent_path();
+    if (!fs::is_directory(folder, error)) return "; the folder " + folder.string() + " does not exist";
+    const fs::perms permissions = fs::status(folder, error).permissions();
+    if ((permissions & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
+      return "; the folder " + folder.string() + " is not writable";
+    }
+    return "";
   }
 
   // Streaming until the drawing was sent, the flush until the textures label, node building
@@ -111,6 +133,7 @@ private:
   const HostOptions& options_;
   PluginOutputWatcher& watcher_;
   int number_ = 0;
+  size_t recordsBefore_ = 0;
 };
 
 }  // namespace

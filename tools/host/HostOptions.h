@@ -57,6 +57,8 @@ struct HostOptions {
   bool quitAfterStream = false;    // 'APSD' once the drawing has been sent
   int timeoutSeconds = 600;
   bool printTimings = false;
+  // Where the plug-in records each message box it shows and its answer (filled in by the host).
+  std::string messageRecordsPath;
 
   // The link command.
   std::string editsPath;           // the edit script; empty: no edits

@@ -8,6 +8,7 @@
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
+#include "sdk/MessageRecords.h"
 #include "tools/host/ExportCommand.h"
 #include "tools/host/HostConsole.h"
 #include "tools/host/HostOptions.h"
@@ -38,7 +39,8 @@ bool ChooseUserInterface(const HostOptions& options) {
     for (int count = 0; count < options.exportCount; ++count) script += "\nsave " + options.exportPath;
   }
   return platform::SetEnvironmentVariable("TIDELINK_UI", options.userInterface) &&
-         platform::SetEnvironmentVariable("TIDELINK_UI_SCRIPT", script);
+         platform::SetEnvironmentVariable("TIDELINK_UI_SCRIPT", script) &&
+         platform::SetEnvironmentVariable(kMessageRecordsVariable, options.messageRecordsPath);
 }
 
 void FillDefaults(HostOptions& options) {
@@ -46,6 +48,9 @@ void FillDefaults(HostOptions& options) {
     options.modulePath = (ProgramFolder() / "OmbrelTideLinkForVectorworks.so").string();
   }
   if (!options.exportPath.empty()) options.exportPath = std::filesystem::absolute(options.exportPath).string();
+  options.messageRecordsPath = (std::filesystem::temp_directory_path() /
+                                ("tidelink-host-" + std::to_string(platform::GetCurrentProcessId()) + ".messages"))
+                                   .string();
   if (options.resourceFolder.empty()) {
     options.resourceFolder = std::filesystem::path(options.modulePath).parent_path().string();
   }
@@ -77,5 +82,7 @@ int main(int argc, char** argv) {
     case HostCommand::kLifecycle: result = host.RunExtensionLifecycle() ? 0 : 1; break;
   }
   const bool referencesReleased = host.UnloadModule();
+  std::error_code ignored;
+  std::filesystem::remove(options->messageRecordsPath, ignored);
   return result != 0 ? result : referencesReleased ? 0 : 1;
 }
