@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <assimp/Importer.hpp>
@@ -26,6 +24,7 @@
 #include "platform/Registry.h"
 #include "platform/SystemErrors.h"
 #include "tests/export/ExportTestSupport.h"
+#include "tests/support/ExportLock.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -93,20 +92,6 @@ protected:
     const ExportLock lock;
     return RunCommand((binaryDirectory() / "tidelink-host").string() + " export " + arguments);
   }
-
-  struct ExportLock {
-    ExportLock() {
-      const fs::path file = fs::temp_directory_path() / "tidelink-export-e2e.lock";
-      descriptor = open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-      if (descriptor >= 0) flock(descriptor, LOCK_EX);
-    }
-    ~ExportLock() {
-      if (descriptor >= 0) close(descriptor);
-    }
-    ExportLock(const ExportLock&) = delete;
-    ExportLock& operator=(const ExportLock&) = delete;
-    int descriptor = -1;
-  };
 
   // Writes the answers of the headless interface into a file and gives the option that uses it.
   std::string UiScript(const std::string& answers) {

@@ -12,6 +12,7 @@
 #include "platform/SteadyClock.h"
 #include "platform/TextConversion.h"
 #include "tests/link/LinkTestHost.h"
+#include "tests/support/ExportLock.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -51,6 +52,7 @@ protected:
   }
 
   ColladaExporter& exporter() { return OmbrelPlugin::Instance().exporter(); }
+  const ExportLock exportLock_;
   LinkTestHost& host() { return *host_; }
 
   void Advance(std::chrono::nanoseconds by) {

@@ -10,6 +10,7 @@
 #include "module/OmbrelExtTool_EventSink.h"
 #include "platform/TextConversion.h"
 #include "tests/link/LinkTestHost.h"
+#include "tests/support/ExportLock.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/renderer/LinkReader.h"
 #include "transport/TideLinkDocumentManager.h"
@@ -334,6 +335,7 @@ TEST_F(OmbrelPluginTest, EachWayALinkEndsShowsItsStatus) {
          t.host().Tick();
        }, "status_tl_disconnected/2"},
       {"save as COLLADA", [](OmbrelPluginTest& t) {
+         const ExportLock lock;
          t.plugin().SaveAsCollada();
          t.plugin().exporter().Stop();
        }, "status_tl_disconnected/2"},
