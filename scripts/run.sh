@@ -42,7 +42,8 @@ The sample drawing was saved as
   $output
 with its textures in
   ${output%.dae}_Textures/
-Open the .dae in any COLLADA viewer, or check it from the command line:
+It is written for the renderer's importer: general COLLADA viewers show its untextured surfaces
+as invisible (the README says why). Check what it holds from the command line:
   assimp info "$output"
 
 The live link mirrored the sample into the renderer installed in
