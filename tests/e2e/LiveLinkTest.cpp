@@ -317,12 +317,13 @@ TEST_F(LiveLinkTest, EveryEditStepIsMirroredAfterTheTickThatCommitsIt) {
       "projection 1",
       "remove screen",
   };
-  std::string script = "# every kind of drawing edit, and the camera and layer states between them\n";
-  // The pause lets the renderer read each commit before the next one overwrites it.
-  for (const std::string& step : steps) script += step + "\nwait 0.3\n";
+  // The renderer cannot acknowledge a read, so each commit is given time to be read before the
+  // next one overwrites it: the whole drawing more, since a sanitizer build reads it slowly.
+  std::string script = "# every kind of drawing edit, and the camera and layer states between them\nwait 1.5\n";
+  for (const std::string& step : steps) script += step + "\nwait 0.5\n";
   const CommandResult result = Link(Document() + " --edits " + Write("edits.txt", script).string());
   ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_NE(result.output.find("edit line 10: no material \"No such material\""), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("edit line 11: no material \"No such material\""), std::string::npos) << result.output;
   renderer->Stop();
   ExpectMirroredInOrder();
 }
