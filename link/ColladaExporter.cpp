@@ -6,6 +6,7 @@
 #include "export/ColladaWriter.h"
 #include "link/ExportNaming.h"
 #include "link/HostRegistration.h"
+#include "link/HostView.h"
 #include "link/LinkName.h"
 #include "link/OmbrelPlugin.h"
 #include "platform/SteadyClock.h"
@@ -126,10 +127,9 @@ void ColladaExporter::HandleNotification(uint32_t code, intptr_t data) {
 }
 
 bool ColladaExporter::ViewIsExportable() const {
-  auto layers = HostBinding::Query<ILayerService>(IID_LayerService);
-  if (!layers) return true;
-  const LayerHandle layer = layers->GetActiveLayer();
-  return layers->GetLayerType(layer) != kSheetLayerType && layers->GetProjection(layer) == kProjectionPerspective;
+  // A host without layers has no view to refuse.
+  if (!HostBinding::Query<ILayerService>(IID_LayerService)) return true;
+  return !ActiveLayerIsSheet() && ActiveLayerIsPerspective();
 }
 
 void ColladaExporter::ShowFirstExportWarning() {

@@ -17,6 +17,14 @@ std::optional<int16_t> ActiveProjection() {
   return layers->GetProjection(layers->GetActiveLayer());
 }
 
+// Host boolean variable `variable`; nothing when it cannot be read.
+std::optional<bool> ReadHostBool(int32_t variable) {
+  auto variables = HostBinding::Query<IProgramVariables>(IID_ProgramVariables);
+  bool value = false;
+  if (!variables || !variables->GetBool(variable, value)) return std::nullopt;
+  return value;
+}
+
 void WriteHostBool(int32_t variable, bool value) {
   if (auto variables = HostBinding::Query<IProgramVariables>(IID_ProgramVariables)) variables->SetBool(variable, value);
 }
@@ -30,12 +38,7 @@ bool ActiveLayerIsSheet() {
 
 bool ActiveLayerIsPerspective() { return ActiveProjection() == kProjectionPerspective; }
 
-std::optional<bool> ReadHostBool(int32_t variable) {
-  auto variables = HostBinding::Query<IProgramVariables>(IID_ProgramVariables);
-  bool value = false;
-  if (!variables || !variables->GetBool(variable, value)) return std::nullopt;
-  return value;
-}
+bool IsHostViewOn() { return ReadHostBool(kViewOnVariable) == true; }
 
 std::optional<int64_t> CurrentViewId() {
   auto sceneChanges = HostBinding::Query<ISceneChangeService>(IID_SceneChangeService);
@@ -47,7 +50,7 @@ std::optional<int64_t> CurrentViewId() {
 }
 
 bool IsPauseConditionTrue() {
-  if (ReadHostBool(kViewOnVariable) != true) return true;
+  if (!IsHostViewOn()) return true;
   if (ReadHostBool(kRendererPreviewVariable) == true) return false;
   if (ActiveLayerIsSheet()) return true;
   return ActiveProjection() == kPausingProjection;
@@ -60,7 +63,7 @@ void PrepareView() {
   }
   WriteHostBool(kViewUpdateVariable, true);
   WriteHostBool(kFlyoverVariable, false);
-  if (ReadHostBool(kViewOnVariable) != true) WriteHostBool(kViewOnVariable, true);
+  if (!IsHostViewOn()) WriteHostBool(kViewOnVariable, true);
   WriteHostBool(kViewUpdateVariable, false);
 }
 

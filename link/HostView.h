@@ -10,8 +10,8 @@
 bool ActiveLayerIsSheet();
 // The active layer's projection is the perspective one; false without the layer service.
 bool ActiveLayerIsPerspective();
-// Host boolean variable `variable`; nothing when it cannot be read.
-std::optional<bool> ReadHostBool(int32_t variable);
+// The host shows its view (variable 94 can be read and is on).
+bool IsHostViewOn();
 // The scene-change service's current view identifier; nothing without the service.
 std::optional<int64_t> CurrentViewId();
 

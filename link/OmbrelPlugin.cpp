@@ -19,7 +19,6 @@
 namespace {
 
 constexpr std::chrono::milliseconds kSceneLockWait{250};
-constexpr int32_t kViewOnVariable = 94;
 
 struct SharedInstance {
   std::mutex mutex;
@@ -327,7 +326,7 @@ void OmbrelPlugin::WithSceneLock(Work&& work) {
 
 bool OmbrelPlugin::EvaluateCameraCondition() const {
   if (!IsActive()) return false;
-  if (ReadHostBool(kViewOnVariable) != true) return false;
+  if (!IsHostViewOn()) return false;
   if (CurrentViewId() != startViewId_) return false;
   return !ActiveLayerIsSheet() && ActiveLayerIsPerspective();
 }
