@@ -17,7 +17,7 @@ namespace {
 
 constexpr size_t kMaximumObjectNameLength = 200;
 constexpr size_t kHashDigits = 16;
-// An unheld object younger than this may be one whose creator has not yet taken its lock.
+// An unclaimed object younger than this may be one whose creator has not yet claimed it.
 constexpr time_t kCreationGraceSeconds = 1;
 // Each round removes one abandoned object; another process creating the name in between wins.
 constexpr int kCreateAttempts = 3;
