@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <ctime>
 #include <string>
+#include <string_view>
+#include <vector>
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,13 +15,13 @@ namespace platform {
 
 namespace {
 
-
 constexpr size_t kMaximumObjectNameLength = 200;
 constexpr size_t kHashDigits = 16;
-// An unheld object younger than this may be one whose creator has not yet taken its lock.
+// An unclaimed object younger than this may be one whose creator has not yet claimed it.
 constexpr time_t kCreationGraceSeconds = 1;
 // Each round removes one abandoned object; another process creating the name in between wins.
 constexpr int kCreateAttempts = 3;
+constexpr char kSharedMemoryFolder[] = "/dev/shm";
 
 int32_t ErrorFromErrno(int error) {
   switch (error) {
@@ -67,29 +69,51 @@ bool SameObject(int descriptor, const std::string& objectName) {
   return same;
 }
 
-// Removes the object of this name when no process holds it and it is not being created.
-bool RemoveIfAbandoned(const std::string& objectName) {
-  const int descriptor = shm_open(objectName.c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (descriptor < 0) return errno == ENOENT;  // gone meanwhile: the name is free
-  bool removed = false;
-  struct stat status;
-  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && fstat(descriptor, &status) == 0 &&
-      (status.st_size > 0 || time(nullptr) - status.st_ctime >= kCreationGraceSeconds) &&
-      SameObject(descriptor, objectName)) {
-    removed = shm_unlink(objectName.c_str()) == 0 || errno == ENOENT;
-  }
-  close(descriptor);
-  return removed;
+// The creator's claim on its object: a write lock on the first byte, owned by the creator's own
+// open description, so that the system drops it when the creator ends, however it ends. Readers
+// hold no lock, so a crashed creator's object is recognised even while a reader still maps it.
+bool ClaimAsCreator(int descriptor) {
+  struct flock claim = {};
+  claim.l_type = F_WRLCK;
+  claim.l_whence = SEEK_SET;
+  claim.l_len = 1;
+  return fcntl(descriptor, F_OFD_SETLK, &claim) == 0;
 }
 
-// True when a process other than the caller holds the object's liveness lock.
-bool IsHeld(int descriptor) {
-  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
-    flock(descriptor, LOCK_UN);
-    return false;
-  }
-  return true;
+// True while the creator of the object behind `descriptor` (a description other than its own)
+// still has it; an object whose claim cannot be read counts as claimed.
+bool IsClaimed(int descriptor) {
+  struct flock probe = {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_len = 1;
+  if (fcntl(descriptor, F_OFD_GETLK, &probe) != 0) return true;
+  return probe.l_type != F_UNLCK;
 }
+
+enum class Removal { kNameFree, kRemoved, kKept };
+
+// Removes the object of this name when its creator has ended and it is not being created. Only
+// the user's own objects are looked at: another user's could share the name only through root.
+Removal RemoveIfAbandoned(const std::string& objectName) {
+  const int descriptor = shm_open(objectName.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (descriptor < 0) return errno == ENOENT ? Removal::kNameFree : Removal::kKept;
+  Removal result = Removal::kKept;
+  struct stat status;
+  if (fstat(descriptor, &status) == 0 && status.st_uid == geteuid() && !IsClaimed(descriptor) &&
+      (status.st_size > 0 || time(nullptr) - status.st_ctime >= kCreationGraceSeconds) &&
+      SameObject(descriptor, objectName)) {
+    if (shm_unlink(objectName.c_str()) == 0) {
+      result = Removal::kRemoved;
+    } else if (errno == ENOENT) {
+      result = Removal::kNameFree;
+    }
+  }
+  close(descriptor);
+  return result;
+}
+
+std::string UserPrefix() { return "tidelink." + std::to_string(geteuid()) + "."; }
 
 }  // namespace
 
@@ -115,7 +139,7 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
 std::string SharedMemory::ObjectName(std::u16string_view name) {
   // Shared memory names are machine-wide here, while Windows keeps them per logged-on user: the
   // user id gives each user a namespace of their own, which all programs of that user share.
-  std::string objectName = "/tidelink." + std::to_string(geteuid()) + ".";
+  std::string objectName = '/' + UserPrefix();
   for (char16_t unit : name) {
     if (IsPlainCharacter(unit)) {
       objectName += static_cast<char>(unit);
@@ -140,13 +164,12 @@ int32_t SharedMemory::Create(std::u16string_view name, size_t size, SharedMemory
   for (int attempt = 0; attempt < kCreateAttempts && descriptor < 0; ++attempt) {
     descriptor = shm_open(objectName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (descriptor < 0 && errno != EEXIST) return ErrorFromErrno(errno);
-    if (descriptor < 0 && !RemoveIfAbandoned(objectName)) return kErrorAlreadyExists;
+    if (descriptor < 0 && RemoveIfAbandoned(objectName) == Removal::kKept) return kErrorAlreadyExists;
   }
   if (descriptor < 0) return kErrorAlreadyExists;
 
-  flock(descriptor, LOCK_SH);
   void* data = MAP_FAILED;
-  if (ftruncate(descriptor, static_cast<off_t>(size)) == 0) {
+  if (ClaimAsCreator(descriptor) && ftruncate(descriptor, static_cast<off_t>(size)) == 0) {
     data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
   }
   if (data == MAP_FAILED) {
@@ -165,9 +188,8 @@ int32_t SharedMemory::Open(std::u16string_view name, SharedMemory& mapping) {
   const int descriptor = shm_open(objectName.c_str(), O_RDWR | O_CLOEXEC, 0);
   if (descriptor < 0) return ErrorFromErrno(errno);
   struct stat status;
-  // An unheld object is abandoned; an exclusive holder is about to remove it.
-  if (!IsHeld(descriptor) || flock(descriptor, LOCK_SH | LOCK_NB) != 0 ||
-      fstat(descriptor, &status) != 0 || status.st_size <= 0) {
+  // An object whose creator has ended is abandoned, whoever else still maps it.
+  if (!IsClaimed(descriptor) || fstat(descriptor, &status) != 0 || status.st_size <= 0) {
     close(descriptor);
     return kErrorFileNotFound;
   }
@@ -186,13 +208,25 @@ void* SharedMemory::data() const { return state_ ? state_->data : nullptr; }
 size_t SharedMemory::size() const { return state_ ? state_->size : 0; }
 bool SharedMemory::IsMapped() const { return state_ != nullptr; }
 
-bool SharedMemory::IsHeldElsewhere() const {
+bool SharedMemory::IsCreatorAlive() const {
   if (!state_) return false;
-  // This process's shared hold turns exclusive only when nobody else holds the object. The turn
-  // is not atomic and drops the shared hold when it fails, so that is taken back either way.
-  const bool alone = flock(state_->descriptor, LOCK_EX | LOCK_NB) == 0;
-  flock(state_->descriptor, LOCK_SH | LOCK_NB);
-  return !alone;
+  return state_->creator || IsClaimed(state_->descriptor);
+}
+
+size_t SharedMemory::RemoveAbandoned() {
+  DIR* folder = opendir(kSharedMemoryFolder);
+  if (!folder) return 0;
+  std::vector<std::string> candidates;
+  const std::string prefix = UserPrefix();
+  while (const dirent* entry = readdir(folder)) {
+    if (std::string_view(entry->d_name).starts_with(prefix)) candidates.push_back('/' + std::string(entry->d_name));
+  }
+  closedir(folder);
+  size_t removed = 0;
+  for (const std::string& objectName : candidates) {
+    if (RemoveIfAbandoned(objectName) == Removal::kRemoved) ++removed;
+  }
+  return removed;
 }
 
 void SharedMemory::Close() {

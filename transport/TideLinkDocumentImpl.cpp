@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include <tbb/parallel_for.h>
 
+#include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/TideLinkSurfaceImpl.h"
@@ -14,6 +17,9 @@
 namespace {
 
 constexpr uint32_t kCommitLockTimeoutMicroseconds = 10000;
+// Test only: how long a commit that wrote something waits before it advances the header and lets
+// go of the lock, so that a test can end the process in the middle of one.
+const uint32_t gCommitPauseMilliseconds = platform::GetEnvironmentMilliseconds("TIDELINK_COMMIT_PAUSE_MS");
 constexpr uint32_t kFreeRecordClosed = 0xFFFFFFFF;
 constexpr size_t kHostCameraFlagOffset = kViewDescriptionCameraOffset;
 
@@ -135,6 +141,9 @@ void TideLinkDocumentImpl::Commit() {
   channel_.ReleaseQueuedSegments();
   for (const auto& object : liveObjects_) {
     if (object->IsDirty()) changed |= object->Flush();
+  }
+  if (changed && gCommitPauseMilliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(gCommitPauseMilliseconds));
   }
   if (changed) SetFlags(wire::kFlagChanged);
   Unlock();

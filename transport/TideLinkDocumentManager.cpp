@@ -79,6 +79,9 @@ TideLinkDocumentManager::DocumentSet TideLinkDocumentManager::MakeDocumentSet() 
 std::shared_ptr<TideLinkDocument> TideLinkDocumentManager::OpenDocument(const std::u16string& name,
                                                                         uint64_t blockCount) {
   ListConnections(0);  // only for its pruning of announcements left by ended processes
+  // A crashed process leaves its mappings (10 MB for a document) in the system's memory; each
+  // open clears this user's, so that they never pile up.
+  platform::SharedMemory::RemoveAbandoned();
   std::shared_ptr<TideLinkDocument> document = TideLinkDocumentImpl::Create(name, blockCount);
   if (!document->IsOpen()) return nullptr;
   openDocuments.insert(document);

@@ -30,9 +30,10 @@ public:
   TideLinkDocumentManager(const TideLinkDocumentManager&) = delete;
   TideLinkDocumentManager& operator=(const TideLinkDocumentManager&) = delete;
 
-  // Prunes stale announcements, then opens a document of `blockCount` blocks under `name`; null
-  // when it cannot be opened (for example while another process holds a mapping of that name).
-  // Main thread only, as CloseDocument.
+  // Prunes stale announcements and removes the mappings that ended processes of this user left
+  // behind, then opens a document of `blockCount` blocks under `name`; null when it cannot be
+  // opened (for example while another process holds a mapping of that name). Main thread only,
+  // as CloseDocument.
   std::shared_ptr<TideLinkDocument> OpenDocument(const std::u16string& name, uint64_t blockCount);
   // Closes the document and forgets it; a document the manager does not know is only closed.
   void CloseDocument(const std::shared_ptr<TideLinkDocument>& document);

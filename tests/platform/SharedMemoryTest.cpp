@@ -1,8 +1,11 @@
 #include "platform/SharedMemory.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,6 +161,60 @@ TEST_F(SharedMemoryTest, AnotherUsersObjectOfTheSameNameIsNeitherSeenNorInTheWay
   mine.Close();
   ASSERT_EQ(write(toChild[1], "g", 1), 1);
   ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  for (int descriptor : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(descriptor);
+}
+
+// A crash leaves the creator's objects behind. They count as gone even while a reader still maps
+// them, and the sweep removes their names; a living creator's object, one still being created and
+// one of another user's namespace stay.
+TEST_F(SharedMemoryTest, AbandonedObjectsAreSweptAndOnlyThey) {
+  int toParent[2], toChild[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  ASSERT_EQ(pipe(toChild), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    platform::SharedMemory mapping;
+    if (platform::SharedMemory::Create(Name("crashed"), 4096, mapping) == 0) std::memcpy(mapping.data(), "child", 5);
+    char go;
+    (void)!write(toParent[1], "r", 1);
+    (void)!read(toChild[0], &go, 1);
+    _exit(0);  // without closing: the object stays behind
+  }
+  char ready;
+  ASSERT_EQ(read(toParent[0], &ready, 1), 1);
+  platform::SharedMemory reader;
+  ASSERT_EQ(platform::SharedMemory::Open(Name("crashed"), reader), 0);
+  EXPECT_TRUE(reader.IsCreatorAlive());
+  platform::SharedMemory living, livingReader;
+  ASSERT_EQ(platform::SharedMemory::Create(Name("living"), 4096, living), 0);
+  ASSERT_EQ(platform::SharedMemory::Open(Name("living"), livingReader), 0);
+  const std::string young = platform::SharedMemory::ObjectName(Name("young"));
+  const std::string otherUser = "/tidelink." + std::to_string(geteuid() + 1) + "." + std::string(token_.begin(), token_.end());
+  for (const std::string& object : {young, otherUser}) {
+    const int descriptor = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(descriptor, 0) << object;
+    if (object == otherUser) {
+      EXPECT_EQ(ftruncate(descriptor, 4096), 0);
+    }
+    close(descriptor);
+  }
+
+  ASSERT_EQ(write(toChild[1], "c", 1), 1);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  EXPECT_FALSE(reader.IsCreatorAlive());
+  EXPECT_TRUE(livingReader.IsCreatorAlive());
+  platform::SharedMemory late;
+  EXPECT_EQ(platform::SharedMemory::Open(Name("crashed"), late), 2);
+  EXPECT_GE(platform::SharedMemory::RemoveAbandoned(), 1u);
+  std::vector<std::string> left = ObjectsOfThisTest();
+  std::vector<std::string> kept = {otherUser.substr(1), young.substr(1),
+                                   platform::SharedMemory::ObjectName(Name("living")).substr(1)};
+  std::sort(left.begin(), left.end());
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(left, kept);
+  EXPECT_EQ(std::memcmp(reader.data(), "child", 5), 0) << "a reader keeps what it maps";
+  for (const std::string& object : {young, otherUser}) shm_unlink(object.c_str());
   for (int descriptor : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(descriptor);
 }
 

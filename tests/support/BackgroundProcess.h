@@ -21,6 +21,8 @@ public:
   int Stop();
   // Waits for it to end by itself and gives its exit status, -1 when it did not exit normally.
   int Wait();
+  // The program's process id (the shell execs it), -1 once it has been waited for.
+  pid_t pid() const { return pid_; }
 
 private:
   FILE* output_ = nullptr;

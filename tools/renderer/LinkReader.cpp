@@ -8,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "transport/SharedMemoryChannel.h"
@@ -16,6 +17,8 @@
 namespace {
 
 constexpr auto kLockWait = std::chrono::milliseconds(200);
+// Test only: how long each read keeps the lock, so that a test can end the renderer holding it.
+const uint32_t gLockHoldMilliseconds = platform::GetEnvironmentMilliseconds("OMBREL_HOLD_LOCK_MS");
 constexpr size_t kBitmapHeaderSize = 54;
 constexpr size_t kMeshCountsSize = 12;
 
@@ -119,6 +122,7 @@ bool LinkReader::Read(MirroredScene& scene) {
     return true;
   }
   if (!Lock()) return false;
+  if (gLockHoldMilliseconds) std::this_thread::sleep_for(std::chrono::milliseconds(gLockHoldMilliseconds));
   const auto header = CopyRecord<wire::HeaderRecord>(static_cast<const uint8_t*>(main_.data()));
   scene.headerVersion = header.record.version;
   scene.commitCount = header.commitCount;

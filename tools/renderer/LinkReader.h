@@ -23,9 +23,9 @@ public:
   // The header version, to see whether anything was committed since the last read; nothing when
   // the header no longer checks out.
   std::optional<uint32_t> HeaderVersion() const;
-  // Whether the process that made the document, or any other, still maps it; false once the
-  // plug-in has ended, cleanly or not.
-  bool IsHeldByAnotherProcess() const { return main_.IsHeldElsewhere(); }
+  // Whether the process that made the document still has it; false once the plug-in has ended,
+  // cleanly or not, whichever other renderers still read it.
+  bool IsOwnerAlive() const { return main_.IsCreatorAlive(); }
   // Reads the whole document into `scene`, holding the document's lock while it copies, so that
   // it never sees a commit half done. False when the lock could not be had in time (try again).
   bool Read(MirroredScene& scene);

@@ -1,11 +1,11 @@
 #include "tools/renderer/RendererSession.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <optional>
-#include <set>
 
 #include "platform/Registry.h"
 #include "platform/TextConversion.h"
@@ -143,10 +143,24 @@ int RendererSession::Run(const std::atomic<bool>& stop) {
   return 0;
 }
 
-std::optional<std::set<std::u16string>> RendererSession::DiscoverDocuments() {
-  const std::optional<std::vector<std::u16string>> announced = AnnouncedDocuments();
-  if (!announced) return std::nullopt;
-  for (const std::u16string& name : *announced) {
+void RendererSession::DropClosedLinks(const std::optional<std::vector<std::u16string>>& announced) {
+  for (auto entry = links_.begin(); entry != links_.end();) {
+    // The plug-in withdraws its announcement when it closes the document. One that ended without
+    // closing has the mapping no more; letting go of it too lets a new link of the name be found.
+    const bool withdrawn = announced && std::find(announced->begin(), announced->end(), entry->first) == announced->end();
+    if (!entry->second->reader.HeaderVersion() || withdrawn || !entry->second->reader.IsOwnerAlive()) {
+      // Let go of the memory before saying so: whoever reads the line may reuse the name at once.
+      const std::string line = "TideLink document " + Quoted(entry->first) + " was closed";
+      entry = links_.erase(entry);
+      Say(line);
+    } else {
+      ++entry;
+    }
+  }
+}
+
+void RendererSession::OpenNewLinks(const std::vector<std::u16string>& announced) {
+  for (const std::u16string& name : announced) {
     if (links_.count(name)) continue;
     auto link = std::make_unique<Link>();
     std::string problem;
@@ -154,27 +168,16 @@ std::optional<std::set<std::u16string>> RendererSession::DiscoverDocuments() {
     Say("found TideLink document " + Quoted(name));
     links_.emplace(name, std::move(link));
   }
-  return std::set<std::u16string>(announced->begin(), announced->end());
 }
 
 void RendererSession::RefreshLinks(bool notified) {
-  const std::optional<std::set<std::u16string>> announced = DiscoverDocuments();
-  for (auto entry = links_.begin(); entry != links_.end();) {
-    Link& link = *entry->second;
-    const std::optional<uint32_t> version = link.reader.HeaderVersion();
-    // The plug-in withdraws its announcement when it closes the document. One that ended without
-    // closing holds the mapping no more; letting go of it too frees the name for the next link.
-    const bool withdrawn = announced && !announced->count(entry->first);
-    const bool closed = !version || withdrawn || !link.reader.IsHeldByAnotherProcess();
-    if (closed) {
-      // Let go of the memory before saying so: whoever reads the line may reuse the name at once.
-      const std::string line = "TideLink document " + Quoted(entry->first) + " was closed";
-      entry = links_.erase(entry);
-      Say(line);
-      continue;
-    }
-    if (notified || *version != link.lastVersion) ReadLink(link);
-    ++entry;
+  const std::optional<std::vector<std::u16string>> announced = AnnouncedDocuments();
+  // Closed links go first, so that a link opened again under the same name is read in this round.
+  DropClosedLinks(announced);
+  if (announced) OpenNewLinks(*announced);
+  for (auto& [name, link] : links_) {
+    const std::optional<uint32_t> version = link->reader.HeaderVersion();
+    if (version && (notified || *version != link->lastVersion)) ReadLink(*link);
   }
 }
 

@@ -4,8 +4,8 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/MessageWindow.h"
 #include "tools/renderer/LinkReader.h"
@@ -27,9 +27,11 @@ private:
     uint32_t lastVersion = 0;
   };
 
-  // Opens every newly announced document; gives all names announced now, nothing when the
-  // registry could not be read.
-  std::optional<std::set<std::u16string>> DiscoverDocuments();
+  // Lets go of the links that were withdrawn (when the registry could be read), whose header no
+  // longer checks out or whose plug-in has ended.
+  void DropClosedLinks(const std::optional<std::vector<std::u16string>>& announced);
+  // Opens every announced document that is not linked yet.
+  void OpenNewLinks(const std::vector<std::u16string>& announced);
   void RefreshLinks(bool notified);
   void ReadLink(Link& link);
   void Publish(const MirroredScene& scene);

@@ -1,0 +1,56 @@
+#include "tests/e2e/LinkFixture.h"
+
+#include <csignal>
+#include <fstream>
+
+#include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
+#include "tests/e2e/MirroredDrawing.h"
+
+namespace fs = std::filesystem;
+
+void LinkFixture::SetUp() {
+  TestEnvironment::SetUp();
+  document_ = scratch() / "house.vwx";
+  const CommandResult installed = RunCommand(Program("Ombrel.exe") + " --install " + (scratch() / "ombrel").string());
+  ASSERT_EQ(installed.status, 0) << installed.output;
+  // A renderer of the test's own runs beside the host; should the plug-in still ask whether to
+  // start one, the answer is no, so that no second renderer holds the host's output open.
+  Write("answers.txt", "message no\n");
+}
+
+void LinkFixture::TearDown() {
+  const std::string installed = (scratch() / "ombrel" / "Ombrel.exe").string();
+  for (const uint32_t process : platform::EnumerateProcesses()) {
+    const auto image = platform::GetProcessImagePath(process);
+    if (image && platform::Utf8FromUtf16(*image) == installed) kill(pid_t(process), SIGTERM);
+  }
+  TestEnvironment::TearDown();
+}
+
+std::string LinkFixture::Program(const std::string& name) { return (binaryDirectory() / name).string(); }
+
+fs::path LinkFixture::Write(const std::string& name, const std::string& text) {
+  const fs::path path = scratch() / name;
+  std::ofstream(path) << text;
+  return path;
+}
+
+std::unique_ptr<BackgroundProcess> LinkFixture::StartRenderer(const std::string& options, const fs::path& history,
+                                                              const std::string& environment) {
+  // env execs the renderer in its own place, so the process id is the renderer's.
+  auto renderer = std::make_unique<BackgroundProcess>("env " + environment + " " + Program("Ombrel.exe") +
+                                                      " --seconds 600 --history " +
+                                                      (history.empty() ? historyPath() : history).string() + " " + options);
+  EXPECT_NE(renderer->ReadLine().find("is waiting for TideLink"), std::string::npos);
+  return renderer;
+}
+
+std::string LinkFixture::LinkCommandLine(const std::string& options, const fs::path& expected) const {
+  return Program("tidelink-host") + " link --timeout 120 --ui-script " + (scratch() / "answers.txt").string() +
+         " --expected-states " + (expected.empty() ? expectedPath() : expected).string() + " " + options;
+}
+
+void LinkFixture::ExpectMirroredInOrder() {
+  EXPECT_EQ(UnmirroredSteps(ReadJsonLines(expectedPath()), ReadJsonLines(historyPath())), "");
+}
