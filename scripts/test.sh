@@ -30,5 +30,5 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_THREAD_SAN
 cmake --build build-tsan -j"$jobs" --target tidelink_link_tests tidelink_e2e_tests tidelink_scene_tests tidelink_ui_tests
 TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=1 exitcode=66 history_size=7" \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
-  -R '^(OmbrelPluginTest|OmbrelPluginYesTest|LiveLinkTest|HostLifecycleTest|RendererLinkTest|SceneGeometryCacheTest|ExportCommandTest|DialogUITest)\.' \
+  -R '^(OmbrelPluginTest|OmbrelPluginYesTest|LiveLinkTest|HostLifecycleTest|RendererLinkTest|CrashRecoveryTest|SceneGeometryCacheTest|ExportCommandTest|DialogUITest)\.' \
   -E '^DialogUITest\.(ShowingTheProgressTwiceReplacesTheWindow|DestroyingTheUIClosesTheProgressWindowAndEndsItsThread|ProcessWideInstanceTakesItsBackendFromTheEnvironment)$'
