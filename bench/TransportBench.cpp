@@ -99,6 +99,18 @@ void BM_TakeMeshCommit_1MTri(benchmark::State& state) {
 }
 BENCHMARK(BM_TakeMeshCommit_1MTri)->Unit(benchmark::kMillisecond);
 
+// What a commit costs besides the mesh: the same surface with only its colour changed. Without a
+// renderer running, each commit that changed something looks for its window again.
+void BM_ColorCommit_1MTri(benchmark::State& state) {
+  CommittedSurface committed;
+  uint32_t color = 0;
+  for (auto _ : state) {
+    committed.surface().SetColor(++color);
+    committed.document().Commit();
+  }
+}
+BENCHMARK(BM_ColorCommit_1MTri)->Unit(benchmark::kMillisecond);
+
 void BM_Memcpy_1MTriMesh(benchmark::State& state) {
   const uint64_t bytes = MeshBytes(Mesh1MTri());
   std::vector<uint8_t> source(bytes, 1), target(bytes, 0);
