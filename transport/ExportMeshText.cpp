@@ -16,7 +16,7 @@ constexpr size_t kReservedPerIndex = 8;
 constexpr size_t kElementRoom = 3 * (kMaximumFixedTextSize + 1);
 
 // Collects the numbers of a list in a buffer on the stack and appends them to the text a chunk
-// at a time: appending each vector on its own cost more than formatting it.
+// at a time rather than a vector at a time.
 class ChunkedText {
 public:
   ChunkedText(std::string& text, size_t reserved) : text_(text) { text_.reserve(reserved); }
