@@ -176,10 +176,11 @@ void SceneGeometryCache::rebuildMaterial(const SceneId& materialId) const {
   if (!material || !material->surface) return;
   TideLinkSurface& surface = *material->surface;
 
-  // Each worker keeps its gather records and its combined mesh and reuses their storage: the
-  // surface copies the mesh, and fresh memory per material would cost allocations, page faults
-  // and clearing on every flush. Nothing in a work item waits on the task pool, so a worker never
-  // runs a second one inside the first.
+  // Each worker keeps its gather records and a combined mesh and reuses their storage: the surface
+  // takes the combined mesh and hands back the storage of the one it held, in which the worker
+  // builds its next material, so a steady flush neither copies the mesh once more nor touches
+  // fresh pages. Nothing in a work item waits on the task pool, so a worker never runs a second
+  // one inside the first.
   thread_local std::vector<MeshGatherRecord> records;
   thread_local TideLinkMesh combined;
   size_t recordCount = 0;
@@ -216,13 +217,15 @@ void SceneGeometryCache::rebuildMaterial(const SceneId& materialId) const {
   // Indices into the combined mesh are 32-bit; a larger one could not be carried anyway, and the
   // surface keeps what it showed.
   if (vertexTotal > kMaxCombinedVertices) return;
+  // Storage handed back by another surface is not kept when it is mostly wasted on this one.
+  if (combined.positions.capacity() / 2 > 3 * vertexTotal) combined = TideLinkMesh{};
   try {
     assembleMesh(std::span(records.data(), recordCount), vertexTotal, indexTotal, combined);
     // Every triangle may have been left out for corners that are not finite.
     if (combined.indexCount == 0) {
       surface.ClearMesh();
     } else {
-      surface.SetMesh(combined);
+      surface.TakeMesh(combined);
     }
   } catch (const std::bad_alloc&) {
     // Out of memory for this material only: the others still go through.

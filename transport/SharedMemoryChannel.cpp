@@ -249,10 +249,16 @@ void* SharedMemoryChannel::MapSegment(uint32_t number) {
   return segment ? segment->data() : nullptr;
 }
 
-bool SharedMemoryChannel::WriteSegment(uint32_t number, const void* data, size_t size) {
+uint8_t* SharedMemoryChannel::WritableSegment(uint32_t number, size_t size) {
   platform::SharedMemory* segment = FindOrOpenSegment(number);
-  if (!segment || segment->size() < size) return false;
-  std::memcpy(segment->data(), data, size);
+  if (!segment || segment->size() < size) return nullptr;
+  return static_cast<uint8_t*>(segment->data());
+}
+
+bool SharedMemoryChannel::WriteSegment(uint32_t number, const void* data, size_t size) {
+  uint8_t* bytes = WritableSegment(number, size);
+  if (!bytes) return false;
+  std::memcpy(bytes, data, size);
   return true;
 }
 

@@ -71,6 +71,8 @@ public:
   void ReleaseQueuedSegments();
   // The segment's first byte, opening it by name when this channel has not; null on failure.
   void* MapSegment(uint32_t number);
+  // The segment's first byte when it can be mapped and holds at least `size` bytes; else null.
+  uint8_t* WritableSegment(uint32_t number, size_t size);
   // Copies `size` bytes into the segment; false when it cannot be mapped or is smaller.
   bool WriteSegment(uint32_t number, const void* data, size_t size);
   void CloseSegment(uint32_t number);

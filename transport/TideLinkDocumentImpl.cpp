@@ -319,4 +319,8 @@ bool TideLinkDocumentImpl::WriteSegment(uint32_t number, const void* data, size_
   return channel_.WriteSegment(number, data, size);
 }
 
+uint8_t* TideLinkDocumentImpl::WritableSegment(uint32_t number, size_t size) {
+  return channel_.WritableSegment(number, size);
+}
+
 void TideLinkDocumentImpl::CloseSegment(uint32_t number) { channel_.CloseSegment(number); }

@@ -68,6 +68,8 @@ public:
 
   // Copies `size` bytes into segment `number`; false when it is missing or smaller.
   bool WriteSegment(uint32_t number, const void* data, size_t size);
+  // Segment `number` to be written in place; null when it is missing or smaller than `size`.
+  uint8_t* WritableSegment(uint32_t number, size_t size);
   // Withdraws the registry value, detaches every surface and releases the memory. Idempotent.
   void Close();
 

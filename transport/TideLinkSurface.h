@@ -41,4 +41,8 @@ public:
   virtual bool HasMesh() const = 0;
   // Copies the mesh out; false when there is none.
   virtual bool GetMesh(TideLinkMesh& mesh) const = 0;
+  // As SetMesh, but takes the mesh's arrays instead of copying them and leaves the surface's
+  // previous mesh in `mesh` (empty when it had none), whose storage the caller may reuse for the
+  // next one. A refused mesh stays with the caller unchanged.
+  virtual bool TakeMesh(TideLinkMesh& mesh) = 0;
 };

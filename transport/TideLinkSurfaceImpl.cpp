@@ -110,6 +110,13 @@ bool TideLinkSurfaceImpl::SetMesh(const TideLinkMesh& mesh) {
   return true;
 }
 
+bool TideLinkSurfaceImpl::TakeMesh(TideLinkMesh& mesh) {
+  if (!mesh_.Take(mesh)) return false;
+  dirty_ = true;
+  optimized_ = false;
+  return true;
+}
+
 bool TideLinkSurfaceImpl::SetMeshArrays(const std::vector<float>& positions,
                                         const std::vector<float>& normals,
                                         const std::vector<float>& uvs,
@@ -139,15 +146,19 @@ bool TideLinkSurfaceImpl::OptimizeMesh() {
   if (optimized_) return true;
   TideLinkMesh mesh;
   GetMesh(mesh);
-  if (optimise(mesh)) SetMesh(mesh);
+  if (optimise(mesh)) TakeMesh(mesh);
   optimized_ = true;
   return true;
 }
 
 std::unique_ptr<ExportNode> TideLinkSurfaceImpl::BuildExportNode(bool optimize) const {
-  TideLinkMesh mesh;
-  if (!GetMesh(mesh) || mesh.vertexCount == 0) return nullptr;
-  if (optimize) optimise(mesh);
+  if (mesh_.empty() || mesh_.mesh().vertexCount == 0) return nullptr;
+  // Only a welded mesh needs a copy of its own.
+  TideLinkMesh welded;
+  if (optimize) {
+    GetMesh(welded);
+    optimise(welded);
+  }
   auto node = std::make_unique<ExportNode>();
   node->name = platform::Utf8FromUtf16(XmlEscape(name_));
   node->libraryId = platform::Utf8FromUtf16(XmlEscape(libraryId_));
@@ -155,7 +166,7 @@ std::unique_ptr<ExportNode> TideLinkSurfaceImpl::BuildExportNode(bool optimize) 
   node->diffuseColor = color_;
   node->opacity = parameters_[4];
   node->shininess = parameters_[1];
-  FormatExportMeshText(mesh, *node);
+  FormatExportMeshText(optimize ? welded : mesh_.mesh(), *node);
   if (texture_.state() != TextureSlot::kEmpty) node->texture = &texture_;
   return node;
 }
@@ -209,7 +220,10 @@ void TideLinkSurfaceImpl::WriteMesh(TideLinkDocumentImpl& document, wire::Surfac
       meshSegment_.size = meshSegment_.number != 0 ? *capacity : 0;
     }
   }
-  document.WriteSegment(meshSegment_.number, mesh_.data(), mesh_.size());
+  // Encoded straight into the segment: the one copy of the mesh a commit makes.
+  if (uint8_t* bytes = document.WritableSegment(meshSegment_.number, mesh_.size())) {
+    mesh_.Encode(bytes);
+  }
   record.meshSegment = meshSegment_.number;
   record.meshCapacity = meshSegment_.size;
   ++record.meshVersion;

@@ -39,6 +39,7 @@ public:
   void ClearMesh() override;
   bool HasMesh() const override;
   bool GetMesh(TideLinkMesh& mesh) const override;
+  bool TakeMesh(TideLinkMesh& mesh) override;
 
   // Material parameters p1 to p8, sent to the renderer as they are.
   virtual void SetP2(float value);

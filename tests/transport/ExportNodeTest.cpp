@@ -1,4 +1,6 @@
 // A surface prepared for the COLLADA file: its texts, counts and number lists.
+#include <cstdio>
+
 #include "transport/ExportMeshText.h"
 #include "transport/TextureSlot.h"
 #include "transport/TideLinkSurfaceImpl.h"
@@ -84,6 +86,30 @@ TEST_F(ExportNodeTest, NumberListsSwapTheUpAxisAndFlipTextureRows) {
   FormatExportMeshText(bare, node);
   EXPECT_EQ(node.uvText, "0.000 1.000 ");
   EXPECT_EQ(node.indexText, "");
+
+  // A normal repeats the text of an equal one before it; a zero of the other sign is not equal.
+  TideLinkMesh flat = TideLinkMesh::Create(3, 0, 0);
+  flat.normals = {0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f, -0.0f, 0.0f, 1.0f};
+  FormatExportMeshText(flat, node);
+  EXPECT_EQ(node.normalsText, "0.000 1.000 0.000 0.000 1.000 0.000 -0.000 1.000 0.000 ");
+}
+
+TEST_F(ExportNodeTest, LongNumberListsLoseNothingBetweenTheirChunks) {
+  constexpr uint32_t kVertices = 5000;  // far more text than one chunk holds
+  TideLinkMesh mesh = TideLinkMesh::Create(kVertices, kVertices, 1);
+  std::string positions, indices;
+  char text[64];
+  for (uint32_t vertex = 0; vertex < kVertices; ++vertex) {
+    const float value = 1000.0f + 0.25f * static_cast<float>(vertex);
+    mesh.positions[3 * vertex] = value;
+    mesh.indices[vertex] = vertex * 977u;
+    positions += std::string(text, std::snprintf(text, sizeof(text), "%0.3f 0.000 0.000 ", value));
+    indices += std::to_string(vertex * 977u) + ' ';
+  }
+  ExportNode node;
+  FormatExportMeshText(mesh, node);
+  EXPECT_EQ(node.positionsText, positions);
+  EXPECT_EQ(node.indexText, indices);
 }
 
 TEST_F(ExportNodeTest, OptimizedNodeIsWeldedWhileTheSurfaceKeepsItsMesh) {

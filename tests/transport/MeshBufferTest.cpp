@@ -26,6 +26,12 @@ TideLinkMesh TwoTriangles(uint64_t uvSets) {
   return mesh;
 }
 
+std::vector<uint8_t> Encoded(const MeshBuffer& buffer) {
+  std::vector<uint8_t> bytes(buffer.size());
+  buffer.Encode(bytes.data());
+  return bytes;
+}
+
 bool Assign(MeshBuffer& buffer, const TideLinkMesh& mesh) {
   return buffer.Assign(mesh.vertexCount, mesh.indexCount, mesh.uvSetCount, mesh.positions,
                        mesh.normals, mesh.uvs, mesh.indices);
@@ -34,7 +40,8 @@ bool Assign(MeshBuffer& buffer, const TideLinkMesh& mesh) {
 TEST(MeshBufferTest, EncodesCountsThenPositionsNormalsUvSetsAndIndices) {
   MeshBuffer buffer;
   ASSERT_TRUE(Assign(buffer, TwoTriangles(2)));
-  const uint8_t* bytes = buffer.data();
+  const std::vector<uint8_t> encoded = Encoded(buffer);
+  const uint8_t* bytes = encoded.data();
   const size_t vertices = 4, sets = 2;
   ASSERT_EQ(buffer.size(), 12 + 12 * vertices + 12 * vertices + 8 * sets * vertices + 4 * 6);
   EXPECT_EQ(U32(bytes, 0), 4u);
@@ -58,7 +65,7 @@ TEST(MeshBufferTest, EncodesCountsThenPositionsNormalsUvSetsAndIndices) {
 TEST(MeshBufferTest, RefusesArraysThatDoNotMatchTheCountsAndKeepsTheMeshItHad) {
   MeshBuffer buffer;
   ASSERT_TRUE(Assign(buffer, TwoTriangles(1)));
-  const std::vector<uint8_t> before(buffer.data(), buffer.data() + buffer.size());
+  const std::vector<uint8_t> before = Encoded(buffer);
   for (auto damage : {+[](TideLinkMesh& mesh) { mesh.positions.push_back(0); },
                       +[](TideLinkMesh& mesh) { mesh.normals.pop_back(); },
                       +[](TideLinkMesh& mesh) { mesh.uvs.push_back(0); },
@@ -69,7 +76,7 @@ TEST(MeshBufferTest, RefusesArraysThatDoNotMatchTheCountsAndKeepsTheMeshItHad) {
     TideLinkMesh mesh = TwoTriangles(1);
     damage(mesh);
     EXPECT_FALSE(Assign(buffer, mesh));
-    EXPECT_EQ(std::vector<uint8_t>(buffer.data(), buffer.data() + buffer.size()), before);
+    EXPECT_EQ(Encoded(buffer), before);
   }
   buffer.Clear();
   EXPECT_TRUE(buffer.empty());

@@ -159,6 +159,37 @@ TEST_F(TideLinkDocumentTest, MeshSegmentIsReusedWhileTheMeshFitsAndReplacedWhenI
   EXPECT_FALSE(SegmentExists(second));
 }
 
+TEST_F(TideLinkDocumentTest, HandedOverMeshCommitsTheBytesOfACopiedOneAndGivesBackThePrevious) {
+  const auto copied = document_->CreateSurface(u"Copied", true);
+  const auto taken = document_->CreateSurface(u"Taken", true);
+  ASSERT_TRUE(copied->SetMesh(Triangles(4)));
+  TideLinkMesh handed = Triangles(4);
+  ASSERT_TRUE(taken->TakeMesh(handed));
+  EXPECT_EQ(handed.vertexCount, 0u);  // the surface had no mesh to give back
+  EXPECT_TRUE(handed.positions.empty());
+  EXPECT_TRUE(taken->IsDirty());
+  document_->Commit();
+  const uint32_t capacity = U32(Block(2), kMeshCapacity);
+  ASSERT_EQ(U32(Block(3), kMeshCapacity), capacity);
+  const uint8_t* copiedSegment = MapSegmentAsReader(U32(Block(2), kMeshSegment));
+  const uint8_t* takenSegment = MapSegmentAsReader(U32(Block(3), kMeshSegment));
+  ASSERT_TRUE(copiedSegment && takenSegment);
+  EXPECT_TRUE(std::equal(copiedSegment, copiedSegment + capacity, takenSegment));
+
+  // The next hand-over gives back the mesh it replaces; a refused one stays with the caller.
+  TideLinkMesh next = Triangles(2);
+  ASSERT_TRUE(taken->TakeMesh(next));
+  EXPECT_EQ(next.vertexCount, 12u);
+  EXPECT_EQ(next.positions, Triangles(4).positions);
+  TideLinkMesh broken = Triangles(1);
+  broken.indices.pop_back();
+  EXPECT_FALSE(taken->TakeMesh(broken));
+  EXPECT_EQ(broken.indices.size(), 2u);
+  document_->Commit();
+  EXPECT_EQ(U32(takenSegment, 0), 6u);
+  EXPECT_EQ(U32(takenSegment, 12 + 4 * (6 * 6 + 2 * 6 + 5)), 5u);
+}
+
 TEST_F(TideLinkDocumentTest, TextureImageGoesToASegmentAndAFileToThePathField) {
   const auto surface = document_->CreateSurface(u"Tiles", true);
   surface->SetColor(0x102030);
