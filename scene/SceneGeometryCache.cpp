@@ -1,5 +1,7 @@
 #include "scene/SceneGeometryCache.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 
 #include <tbb/parallel_for_each.h>
@@ -141,7 +143,10 @@ std::vector<std::vector<float>> SceneGeometryCache::nonIdentityTransforms() cons
   size_t next = 0;
   for (const auto& element : instances_) {
     const Transform& transform = element.value.transform;
-    if (!isIdentity(transform)) slots[next++].assign(transform.begin(), transform.end());
+    // A transform that overflowed (the host's numbers beyond a float's range, or not numbers)
+    // places nothing, and its numbers must not reach the file.
+    const bool finite = std::all_of(transform.begin(), transform.end(), [](float value) { return std::isfinite(value); });
+    if (finite && !isIdentity(transform)) slots[next++].assign(transform.begin(), transform.end());
   }
   return slots;
 }

@@ -65,7 +65,8 @@ public:
   // default material. An update without any material is dropped.
   void setInstanceMaterials(const VGS::SetInstanceMaterialsData& materials);
 
-  // One slot per instance: the non-identity transforms in instance order, then empty slots.
+  // One slot per instance: the non-identity transforms in instance order, then empty slots (also
+  // for the transforms that hold a number that is not finite).
   std::vector<std::vector<float>> nonIdentityTransforms() const;
   uint64_t instanceCount() const { return instances_.size(); }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
+# Installs every Debian package the build, the tests and the benchmarks need (clang, its libFuzzer
+# runtime and expat for the fuzz targets).
 # Idempotent: packages already present are not reinstalled, and apt is only asked when one is missing.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   libtbb-dev libsqlite3-dev libpng-dev libturbojpeg0-dev libxxhash-dev
   libassimp-dev assimp-utils assimp-testmodels python3-collada
   libmeshoptimizer-dev nlohmann-json3-dev
+  clang libclang-rt-14-dev libexpat1-dev
 )
 
 missing=()

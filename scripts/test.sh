@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test twice, once optimised and once under
-# AddressSanitizer and UndefinedBehaviorSanitizer (with float-to-integer overflow), and the
-# threaded suites a third time under ThreadSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer (with float-to-integer overflow), the
+# threaded suites a third time under ThreadSanitizer, and the fuzz targets for a fixed number of
+# executions each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +33,11 @@ TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=1 exitc
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
   -R '^(OmbrelPluginTest|OmbrelPluginYesTest|LiveLinkTest|HostLifecycleTest|RendererLinkTest|CrashRecoveryTest|SceneGeometryCacheTest|ExportCommandTest|DialogUITest)\.' \
   -E '^DialogUITest\.(ShowingTheProgressTwiceReplacesTheWindow|DestroyingTheUIClosesTheProgressWindowAndEndsItsThread|ProcessWideInstanceTakesItsBackendFromTheEnvironment)$'
+
+echo "== fuzz targets (libFuzzer, clang, AddressSanitizer + UndefinedBehaviorSanitizer) =="
+# Each target runs a fixed number of executions from its seeds and fails on the first crash, leak
+# or sanitizer report (docs/FUZZING.md: longer runs, replaying a crash).
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_FUZZ=ON -DTIDELINK_BENCHMARKS=OFF \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build-fuzz -j"$jobs" --target ColladaTextFuzzer SceneOperationFuzzer LinkReaderFuzzer
+ctest --test-dir build-fuzz --output-on-failure -j"$jobs" -L fuzz

@@ -1,6 +1,7 @@
 // Geometry, instance and material operations: what each marks dirty, what a flush rebuilds from
 // the whole state, and what reaches the committed document.
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -220,6 +221,11 @@ TEST_F(SceneGeometryCacheTest, NonIdentityTransformsComeFirstOneSlotPerInstance)
   EXPECT_EQ(slots[0], (std::vector<float>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5f, 1.0f, 0, 1}));
   EXPECT_TRUE(slots[1].empty());
   EXPECT_TRUE(slots[2].empty());
+
+  // Beyond a float's range, or not a number: no slot of its own, so no marker node reads INF.
+  geometry_.setInstanceTransform(HostTranslation(kSecond, 1e300, 0, 0));
+  geometry_.setInstanceTransform(HostTranslation(kThird, std::nan(""), 0, 0));
+  EXPECT_EQ(geometry_.nonIdentityTransforms(), std::vector<std::vector<float>>(3));
 
   geometry_.detach();
   EXPECT_EQ(geometry_.instanceCount(), 0u);

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 #include <unistd.h>
 
 #include "tests/support/TestEnvironment.h"
 #include "tools/renderer/LinkReader.h"
+#include "tools/renderer/SceneJson.h"
 #include "transport/SharedMemoryChannel.h"
 #include "transport/TideLinkDocumentImpl.h"
 #include "transport/TideLinkSurface.h"
@@ -79,6 +81,31 @@ TEST_F(LinkReaderTest, DamagedHeadersAreRefusedAtOpen) {
   std::memcpy(bytes(), "HEAX", 4);
   EXPECT_FALSE(reader.Open(name_, problem));
   std::memcpy(bytes(), "HEAD", 4);
+}
+
+// The reader over copies of the memory (as the fuzz target feeds it) sees what it sees through the
+// mappings, and asks for segments by the numbers the surfaces name.
+TEST_F(LinkReaderTest, CopiedMemoryReadsAsTheMappings) {
+  std::vector<uint8_t> main(bytes(), bytes() + view_.size());
+  std::map<uint32_t, std::vector<uint8_t>> segments;
+  const auto source = [&](uint32_t number) -> std::optional<std::span<const uint8_t>> {
+    platform::SharedMemory segment;
+    if (platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), number), segment) != 0) return std::nullopt;
+    const auto* data = static_cast<const uint8_t*>(segment.data());
+    return std::span<const uint8_t>(segments[number] = std::vector<uint8_t>(data, data + segment.size()));
+  };
+  LinkReader mapped, copied;
+  std::string problem;
+  ASSERT_TRUE(mapped.Open(name_, problem)) << problem;
+  ASSERT_TRUE(copied.OpenBytes(main, source, problem)) << problem;
+  MirroredScene fromMappings, fromCopies;
+  ASSERT_TRUE(mapped.Read(fromMappings));
+  ASSERT_TRUE(copied.Read(fromCopies));
+  fromCopies.documentName = fromMappings.documentName;  // copies have no name
+  EXPECT_EQ(SceneToJson(fromCopies), SceneToJson(fromMappings));
+  EXPECT_EQ(segments.size(), 3u);  // two meshes and a texture
+  copied.CloseLink();
+  EXPECT_NE(main[12] & 2, 0);  // the close flag went into the copy
 }
 
 // Random values in the fields that steer the reader: sizes, counts, segment numbers, the high

@@ -53,29 +53,44 @@ bool LinkReader::Open(std::u16string_view documentName, std::string& problem) {
     problem = "no live mapping";
     return false;
   }
-  if (!CheckHeader(problem)) {
+  mainBytes_ = {static_cast<uint8_t*>(main_.data()), main_.size()};
+  if (!Attach(problem)) {
     main_.Close();
     return false;
   }
   documentName_ = documentName;
-  const auto* header = static_cast<const wire::HeaderRecord*>(main_.data());
+  return true;
+}
+
+bool LinkReader::OpenBytes(std::span<uint8_t> main, SegmentSource segments, std::string& problem) {
+  mainBytes_ = main;
+  segmentSource_ = std::move(segments);
+  return Attach(problem);
+}
+
+bool LinkReader::Attach(std::string& problem) {
+  if (!CheckHeader(problem)) {
+    mainBytes_ = {};
+    return false;
+  }
+  const auto* header = reinterpret_cast<const wire::HeaderRecord*>(mainBytes_.data());
   ownerProcessId_ = LoadWord(&header->ownerProcessId);
   blockCount_ = LoadWord(&header->blockCount);
   return true;
 }
 
 bool LinkReader::CheckHeader(std::string& problem) const {
-  if (main_.size() < wire::kBlockSize) {
+  if (mainBytes_.size() < wire::kBlockSize) {
     problem = "mapping smaller than its header";
     return false;
   }
-  const auto header = CopyRecord<wire::HeaderRecord>(static_cast<const uint8_t*>(main_.data()));
+  const auto header = CopyRecord<wire::HeaderRecord>(mainBytes_.data());
   const uint64_t needed = (uint64_t{header.blockCount} + 1) * wire::kBlockSize;
   if (header.record.tag != wire::kTagHeader || header.record.size != sizeof(wire::HeaderRecord)) {
     problem = "no HEAD record at the start";
-  } else if (header.dataOffset != wire::kBlockSize || header.blockCount == 0 || needed > main_.size()) {
+  } else if (header.dataOffset != wire::kBlockSize || header.blockCount == 0 || needed > mainBytes_.size()) {
     problem = "header describes " + std::to_string(header.blockCount) + " blocks at offset " +
-              std::to_string(header.dataOffset) + " in a mapping of " + std::to_string(main_.size()) + " bytes";
+              std::to_string(header.dataOffset) + " in a mapping of " + std::to_string(mainBytes_.size()) + " bytes";
   } else {
     return true;
   }
@@ -83,14 +98,14 @@ bool LinkReader::CheckHeader(std::string& problem) const {
 }
 
 std::optional<uint32_t> LinkReader::HeaderVersion() const {
-  if (!main_.IsMapped()) return std::nullopt;
+  if (mainBytes_.empty()) return std::nullopt;
   std::string ignored;
   if (!CheckHeader(ignored)) return std::nullopt;
-  return LoadWord(&static_cast<const wire::HeaderRecord*>(main_.data())->record.version);
+  return LoadWord(&reinterpret_cast<const wire::HeaderRecord*>(mainBytes_.data())->record.version);
 }
 
 bool LinkReader::Lock() {
-  std::atomic_ref<uint32_t> owner(static_cast<wire::HeaderRecord*>(main_.data())->lockOwner);
+  std::atomic_ref<uint32_t> owner(reinterpret_cast<wire::HeaderRecord*>(mainBytes_.data())->lockOwner);
   const uint32_t self = platform::GetCurrentProcessId();
   const auto deadline = std::chrono::steady_clock::now() + kLockWait;
   do {
@@ -102,14 +117,14 @@ bool LinkReader::Lock() {
 }
 
 void LinkReader::Unlock() {
-  std::atomic_ref<uint32_t> owner(static_cast<wire::HeaderRecord*>(main_.data())->lockOwner);
+  std::atomic_ref<uint32_t> owner(reinterpret_cast<wire::HeaderRecord*>(mainBytes_.data())->lockOwner);
   uint32_t expected = platform::GetCurrentProcessId();
   owner.compare_exchange_strong(expected, 0);
 }
 
 void LinkReader::CloseLink() {
-  if (!main_.IsMapped()) return;
-  std::atomic_ref<uint32_t> flags(static_cast<wire::HeaderRecord*>(main_.data())->record.flags);
+  if (mainBytes_.empty()) return;
+  std::atomic_ref<uint32_t> flags(reinterpret_cast<wire::HeaderRecord*>(mainBytes_.data())->record.flags);
   flags.fetch_or(wire::kFlagClosedByRenderer);
 }
 
@@ -123,7 +138,7 @@ bool LinkReader::Read(MirroredScene& scene) {
   }
   if (!Lock()) return false;
   if (gLockHoldMilliseconds) std::this_thread::sleep_for(std::chrono::milliseconds(gLockHoldMilliseconds));
-  const auto header = CopyRecord<wire::HeaderRecord>(static_cast<const uint8_t*>(main_.data()));
+  const auto header = CopyRecord<wire::HeaderRecord>(mainBytes_.data());
   scene.headerVersion = header.record.version;
   scene.commitCount = header.commitCount;
   scene.closedByRenderer = (header.record.flags & wire::kFlagClosedByRenderer) != 0;
@@ -150,7 +165,7 @@ bool LinkReader::Read(MirroredScene& scene) {
 
 void LinkReader::ReadBlock(uint32_t index, MirroredScene& scene) {
   uint8_t block[wire::kBlockSize];
-  std::memcpy(block, static_cast<const uint8_t*>(main_.data()) + wire::kBlockSize * (uint64_t{index} + 1), sizeof(block));
+  std::memcpy(block, mainBytes_.data() + wire::kBlockSize * (uint64_t{index} + 1), sizeof(block));
   const auto record = CopyRecord<wire::RecordHeader>(block);
   if (record.tag == 0) return;
   // A removed surface keeps the size of the surface record it was.
@@ -207,21 +222,28 @@ void LinkReader::ReadView(const uint8_t* block, uint32_t, MirroredScene& scene) 
   scene.camera.fieldOfView = record.fieldOfView;
 }
 
-const platform::SharedMemory* LinkReader::Segment(uint32_t number) {
+std::optional<std::span<const uint8_t>> LinkReader::Segment(uint32_t number) {
   auto found = segments_.find(number);
   if (found == segments_.end()) {
-    platform::SharedMemory mapping;
-    if (platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(ownerProcessId_, number), mapping) != 0) {
-      return nullptr;
+    SegmentView view;
+    if (segmentSource_) {
+      const std::optional<std::span<const uint8_t>> bytes = segmentSource_(number);
+      if (!bytes) return std::nullopt;
+      view.bytes = *bytes;
+    } else {
+      if (platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(ownerProcessId_, number), view.mapping) != 0) {
+        return std::nullopt;
+      }
+      view.bytes = {static_cast<const uint8_t*>(view.mapping.data()), view.mapping.size()};
     }
-    found = segments_.emplace(number, std::move(mapping)).first;
+    found = segments_.emplace(number, std::move(view)).first;
   }
-  return &found->second;
+  return found->second.bytes;
 }
 
 void LinkReader::ReadTexture(uint32_t number, uint32_t size, MirroredTexture& texture, MirroredScene& scene) {
   texture.segment = number;
-  const platform::SharedMemory* segment = Segment(number);
+  const std::optional<std::span<const uint8_t>> segment = Segment(number);
   if (!segment || size < kBitmapHeaderSize || size > segment->size()) {
     scene.problems.push_back("texture segment " + std::to_string(number) + " of " + std::to_string(size) +
                              " bytes cannot be read");
@@ -253,7 +275,7 @@ bool LinkReader::ReadMesh(uint32_t number, uint32_t capacity, MirroredSurface& s
     surface.indices = cached.indices;
     return true;
   }
-  const platform::SharedMemory* segment = Segment(number);
+  const std::optional<std::span<const uint8_t>> segment = Segment(number);
   if (!segment || segment->size() < kMeshCountsSize || capacity > segment->size()) return false;
   const auto* bytes = static_cast<const uint8_t*>(segment->data());
   const uint64_t vertices = LoadWord(bytes), indexCount = LoadWord(bytes + 4), uvSets = LoadWord(bytes + 8);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,12 @@ public:
   // Maps the document's main mapping; false, with `problem` set, when there is none or it does
   // not look like a link document.
   bool Open(std::u16string_view documentName, std::string& problem);
+  // Gives segment `number`'s bytes, or nothing when there is no such segment.
+  using SegmentSource = std::function<std::optional<std::span<const uint8_t>>(uint32_t number)>;
+  // The same reader over memory the caller owns and keeps alive while the reader uses it: `main`
+  // stands for the main mapping (its lock word and close flag are written), `segments` for the
+  // owner's named segments. For reading damaged memory without a second process.
+  bool OpenBytes(std::span<uint8_t> main, SegmentSource segments, std::string& problem);
   const std::u16string& documentName() const { return documentName_; }
 
   // The header version, to see whether anything was committed since the last read; nothing when
@@ -49,13 +57,23 @@ private:
   void ReadView(const uint8_t* block, uint32_t index, MirroredScene& scene);
   void ReadTexture(uint32_t segment, uint32_t size, MirroredTexture& texture, MirroredScene& scene);
   bool ReadMesh(uint32_t segment, uint32_t capacity, MirroredSurface& surface, MirroredScene& scene);
-  // The segment's bytes, mapping it by name on first use; null when it cannot be mapped.
-  const platform::SharedMemory* Segment(uint32_t number);
+  struct SegmentView {
+    platform::SharedMemory mapping;
+    std::span<const uint8_t> bytes;
+  };
+
+  bool Attach(std::string& problem);
+  // The segment's bytes, mapping it by name (or asking the segment source) on first use; nothing
+  // when it cannot be mapped.
+  std::optional<std::span<const uint8_t>> Segment(uint32_t number);
 
   std::u16string documentName_;
   platform::SharedMemory main_;
+  // The main mapping's bytes: main_'s, or the caller's.
+  std::span<uint8_t> mainBytes_;
+  SegmentSource segmentSource_;
   uint32_t ownerProcessId_ = 0;
   uint32_t blockCount_ = 0;
-  std::map<uint32_t, platform::SharedMemory> segments_;
+  std::map<uint32_t, SegmentView> segments_;
   std::map<uint32_t, CachedMesh> meshes_;  // by record id
 };
