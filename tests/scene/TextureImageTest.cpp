@@ -145,4 +145,18 @@ TEST(TextureImage, OpacityOfAnotherSizeIsResampledOnlyFromBytes) {
   EXPECT_EQ(narrow.pixels[1 * 4 + 3] >> 24, 125u);  // fy = 0.25 between the two rows
 }
 
+TEST(TextureImage, EachAxisOfTheOpacityIsResampledWithItsOwnStep) {
+  // 3 wide and 5 high onto 4 × 2: step 2/4 across, 4/2 down; alpha 40 a row and 10 a column.
+  uint8_t alpha[15];
+  for (int row = 0; row < 5; ++row) {
+    for (int column = 0; column < 3; ++column) alpha[row * 3 + column] = static_cast<uint8_t>(40 * row + 10 * column);
+  }
+  const uint8_t rgb[4 * 2 * 3] = {0};
+  const TextureImage texture =
+      buildTextureImage(Image(4, 2, 3, 0, rgb), Image(3, 5, 1, 0, alpha), kColour);
+  std::vector<uint32_t> alphas;
+  for (const uint32_t pixel : texture.pixels) alphas.push_back(pixel >> 24);
+  EXPECT_EQ(alphas, (std::vector<uint32_t>{0, 5, 10, 15, 80, 85, 90, 95}));
+}
+
 }  // namespace
