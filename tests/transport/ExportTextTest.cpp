@@ -61,8 +61,11 @@ std::string Printf(const char* format, double value) {
   return text;
 }
 
+// The buffer starts filled with a mark, so that a character AppendFixed skips cannot pass for
+// one it wrote (the stack may still hold printf's text of the same number).
 std::string Fixed(float value, int decimals) {
   char text[kMaximumFixedTextSize];
+  std::memset(text, '#', sizeof(text));
   return std::string(text, AppendFixed(text, value, decimals));
 }
 
