@@ -35,4 +35,13 @@ TEST(BatchGateTest, AHeldGateIsReleasedByAnotherThreadAndATimedTakeGivesUp) {
   EXPECT_TRUE(gate.TakeUntil(std::chrono::steady_clock::now()));
 }
 
+TEST(BatchGateTest, AFreeGateIsTakenEvenPastTheDeadlineAndATimedTakeHoldsIt) {
+  using namespace std::chrono_literals;
+  BatchGate gate;
+  EXPECT_TRUE(gate.TakeUntil(std::chrono::steady_clock::now() - 1s));
+  EXPECT_FALSE(gate.TakeUntil(std::chrono::steady_clock::now()));
+  gate.Release();
+  EXPECT_TRUE(gate.TakeUntil(std::chrono::steady_clock::now()));
+}
+
 }  // namespace

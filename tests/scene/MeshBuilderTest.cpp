@@ -172,6 +172,8 @@ TEST(AssembleMesh, NormalsFollowTheInverseTransposeAndRecordsFollowEachOther) {
   EXPECT_FALSE(mirrored(flat));  // a zero determinant is not below zero
   const TideLinkMesh squashed = assembleMesh({Record(mesh, flat, false, false)}, 3, 3);
   for (float component : squashed.normals) EXPECT_TRUE(std::isfinite(component));
+  // Its cofactors still carry the one direction that survives, unscaled: link (1, 1, 0) keeps y.
+  EXPECT_EQ(Floats(squashed.normals, 0, 3), (std::vector<float>{0, 1, 0}));
 }
 
 // Rotates (x and y trade places), shears (y drags z), mirrors (determinant -2) and translates at
@@ -272,6 +274,47 @@ TEST(PostProcess, JointRepairOfASolidKeepsEachSurfacesCountsPositionsAndUvs) {
   EXPECT_NE(firstForward, HasDirectedEdge(surfaces[0], 2, 1));
   EXPECT_EQ(HasDirectedEdge(surfaces[1], 3, 0), firstForward);
   EXPECT_EQ(HasDirectedEdge(surfaces[1], 0, 3), !firstForward);
+}
+
+// A tetrahedron on the axes wound inward, its triangles split over `surfaces` meshes that each
+// carry all four corners.
+std::vector<TideLinkMesh> InwardTetrahedron(size_t surfaces) {
+  const std::vector<uint32_t> inward = {2, 0, 1, 1, 0, 3, 3, 0, 2, 2, 1, 3};
+  const size_t perSurface = inward.size() / surfaces;
+  std::vector<TideLinkMesh> meshes;
+  for (size_t s = 0; s < surfaces; ++s) {
+    TideLinkMesh mesh = TideLinkMesh::Create(4, perSurface, 1);
+    mesh.positions = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+    std::copy(inward.begin() + s * perSurface, inward.begin() + (s + 1) * perSurface, mesh.indices.begin());
+    meshes.push_back(mesh);
+  }
+  return meshes;
+}
+
+// Six times the volume the triangles enclose, positive when they face outward.
+float SignedVolume(const std::vector<TideLinkMesh>& surfaces) {
+  float volume = 0;
+  for (const TideLinkMesh& mesh : surfaces) {
+    for (size_t t = 0; t < mesh.indexCount; t += 3) {
+      const float* p[3];
+      for (int k = 0; k < 3; ++k) p[k] = &mesh.positions[3 * size_t(mesh.indices[t + k])];
+      volume += p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
+                p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
+                p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+    }
+  }
+  return volume;
+}
+
+TEST(PostProcess, OnlyASolidIsTurnedOutwardWhetherItHasOneSurfaceOrSeveral) {
+  for (const size_t count : {size_t{1}, size_t{2}}) {
+    std::vector<TideLinkMesh> solid = InwardTetrahedron(count);
+    postProcess(solid, true, {true, false});
+    EXPECT_GT(SignedVolume(solid), 0.0f) << count;
+    std::vector<TideLinkMesh> open = InwardTetrahedron(count);
+    postProcess(open, false, {true, false});
+    EXPECT_LT(SignedVolume(open), 0.0f) << count;
+  }
 }
 
 TEST(PostProcess, OptimiseRunsWithOrWithoutRepair) {

@@ -1,6 +1,8 @@
 // Water and glass guessed from material names.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "scene/SurfaceTypeFromName.h"
 
 namespace {
@@ -24,6 +26,21 @@ TEST(SurfaceTypeFromName, LettersOfEveryScriptMatchWithoutRegardToCase) {
   EXPECT_EQ(surfaceTypeFromName(u"ÁGUA DO MAR"), kSurfaceTypeWater);
   EXPECT_EQ(surfaceTypeFromName(u"ВОДА"), kSurfaceTypeWater);
   EXPECT_EQ(surfaceTypeFromName(u"SZKŁO"), kSurfaceTypeGlass);
+}
+
+TEST(SurfaceTypeFromName, EveryWordOfEachListIsFoundInsideAName) {
+  const std::u16string_view glass[] = {u"GLASS", u"Vidrio", u"VERRE",  u"vetro", u"СТЕКЛО", u"玻璃",
+                                       u"Vidro", u"ガラス", u"유리",   u"Garasu", u"GLAS",  u"SZKŁO"};
+  const std::u16string_view water[] = {u"WATER", u"Agua", u"WASSER", u"acqua", u"Vatten", u"вОДА",
+                                       u"水",    u"ÁGUA", u"물",     u"Mizu",  u"WODA"};
+  for (size_t index = 0; index < std::size(glass); ++index) {
+    EXPECT_EQ(surfaceTypeFromName(u"x " + std::u16string(glass[index]) + u"-2"), kSurfaceTypeGlass)
+        << "glass word " << index;
+  }
+  for (size_t index = 0; index < std::size(water); ++index) {
+    EXPECT_EQ(surfaceTypeFromName(u"x " + std::u16string(water[index]) + u"-2"), kSurfaceTypeWater)
+        << "water word " << index;
+  }
 }
 
 TEST(SurfaceTypeFromName, WaterIsTestedBeforeGlass) {

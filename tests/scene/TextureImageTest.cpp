@@ -145,4 +145,25 @@ TEST(TextureImage, OpacityOfAnotherSizeIsResampledOnlyFromBytes) {
   EXPECT_EQ(narrow.pixels[1 * 4 + 3] >> 24, 125u);  // fy = 0.25 between the two rows
 }
 
+TEST(TextureImage, EachAxisOfTheOpacityIsResampledWithItsOwnStep) {
+  // 4 wide and 5 high onto 4 × 2: the same width, so only a rule that asks for both sides to
+  // match takes it as it is; step 3/4 across, 4/2 down; alpha 40 a row and 10 a column.
+  uint8_t alpha[20];
+  for (int row = 0; row < 5; ++row) {
+    for (int column = 0; column < 4; ++column) alpha[row * 4 + column] = static_cast<uint8_t>(40 * row + 10 * column);
+  }
+  const uint8_t rgb[4 * 2 * 3] = {0};
+  const TextureImage texture =
+      buildTextureImage(Image(4, 2, 3, 0, rgb), Image(4, 5, 1, 0, alpha), kColour);
+  std::vector<uint32_t> alphas;
+  for (const uint32_t pixel : texture.pixels) alphas.push_back(pixel >> 24);
+  EXPECT_EQ(alphas, (std::vector<uint32_t>{0, 7, 15, 22, 80, 87, 95, 102}));
+
+  // A single opacity pixel spreads everywhere, its missing neighbours never read.
+  const std::vector<uint8_t> single{77};
+  const TextureImage spread =
+      buildTextureImage(Image(4, 2, 3, 0, rgb), Image(1, 1, 1, 0, single.data()), kColour);
+  for (const uint32_t pixel : spread.pixels) EXPECT_EQ(pixel >> 24, 77u);
+}
+
 }  // namespace

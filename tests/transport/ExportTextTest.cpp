@@ -29,6 +29,17 @@ TEST(XmlEscapeTest, UnitsThatXmlDoesNotAllowBecomeReplacementCharacters) {
   EXPECT_EQ(XmlEscape(lone), u"\uFFFDx\uFFFD\uFFFD\uFFFD\uFFFD");
 }
 
+TEST(XmlEscapeTest, SurrogateHalvesPairOnlyWithinTheirRangesAndWithinTheText) {
+  // The first and last unit of each range pair up; the units just outside them are characters.
+  const std::u16string edges{0xD800, 0xDC00, 0xDBFF, 0xDFFF, 0xD7FF, 0xE000};
+  EXPECT_EQ(XmlEscape(edges), edges);
+  const std::u16string lone{0xD800, u'a', 0xDBFF, u'b', 0xDC00, u'c', 0xDFFF};
+  EXPECT_EQ(XmlEscape(lone), u"\uFFFDa\uFFFDb\uFFFDc\uFFFD");
+  // A high half at the end of the text stays alone even when its partner follows in memory.
+  const std::u16string house = u"a\U0001F3E0";
+  EXPECT_EQ(XmlEscape(std::u16string_view(house).substr(0, 2)), u"a\uFFFD");
+}
+
 TEST(UriEscapeTest, LettersDigitsAndPathPunctuationStayEverythingElseIsPercentEncoded) {
   EXPECT_EQ(UriEscape(u"C:\\Work/house_Textures/0000000a.png"),
             u"C:\\Work/house_Textures/0000000a.png");
@@ -50,8 +61,11 @@ std::string Printf(const char* format, double value) {
   return text;
 }
 
+// The buffer starts filled with a mark, so that a character AppendFixed skips cannot pass for
+// one it wrote (the stack may still hold printf's text of the same number).
 std::string Fixed(float value, int decimals) {
   char text[kMaximumFixedTextSize];
+  std::memset(text, '#', sizeof(text));
   return std::string(text, AppendFixed(text, value, decimals));
 }
 

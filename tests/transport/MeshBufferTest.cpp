@@ -1,6 +1,7 @@
 #include "transport/MeshBuffer.h"
 
 #include <cstring>
+#include <numeric>
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,6 +83,36 @@ TEST(MeshBufferTest, RefusesArraysThatDoNotMatchTheCountsAndKeepsTheMeshItHad) {
   EXPECT_TRUE(buffer.empty());
   TideLinkMesh decoded;
   EXPECT_FALSE(buffer.Decode(decoded));
+}
+
+// Indices without vertices: 12 + 4 × count bytes.
+TideLinkMesh IndicesOnly(uint64_t count) {
+  TideLinkMesh mesh = TideLinkMesh::Create(0, count, 0);
+  std::iota(mesh.indices.begin(), mesh.indices.end(), 7u);
+  return mesh;
+}
+
+TEST(MeshBufferTest, KeepsItsStorageForAMeshThatFitsItAndIsAtLeastHalfItsSize) {
+  MeshBuffer buffer;
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(25)));  // 112 bytes
+  const uint8_t* storage = buffer.data();
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(25)));
+  EXPECT_EQ(buffer.data(), storage);
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(11)));  // 56 bytes: exactly half
+  EXPECT_EQ(buffer.data(), storage);
+  EXPECT_EQ(buffer.size(), 56u);
+  TideLinkMesh decoded;
+  ASSERT_TRUE(buffer.Decode(decoded));
+  EXPECT_EQ(decoded.indices, IndicesOnly(11).indices);
+  // Less than half, then more than the storage holds: fresh storage each time (allocated while
+  // the old one is still held, so at another address).
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(10)));
+  EXPECT_NE(buffer.data(), storage);
+  storage = buffer.data();
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(11)));
+  EXPECT_NE(buffer.data(), storage);
+  ASSERT_TRUE(buffer.Decode(decoded));
+  EXPECT_EQ(decoded.indices, IndicesOnly(11).indices);
 }
 
 TEST(MeshBufferTest, SegmentCapacityIsTwiceTheMeshOnlyWhileItFitsThirtyTwoBits) {

@@ -107,6 +107,12 @@ TEST_F(TextureSlotTest, FileIsStampedWithItsWriteTimeAndChangesOnlyWhenItDoes) {
   EXPECT_FALSE(slot.SetFile(path));
   WriteFile("brick.png", 1600000100);
   EXPECT_TRUE(slot.SetFile(path));
+  // Another file written at the same moment is a change too.
+  slot.ResetChanged();
+  const std::u16string twin = WriteFile("stone.png", 1600000100);
+  EXPECT_TRUE(slot.SetFile(twin));
+  EXPECT_EQ(slot.ExportFileName(), u"stone.png");
+  slot.SetFile(path);
 
   // Switching kinds drops the other content.
   const uint8_t pixel[3] = {};

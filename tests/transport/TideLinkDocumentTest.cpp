@@ -208,6 +208,12 @@ TEST_F(TideLinkDocumentTest, TextureImageGoesToASegmentAndAFileToThePathField) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(image), 2), "BM");
   EXPECT_EQ(image[54 + 63], 7);
   EXPECT_EQ(U32(record, kTexture2 + kSize), 54u + 12u);
+  // A new image of the same size is written into the same segment.
+  const std::vector<uint8_t> repainted(4 * 4 * 4, 9);
+  ASSERT_TRUE(surface->SetTextureImage(4, 4, repainted.data(), true));
+  document_->Commit();
+  EXPECT_EQ(U32(record, kTexture1 + kSegment), imageSegment);
+  EXPECT_EQ(image[54 + 63], 9);
 
   const std::string file = (scratch() / "wood.jpg").string();
   std::ofstream(file) << "jpeg";
