@@ -92,27 +92,28 @@ TideLinkMesh IndicesOnly(uint64_t count) {
   return mesh;
 }
 
-TEST(MeshBufferTest, KeepsItsStorageForAMeshThatFitsItAndIsAtLeastHalfItsSize) {
+TEST(MeshBufferTest, KeepsAnArraysStorageForOneThatFitsItAndIsAtLeastHalfItsSize) {
   MeshBuffer buffer;
-  ASSERT_TRUE(Assign(buffer, IndicesOnly(25)));  // 112 bytes
-  const uint8_t* storage = buffer.data();
-  ASSERT_TRUE(Assign(buffer, IndicesOnly(25)));
-  EXPECT_EQ(buffer.data(), storage);
-  ASSERT_TRUE(Assign(buffer, IndicesOnly(11)));  // 56 bytes: exactly half
-  EXPECT_EQ(buffer.data(), storage);
-  EXPECT_EQ(buffer.size(), 56u);
+  const auto storage = [&] { return buffer.mesh().indices.data(); };
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(24)));
+  const uint32_t* kept = storage();
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(24)));
+  EXPECT_EQ(storage(), kept);
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(12)));  // exactly half
+  EXPECT_EQ(storage(), kept);
+  EXPECT_EQ(buffer.size(), 12u + 4 * 12);
   TideLinkMesh decoded;
   ASSERT_TRUE(buffer.Decode(decoded));
-  EXPECT_EQ(decoded.indices, IndicesOnly(11).indices);
+  EXPECT_EQ(decoded.indices, IndicesOnly(12).indices);
   // Less than half, then more than the storage holds: fresh storage each time (allocated while
   // the old one is still held, so at another address).
-  ASSERT_TRUE(Assign(buffer, IndicesOnly(10)));
-  EXPECT_NE(buffer.data(), storage);
-  storage = buffer.data();
   ASSERT_TRUE(Assign(buffer, IndicesOnly(11)));
-  EXPECT_NE(buffer.data(), storage);
+  EXPECT_NE(storage(), kept);
+  kept = storage();
+  ASSERT_TRUE(Assign(buffer, IndicesOnly(12)));
+  EXPECT_NE(storage(), kept);
   ASSERT_TRUE(buffer.Decode(decoded));
-  EXPECT_EQ(decoded.indices, IndicesOnly(11).indices);
+  EXPECT_EQ(decoded.indices, IndicesOnly(12).indices);
 }
 
 TEST(MeshBufferTest, SegmentCapacityIsTwiceTheMeshOnlyWhileItFitsThirtyTwoBits) {
