@@ -284,7 +284,7 @@ void OmbrelPlugin::Tick() {
     commitOwed_ = document_->HasUncommittedChanges();
     const auto milliseconds = [](Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); };
     if (commitOwed_ && document_->GetCommitCount() == commitsBefore) {
-      DebugLog("Commit waited %.3f ms for the renderer's lock in vain; tried again at the next tick",
+      DebugLog("Commit waited %.3f ms for the renderer's lock in vain; to be tried again at the next tick",
                milliseconds(commitEnd - commitStart));
     } else if (document_->GetCommitCount() != commitsBefore) {
       DebugLog("Commit %u: flush %.3f ms, commit %.3f ms", document_->GetCommitCount(),
