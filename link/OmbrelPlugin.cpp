@@ -271,12 +271,25 @@ void OmbrelPlugin::Tick() {
   if (!sceneLock_.TakeUntil(std::chrono::steady_clock::now() + kSceneLockWait)) return;
   changesArrived_ = false;
   if (materials_.hasPending() || geometry_.hasPending() || commitOwed_) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point flushStart = Clock::now();
     materials_.flush();
     geometry_.flush();
+    const Clock::time_point commitStart = Clock::now();
+    const uint32_t commitsBefore = document_->GetCommitCount();
     document_->Commit();
+    const Clock::time_point commitEnd = Clock::now();
     // A commit that found the renderer holding the shared lock is tried again at the next tick,
     // not only after the next edit.
     commitOwed_ = document_->HasUncommittedChanges();
+    const auto milliseconds = [](Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); };
+    if (commitOwed_ && document_->GetCommitCount() == commitsBefore) {
+      DebugLog("Commit waited %.3f ms for the renderer's lock in vain; to be tried again at the next tick",
+               milliseconds(commitEnd - commitStart));
+    } else if (document_->GetCommitCount() != commitsBefore) {
+      DebugLog("Commit %u: flush %.3f ms, commit %.3f ms", document_->GetCommitCount(),
+               milliseconds(commitStart - flushStart), milliseconds(commitEnd - commitStart));
+    }
   }
   sceneLock_.Release();
 }

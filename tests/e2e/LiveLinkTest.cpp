@@ -23,6 +23,43 @@ using nlohmann::json;
 
 using LiveLinkTest = LinkFixture;
 
+// Paced edits reach the plug-in between ticks; the host's edit log and the renderer's read log,
+// both on the steady clock, say when each was handed over and when each version was read.
+TEST_F(LiveLinkTest, PacedEditsAreLoggedWhenHandedOverAndEachReadWhenDone) {
+  const fs::path reads = scratch() / "reads.jsonl";
+  auto renderer = StartRenderer("--read-log " + reads.string());
+  const fs::path editLog = scratch() / "edit-log.jsonl";
+  const std::string script = "wait 0.5\nmove house 1500 0 0\nwait 0.5\nmove pool 0 500 0\nwait 0.5\n";
+  const CommandResult result =
+      Link(Document() + " --paced --edit-log " + editLog.string() + " --edits " + Write("edits.txt", script).string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  renderer->Stop();
+  ExpectMirroredInOrder();
+
+  const std::vector<json> log = ReadJsonLines(editLog);
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[0]["event"], "start");
+  EXPECT_EQ(log[0]["tick_ms"], 50);
+  EXPECT_EQ(log[1]["event"], "drawing sent");
+  EXPECT_EQ(log[2]["edit"], "move house 1500 0 0");
+  EXPECT_EQ(log[3]["line"], 4);
+  EXPECT_LT(int64_t(log[0]["at_ns"]), int64_t(log[1]["at_ns"]));
+  EXPECT_LT(int64_t(log[1]["at_ns"]), int64_t(log[2]["handed_ns"]));
+  EXPECT_LT(int64_t(log[2]["handed_ns"]), int64_t(log[3]["handed_ns"]));
+
+  const std::vector<json> history = ReadJsonLines(historyPath());
+  const std::vector<json> read = ReadJsonLines(reads);
+  ASSERT_EQ(read.size(), history.size());
+  for (size_t index = 0; index < read.size(); ++index) {
+    EXPECT_EQ(read[index]["version"], history[index]["version"]);
+    EXPECT_LE(int64_t(read[index]["locked_ns"]), int64_t(read[index]["unlocked_ns"]));
+    EXPECT_LE(int64_t(read[index]["unlocked_ns"]), int64_t(read[index]["read_ns"]));
+    EXPECT_EQ(read[index]["surfaces"], history[index]["surfaces"].size());
+  }
+  // The last edit is read after it was handed over.
+  EXPECT_GT(int64_t(read.back()["read_ns"]), int64_t(log[3]["handed_ns"]));
+}
+
 TEST_F(LiveLinkTest, EveryEditStepIsMirroredAfterTheTickThatCommitsIt) {
   auto renderer = StartRenderer();
   std::vector<std::string> steps = {

@@ -242,6 +242,12 @@ TEST_F(OmbrelPluginTest, ACommitThatFoundTheLockHeldIsWrittenAtTheNextTickWithou
   EXPECT_EQ(Surface(Read(), u"Brick"), nullptr) << "the commit could not write";
   host().Tick();
   EXPECT_NE(Surface(Read(), u"Brick"), nullptr);
+  // The debug log records the miss once, and the commit that wrote.
+  const std::string log = ReadFile(debugLogPath());
+  const size_t miss = log.find("for the renderer's lock in vain");
+  ASSERT_NE(miss, std::string::npos) << log;
+  EXPECT_EQ(log.find("for the renderer's lock in vain", miss + 1), std::string::npos) << log;
+  EXPECT_NE(log.find("Commit ", miss), std::string::npos) << log;
 }
 
 TEST_F(OmbrelPluginTest, BatchesOnTheDeliveryThreadMeetTicksOnTheMainThreadAndTheLastOneWins) {

@@ -316,6 +316,31 @@ TEST_F(DrawingStreamTest, EachHandlerGetsTheWholeDrawingAndNamesAreUnique) {
   EXPECT_EQ(stream_->UnregisterAll().size(), 2u);
 }
 
+TEST_F(DrawingStreamTest, EachChangeIsStampedJustBeforeItsFirstBatchIsHandedOver) {
+  Start({});
+  ASSERT_TRUE(WaitUntilComplete());
+  std::vector<std::chrono::steady_clock::time_point> begins;
+  handler_.onStep = [&](const VGS::Operation& operation) {
+    if (operation.kind == VGS::kBeginBatch) begins.push_back(std::chrono::steady_clock::now());
+  };
+  DrawingChange change;
+  change.movedInstances.push_back(drawing_->instances.front().id);
+  const size_t before = handler_.kinds().size();
+  const auto queued = std::chrono::steady_clock::now();
+  for (int count = 0; count < 2; ++count) {
+    ASSERT_TRUE(stream_->SendChange(std::make_shared<const DrawingOperations>(drawing_, change)));
+  }
+  ASSERT_TRUE(handler_.WaitForCount(before + 6));  // two of begin, move, end
+  const auto stamps = stream_->ChangesHandedAt();
+  ASSERT_EQ(stamps.size(), 2u);
+  ASSERT_EQ(begins.size(), 2u);
+  for (size_t index = 0; index < 2; ++index) {
+    ASSERT_TRUE(stamps[index].has_value());
+    EXPECT_LE(*stamps[index], begins[index]) << "change " << index;
+    EXPECT_GE(*stamps[index], index ? begins[0] : queued) << "change " << index;
+  }
+}
+
 // The main loop's ticks, as the plug-in receives them.
 struct TickCounter {
   static void OnNotification(uint32_t code, intptr_t, void* context) {
@@ -346,6 +371,21 @@ TEST(MainLoopTest, TicksUntilDoneAndLetsTheStreamBegin) {
   const int ticks = counter.ticks;
   loop.Tick();
   EXPECT_EQ(counter.ticks, ticks) << "an unregistered callback was ticked";
+}
+
+TEST(MainLoopTest, ASteadyScheduleGoesOnAcrossCalls) {
+  NotificationService notifications;
+  TickCounter counter;
+  notifications.Register(kAfterEventCode, &TickCounter::OnNotification, &counter);
+  MainLoop loop(notifications, nullptr, std::chrono::hours(1));
+  loop.SetSteadySchedule(true);
+  loop.RunUntil([] { return false; }, 5ms);
+  loop.RunUntil([] { return false; }, 5ms);
+  EXPECT_EQ(counter.ticks, 1) << "the second call ticked before its turn";
+  loop.SetSteadySchedule(false);
+  loop.RunUntil([] { return false; }, 5ms);
+  EXPECT_EQ(counter.ticks, 2) << "without a steady schedule a call ticks at once";
+  notifications.Unregister(kAfterEventCode, &TickCounter::OnNotification, &counter);
 }
 
 TEST(MainLoopTest, NeverTicksWhileADeliveryIsSending) {

@@ -32,18 +32,20 @@ protected:
     name_.assign(text.begin(), text.end());
     document_ = TideLinkDocumentImpl::Create(name_, 32);
     ASSERT_TRUE(document_->IsOpen());
-    auto plain = document_->CreateSurface(u"Plain", false);
-    plain->SetMesh(Triangles(4));
+    plain_ = document_->CreateSurface(u"Plain", false);
+    plain_->SetMesh(Triangles(4));
     auto textured = document_->CreateSurface(u"Textured", false);
     textured->SetMesh(Triangles(2));
     const uint8_t pixels[3 * 5 * 4] = {};
     textured->SetTextureImage(3, 5, pixels, true);
-    document_->CreateSurface(u"Empty", false);
+    empty_ = document_->CreateSurface(u"Empty", false);
     document_->Commit();
     ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::MappingName(name_), view_), 0);
   }
   void TearDown() override {
     view_.Close();
+    plain_.reset();
+    empty_.reset();
     document_.reset();
     TestEnvironment::TearDown();
   }
@@ -52,6 +54,7 @@ protected:
 
   std::u16string name_;
   std::shared_ptr<TideLinkDocumentImpl> document_;
+  std::shared_ptr<TideLinkSurface> plain_, empty_;
   platform::SharedMemory view_;
 };
 
@@ -67,6 +70,61 @@ TEST_F(LinkReaderTest, AnIntactDocumentReadsWhole) {
   EXPECT_EQ(scene.surfaces[1].textures[0].width, 3u);
   EXPECT_EQ(scene.surfaces[1].textures[0].height, 5u);
   EXPECT_EQ(scene.surfaces[2].triangleCount(), 0u);
+}
+
+// A reader that kept its copies from an earlier read sees the same scene as one reading afresh,
+// having copied only the records that changed and the mesh they name.
+TEST_F(LinkReaderTest, AReadAfterACommitCopiesOnlyWhatChangedAndSeesTheSameAsAFreshOne) {
+  LinkReader kept;
+  std::string problem;
+  ASSERT_TRUE(kept.Open(name_, problem)) << problem;
+  MirroredScene scene;
+  ASSERT_TRUE(kept.Read(scene));
+  const uint64_t firstCopy = kept.lastRead().copiedBytes;
+
+  plain_->SetMesh(Triangles(40));
+  document_->CreateSurface(u"Added", false)->SetMesh(Triangles(1));
+  document_->RemoveSurface(empty_);
+  document_->Commit();
+  ASSERT_TRUE(kept.Read(scene));
+  const uint64_t secondCopy = kept.lastRead().copiedBytes;
+
+  LinkReader fresh;
+  ASSERT_TRUE(fresh.Open(name_, problem)) << problem;
+  MirroredScene expected;
+  ASSERT_TRUE(fresh.Read(expected));
+  EXPECT_EQ(SceneToJson(scene), SceneToJson(expected));
+  ASSERT_EQ(scene.surfaces.size(), 3u);
+  EXPECT_EQ(scene.surfaces[0].triangleCount(), 40u);
+  EXPECT_EQ(scene.removedSurfaceIds.size(), 1u);
+  EXPECT_EQ(scene.surfaces[1].positions, expected.surfaces[1].positions) << "an unchanged mesh from the copy kept";
+  // The header, the camera, the three changed records and the two new meshes; the textured
+  // surface and its image are not copied again.
+  const uint64_t meshes = 12 + 4 * (3 * 120 + 120) + 12 + 4 * (3 * 3 + 3);
+  EXPECT_EQ(secondCopy, sizeof(wire::HeaderRecord) + 4 * wire::kBlockSize + meshes);
+  EXPECT_LT(secondCopy, firstCopy);
+  EXPECT_EQ(kept.lastRead().meshBytes, fresh.lastRead().meshBytes);
+}
+
+// Vertex and UV set counts whose sizes add up past 2^64 to almost nothing must not pass for a
+// mesh that fits its segment.
+TEST_F(LinkReaderTest, MeshCountsThatWrapRoundAreRefused) {
+  uint32_t meshSegment;
+  std::memcpy(&meshSegment, bytes() + 2048 * 3 + 1924, 4);
+  platform::SharedMemory segment;
+  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), meshSegment), segment), 0);
+  const uint32_t counts[3] = {1u << 30, 0, (1u << 31) - 3};  // 24·v + 8·v·uv is exactly 2^64
+  std::memcpy(segment.data(), counts, sizeof(counts));
+  LinkReader reader;
+  std::string problem;
+  ASSERT_TRUE(reader.Open(name_, problem)) << problem;
+  MirroredScene scene;
+  ASSERT_TRUE(reader.Read(scene));
+  ASSERT_FALSE(scene.surfaces.empty());
+  EXPECT_EQ(scene.surfaces[0].vertexCount, 0u);
+  EXPECT_TRUE(scene.surfaces[0].positions.empty());
+  ASSERT_FALSE(scene.problems.empty());
+  EXPECT_NE(scene.problems[0].find("counts 1073741824 vertices"), std::string::npos) << scene.problems[0];
 }
 
 TEST_F(LinkReaderTest, DamagedHeadersAreRefusedAtOpen) {

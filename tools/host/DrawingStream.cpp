@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/SteadyClock.h"
 #include "platform/TextConversion.h"
 #include "tools/host/HostConsole.h"
 
@@ -30,10 +31,13 @@ void DrawingStream::SetDrawing(std::shared_ptr<const Drawing> drawing) {
 
 bool DrawingStream::SendChange(std::shared_ptr<const DrawingOperations> change) {
   std::lock_guard lock(mutex_);
+  if (deliveries_.empty()) return false;
+  const size_t number = changesHandedAt_.size();
+  changesHandedAt_.emplace_back();
   for (auto& [name, delivery] : deliveries_) {
     {
       std::lock_guard deliveryLock(delivery->mutex);
-      delivery->changes.push_back(change);
+      delivery->changes.push_back(QueuedChange{number, change});
     }
     ++streaming_;
     delivery->wake.notify_all();
@@ -305,14 +309,19 @@ void DrawingStream::Deliver(Delivery& delivery) {
 
 void DrawingStream::DeliverChanges(Delivery& delivery) {
   for (;;) {
-    std::shared_ptr<const DrawingOperations> change;
+    QueuedChange change;
     {
       std::unique_lock lock(delivery.mutex);
       delivery.wake.wait(lock, [&] { return delivery.stop || !delivery.changes.empty(); });
       if (delivery.stop) return;
       change = delivery.changes.front();
     }
-    if (!SendBatches(delivery, *change)) return;
+    {
+      std::lock_guard lock(mutex_);
+      std::optional<std::chrono::steady_clock::time_point>& handedAt = changesHandedAt_[change.number];
+      if (!handedAt) handedAt = platform::SteadyClock::Now();
+    }
+    if (!SendBatches(delivery, *change.operations)) return;
     {
       std::lock_guard lock(delivery.mutex);
       delivery.changes.pop_front();
@@ -333,6 +342,11 @@ bool DrawingStream::SendBatches(Delivery& delivery, const DrawingOperations& ope
     Report(delivery, "change of " + std::to_string(operations.operationCount()) + " operations sent");
   }
   return !operations.reportsView() || Send(delivery, VGS::kViewChanged, &operations.view());
+}
+
+std::vector<std::optional<std::chrono::steady_clock::time_point>> DrawingStream::ChangesHandedAt() {
+  std::lock_guard lock(mutex_);
+  return changesHandedAt_;
 }
 
 std::optional<std::chrono::steady_clock::time_point> DrawingStream::DrawingSentAt() {

@@ -64,6 +64,9 @@ public:
   bool IsDeliveryComplete(const TXString& name);
   // When a delivery last finished sending the drawing's batches (before any view report).
   std::optional<std::chrono::steady_clock::time_point> DrawingSentAt();
+  // For each change queued so far, in the order queued: the moment a delivery began to hand it
+  // to its handler (just before the begin record of its first batch); none while not yet handed.
+  std::vector<std::optional<std::chrono::steady_clock::time_point>> ChangesHandedAt();
 
   bool IsHandlerRegistered(const TXString& name) override;
   // False when `handler` is null or `name` is taken.
@@ -81,13 +84,18 @@ public:
   void HaltDeliveries();
 
 private:
+  struct QueuedChange {
+    size_t number = 0;  // in the order SendChange queued it
+    std::shared_ptr<const DrawingOperations> operations;
+  };
+
   struct Delivery {
     std::u16string name;
     ISceneOperationHandler* handler = nullptr;
     std::shared_ptr<const DrawingOperations> operations;
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<std::shared_ptr<const DrawingOperations>> changes;  // queued, not yet sent
+    std::deque<QueuedChange> changes;  // queued, not yet sent
     bool begin = false;
     bool stop = false;
     bool complete = false;
@@ -118,6 +126,7 @@ private:
   size_t streaming_ = 0;  // deliveries begun and still sending their drawing, and queued changes
   std::condition_variable quiet_;
   std::optional<std::chrono::steady_clock::time_point> drawingSentAt_;
+  std::vector<std::optional<std::chrono::steady_clock::time_point>> changesHandedAt_;  // per queued change
   int64_t viewId_ = 1;
   int32_t pane_ = 0;
 };

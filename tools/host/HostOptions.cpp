@@ -79,6 +79,10 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       if (hasValue && argv[index + 1][0] != '-') options.drawingPath = argv[++index];
     } else if (argument == "--edits" && hasValue) {
       options.editsPath = argv[++index];
+    } else if (argument == "--paced") {
+      options.paced = true;
+    } else if (argument == "--edit-log" && hasValue) {
+      options.editLogPath = argv[++index];
     } else if (argument == "--expected-states" && hasValue) {
       options.expectedStatesPath = argv[++index];
     } else if (argument == "--seconds" && hasValue) {
@@ -219,6 +223,12 @@ std::string HostUsage() {
       "  --expected-states FILE  after the drawing and after each step, write one JSON line of\n"
       "                       what the host's drawing holds per material, the link and camera state\n"
       "  --timeout SECONDS    give up waiting for the plug-in after this long (default 600)\n"
+      "  --paced              play the steps on the ticks' own schedule (every 50 ms): no tick\n"
+      "                       follows a step at once, and waits go on with that schedule, so an\n"
+      "                       edit reaches the plug-in at any moment of the tick period\n"
+      "  --edit-log FILE      write JSON lines of the steady clock's nanoseconds: the tick period\n"
+      "                       and when the start button was pressed, the drawing sent, and each\n"
+      "                       edit handed to the plug-in\n"
       "\n"
       "Options:\n"
       "  --module PATH        plug-in library (default: OmbrelTideLinkForVectorworks.so beside\n"

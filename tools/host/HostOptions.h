@@ -65,6 +65,10 @@ struct HostOptions {
   std::string expectedStatesPath;  // JSON lines of what the drawing holds after each step
   int linkSeconds = 0;             // how long the link runs after the drawing and the edits
   LinkStop stopWith = LinkStop::kButton;
+  // Steps are played on the ticks' own schedule: no tick follows a step at once and waits go on
+  // with the schedule, so each edit reaches the plug-in at some moment of the tick period.
+  bool paced = false;
+  std::string editLogPath;  // JSON lines: when the start was pressed and each edit handed over
 };
 
 // Names accepted by --without.

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/Registry.h"
+#include "platform/SteadyClock.h"
 #include "platform/TextConversion.h"
 #include "sdk/ExtensionKinds.h"
 #include "tools/host/DrawingEditor.h"
@@ -59,6 +60,14 @@ std::u16string OtherFileName(const std::u16string& fileName) {
   return path.u16string() + u"-copy" + extension;
 }
 
+int64_t Nanoseconds(std::chrono::steady_clock::time_point time) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+}
+
+nlohmann::json NanosecondsOrNull(const std::optional<std::chrono::steady_clock::time_point>& time) {
+  return time ? nlohmann::json(Nanoseconds(*time)) : nlohmann::json(nullptr);
+}
+
 bool LinkAnnounced() {
   platform::RegistryKey key;
   if (platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, kConnectionsKey, key) != 0) return false;
@@ -77,6 +86,10 @@ public:
       expected_.open(options_.expectedStatesPath, std::ios::trunc);
       if (!expected_) return Fail("cannot write " + options_.expectedStatesPath);
     }
+    if (!options_.editLogPath.empty()) {
+      editLog_.open(options_.editLogPath, std::ios::trunc);
+      if (!editLog_) return Fail("cannot write " + options_.editLogPath);
+    }
     host_.SetTickPolicy(TickPolicy::kDuringDeliveries);
     host_.RegisterExtensions();
     tool_ = host_.CreateExtension(IID_ExtensionKindTool);
@@ -92,6 +105,7 @@ public:
 
 private:
   int Link() {
+    startedAt_ = platform::SteadyClock::Now();
     if (options_.viaScript) {
       if (!Functions() || !host_.RunScriptFunction(functions_, kStartFunction)) return Fail("cannot run TideLink_Start");
     } else {
@@ -110,6 +124,7 @@ private:
     }
     Print("the drawing is mirrored");
     WriteExpected(nullptr, options_.viewReport);
+    host_.mainLoop().SetSteadySchedule(options_.paced);
     for (const EditStep& step : steps_) {
       if (!Play(step)) break;
     }
@@ -117,6 +132,7 @@ private:
       Print("running for " + std::to_string(options_.linkSeconds) + " s");
       host_.RunUntil([&] { return !Open(); }, std::chrono::seconds(options_.linkSeconds));
     }
+    WriteEditLog();
     return End();
   }
 
@@ -132,20 +148,22 @@ private:
         problem = "the active drawing is not the one of the model; nothing to edit";
       } else if (editor_.Apply(step, change, problem)) {
         viewSent = change.viewReported && Open();
-        Send(change);
+        Send(step, change);
       }
     } else if (!Act(step, problem)) {
       return false;
     }
     if (!problem.empty()) HostConsole::PrintLine("edit line " + std::to_string(step.line) + ": " + problem);
-    Settle();
+    if (!options_.paced) Settle();
     WriteExpected(&step, viewSent);
     return true;
   }
 
-  void Send(const DrawingChange& change) {
+  void Send(const EditStep& step, const DrawingChange& change) {
     host_.sceneStream().SetDrawing(editor_.drawing());
     if (!host_.sceneStream().SendChange(std::make_shared<const DrawingOperations>(editor_.drawing(), change))) return;
+    sentSteps_.push_back(&step);
+    if (options_.paced) return;
     host_.RunUntil([&] { return host_.sceneStream().IsDrawingDelivered() || !Open(); }, timeout_);
   }
 
@@ -304,6 +322,29 @@ private:
     expected_ << line.dump() << '\n' << std::flush;
   }
 
+  // What the host did, from its own clock: the start, the drawing sent, each edit handed over
+  // (in the order sent; the stream numbers changes from the first one this run sent).
+  void WriteEditLog() {
+    if (!editLog_.is_open()) return;
+    const auto tick = host_.mainLoop().tickInterval();
+    editLog_ << nlohmann::json{{"event", "start"}, {"at_ns", Nanoseconds(startedAt_)}, {"tick_ms", tick.count()}}.dump()
+             << '\n';
+    editLog_ << nlohmann::json{{"event", "drawing sent"}, {"at_ns", NanosecondsOrNull(host_.sceneStream().DrawingSentAt())}}
+                    .dump()
+             << '\n';
+    const auto handed = host_.sceneStream().ChangesHandedAt();
+    for (size_t index = 0; index < sentSteps_.size(); ++index) {
+      const EditStep& step = *sentSteps_[index];
+      editLog_ << nlohmann::json{{"event", "edit"},
+                                 {"line", step.line},
+                                 {"edit", step.text},
+                                 {"handed_ns", NanosecondsOrNull(index < handed.size() ? handed[index] : std::nullopt)}}
+                      .dump()
+               << '\n';
+    }
+    editLog_ << std::flush;
+  }
+
   int Fail(const std::string& reason) {
     Print("failed: " + reason);
     return 1;
@@ -317,6 +358,9 @@ private:
   DrawingEditor editor_;
   const std::chrono::milliseconds timeout_;
   std::ofstream expected_;
+  std::ofstream editLog_;
+  std::chrono::steady_clock::time_point startedAt_{};
+  std::vector<const EditStep*> sentSteps_;  // the steps whose change was queued, in that order
   IVWUnknown* tool_ = nullptr;
   IVWUnknown* functions_ = nullptr;
 };

@@ -16,7 +16,8 @@ bool MainLoop::Tick(std::chrono::steady_clock::time_point deadline) {
 bool MainLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;
-  Clock::time_point nextTick = Clock::now();
+  Clock::time_point& nextTick = nextTick_;
+  if (!steady_ || nextTick == Clock::time_point{}) nextTick = Clock::now();
   while (!done()) {
     if (Clock::now() >= deadline) return false;
     std::this_thread::sleep_until(std::min(nextTick, deadline));

@@ -36,6 +36,10 @@ public:
       : notifications_(notifications), stream_(stream), tickInterval_(tickInterval) {}
 
   void SetPolicy(TickPolicy policy) { policy_ = policy; }
+  // With a steady schedule RunUntil goes on with the ticks of the previous call instead of
+  // ticking at once, so that what the main thread does between two calls lands at any moment
+  // of the tick period, as a user's edits do.
+  void SetSteadySchedule(bool steady) { steady_ = steady; }
   // Runs on the main thread before every tick (e.g. to hand posted tool messages to the tool).
   void SetIdleWork(std::function<void()> work) { idleWork_ = std::move(work); }
 
@@ -43,6 +47,7 @@ public:
   // each) or `timeout` has passed. True when `done` gave true. A tick that runs late moves the
   // schedule rather than firing the missed ticks in a burst.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+  std::chrono::milliseconds tickInterval() const { return tickInterval_; }
   // Does the idle work, lets deliveries begin and posts 'AFTE' once; with kQuietBetweenDeliveries
   // it first waits for the deliveries to go quiet, and gives false, without the tick, when they
   // were still sending at `deadline`.
@@ -57,4 +62,6 @@ private:
   TickPolicy policy_ = TickPolicy::kQuietBetweenDeliveries;
   std::function<void()> idleWork_;
   uint64_t tickCount_ = 0;
+  bool steady_ = false;
+  std::chrono::steady_clock::time_point nextTick_{};  // of the steady schedule
 };

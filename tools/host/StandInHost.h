@@ -74,6 +74,7 @@ public:
   static VWTool_EventSink* ToolEventSink(IVWUnknown* tool);
 
   DrawingStream& sceneStream() { return sceneChange_; }
+  MainLoop& mainLoop() { return mainLoop_; }
   ToolService& tools() { return tools_; }
   ViewPaneLabelService& labels() { return viewPaneLabel_; }
   StatusMessageService& statusMessages() { return statusMessages_; }

@@ -1,15 +1,20 @@
 #pragma once
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/SharedMemory.h"
 #include "tools/renderer/MirroredScene.h"
+#include "transport/WireFormat.h"
 
 // The renderer's view of one live link document. The memory belongs to another process and is
 // treated as untrusted: every record is copied out of its block before it is looked at, and every
@@ -17,6 +22,16 @@
 // is reported in the scene's problems and skipped; nothing outside a mapping is ever read.
 class LinkReader {
 public:
+  using Clock = std::chrono::steady_clock;
+  // How the last Read went, for the renderer's read log.
+  struct ReadTimes {
+    Clock::time_point locked{};    // the lock was taken (the last time, when it had to try again)
+    Clock::time_point unlocked{};  // and let go
+    Clock::time_point done{};      // the scene was read and checked
+    uint64_t copiedBytes = 0;      // copied out of the shared memory while holding the lock
+    uint64_t meshBytes = 0;        // used bytes of the mesh segments of the surfaces read
+  };
+
   // Maps the document's main mapping; false, with `problem` set, when there is none or it does
   // not look like a link document.
   bool Open(std::u16string_view documentName, std::string& problem);
@@ -34,9 +49,12 @@ public:
   // Whether the process that made the document still has it; false once the plug-in has ended,
   // cleanly or not, whichever other renderers still read it.
   bool IsOwnerAlive() const { return main_.IsCreatorAlive(); }
-  // Reads the whole document into `scene`, holding the document's lock while it copies, so that
-  // it never sees a commit half done. False when the lock could not be had in time (try again).
+  // Reads the whole document into `scene`, so that it never sees a commit half done: the
+  // document's lock is held only while the records whose version moved since the last read, and
+  // the meshes they name, are copied out; segments are mapped before and everything is checked
+  // after. False when the lock could not be had in time (try again).
   bool Read(MirroredScene& scene);
+  const ReadTimes& lastRead() const { return lastRead_; }
   // Tells the plug-in that the renderer has closed the link (header flag 2).
   void CloseLink();
 
@@ -45,27 +63,67 @@ private:
     uint32_t meshVersion = 0;
     uint32_t segment = 0;
     uint32_t vertexCount = 0;
+    uint64_t usedBytes = 0;  // of the segment: counts, vertex data and indices
+    SharedList<float> positions;
+    SharedList<uint32_t> indices;
+  };
+  // A mesh copied under the lock and not checked yet, or why it could not be copied. Its lists
+  // are sized, and so their pages touched, before the lock, from a look at the segment's counts.
+  struct StagedMesh {
+    uint32_t meshVersion = 0;
+    uint32_t segment = 0;
+    uint32_t vertexCount = 0;
+    uint64_t usedBytes = 0;
     std::vector<float> positions;
     std::vector<uint32_t> indices;
+    bool settled = false;  // copied, or found unreadable; not while its segment is unmapped
+    bool copied = false;
+    std::string problem;  // about its counts, when they do not fit the segment
+  };
+  // A texture segment's bitmap header, copied with its record.
+  struct TextureHead {
+    bool wanted = false;  // the record names an image segment
+    bool mapped = false;
+    uint64_t segmentSize = 0;
+    std::array<uint8_t, 54> bytes{};
+  };
+  // A record as it was copied under the lock, kept while its version stays.
+  struct CachedBlock {
+    uint32_t tag = 0;
+    uint32_t version = 0;
+    std::array<uint8_t, wire::kBlockSize> bytes{};
+    std::array<TextureHead, 2> textures;
   };
 
   bool CheckHeader(std::string& problem) const;
   bool Lock();
   void Unlock();
+  uint32_t LastBlock(uint32_t highWater) const;
+  // Without the lock: maps every segment that the records changed since the last read name now,
+  // and makes room for the meshes that will be copied.
+  void PrepareForChanges();
+  // Under the lock: copies the header, the records that changed and the meshes not cached yet.
+  // Gives the segment numbers needed but not mapped.
+  std::set<uint32_t> CopyChanges(wire::HeaderRecord& header, uint32_t& lastBlock);
+  void CopyBlock(uint32_t index, CachedBlock& cached, std::set<uint32_t>& unmapped);
+  void StageMesh(uint32_t index, const wire::SurfaceRecord& record, std::set<uint32_t>& unmapped);
   void ReadBlock(uint32_t index, MirroredScene& scene);
-  void ReadSurface(const uint8_t* block, uint32_t index, MirroredScene& scene);
+  void ReadSurface(const CachedBlock& block, uint32_t index, MirroredScene& scene);
   void ReadView(const uint8_t* block, uint32_t index, MirroredScene& scene);
-  void ReadTexture(uint32_t segment, uint32_t size, MirroredTexture& texture, MirroredScene& scene);
-  bool ReadMesh(uint32_t segment, uint32_t capacity, MirroredSurface& surface, MirroredScene& scene);
+  void ReadTexture(uint32_t segment, uint32_t size, const TextureHead& head, MirroredTexture& texture,
+                   MirroredScene& scene);
+  bool ReadMesh(uint32_t index, uint32_t segment, MirroredSurface& surface, MirroredScene& scene);
+  using SegmentBytes = std::span<const uint8_t>;
   struct SegmentView {
     platform::SharedMemory mapping;
-    std::span<const uint8_t> bytes;
+    SegmentBytes bytes;
   };
-
   bool Attach(std::string& problem);
-  // The segment's bytes, mapping it by name (or asking the segment source) on first use; nothing
+  // The segment's bytes, mapping it by name (or asking the segment source) on first use; null
   // when it cannot be mapped.
-  std::optional<std::span<const uint8_t>> Segment(uint32_t number);
+  const SegmentBytes* Segment(uint32_t number);
+  const SegmentBytes* MappedSegment(uint32_t number) const;
+  const uint8_t* BlockAddress(uint32_t index) const;
 
   std::u16string documentName_;
   platform::SharedMemory main_;
@@ -75,5 +133,9 @@ private:
   uint32_t ownerProcessId_ = 0;
   uint32_t blockCount_ = 0;
   std::map<uint32_t, SegmentView> segments_;
-  std::map<uint32_t, CachedMesh> meshes_;  // by record id
+  std::vector<CachedBlock> blocks_;          // by block index, up to the high water
+  std::map<uint32_t, CachedMesh> meshes_;    // checked meshes by record id
+  std::map<uint32_t, StagedMesh> staged_;    // by block index, during one read
+  ReadTimes lastRead_;
+  uint64_t copiedBytes_ = 0;
 };

@@ -2,11 +2,36 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 // What the renderer has mirrored of one link document: plain copies of what it read and checked,
 // so that nothing after the reader touches the other process's memory.
+
+// A read-only list that every read finding it unchanged shares instead of copying.
+template <class Item>
+class SharedList {
+public:
+  SharedList() = default;
+  SharedList(std::vector<Item> items) : items_(std::make_shared<const std::vector<Item>>(std::move(items))) {}
+  SharedList(std::initializer_list<Item> items) : SharedList(std::vector<Item>(items)) {}
+
+  const std::vector<Item>& items() const {
+    static const std::vector<Item> none;
+    return items_ ? *items_ : none;
+  }
+  size_t size() const { return items().size(); }
+  bool empty() const { return items().empty(); }
+  const Item& operator[](size_t index) const { return items()[index]; }
+  typename std::vector<Item>::const_iterator begin() const { return items().begin(); }
+  typename std::vector<Item>::const_iterator end() const { return items().end(); }
+  friend bool operator==(const SharedList& left, const SharedList& right) { return left.items() == right.items(); }
+
+private:
+  std::shared_ptr<const std::vector<Item>> items_;
+};
 
 struct MirroredTexture {
   uint32_t stamp = 0;
@@ -32,8 +57,8 @@ struct MirroredSurface {
   std::array<MirroredTexture, 2> textures;
   uint32_t meshSegment = 0;
   uint32_t vertexCount = 0;
-  std::vector<float> positions;   // x y z per vertex, link coordinates
-  std::vector<uint32_t> indices;  // three per triangle, each below vertexCount
+  SharedList<float> positions;     // x y z per vertex, link coordinates
+  SharedList<uint32_t> indices;    // three per triangle, each below vertexCount
 
   size_t triangleCount() const { return indices.size() / 3; }
 };

@@ -44,6 +44,8 @@ std::optional<RendererOptions> ParseRendererOptions(int argc, char** argv, std::
       options.snapshotPath = argv[++index];
     } else if (argument == "--history" && hasValue) {
       options.historyPath = argv[++index];
+    } else if (argument == "--read-log" && hasValue) {
+      options.readLogPath = argv[++index];
     } else if (argument == "--close-after" && hasValue) {
       uint32_t updates = 0;
       if (!ParseNumber(argv[++index], updates) || updates == 0) return fail("--close-after needs a number of updates from 1");
@@ -86,6 +88,10 @@ std::string RendererUsage() {
          "  --snapshot FILE.png  write a picture of the scene from the link's camera after every\n"
          "                       update (a default view when the link has no camera)\n"
          "  --history FILE       append the JSON summary of every update to FILE, one line each\n"
+         "  --read-log FILE      append one JSON line per update: the header version read and the\n"
+         "                       steady clock's nanoseconds when the update message came, the\n"
+         "                       lock was taken and let go, and the read was done; the bytes\n"
+         "                       copied and the mesh bytes of every surface read\n"
          "  --close-after N      close the link (header flag 2) after N updates\n"
          "  --install DIR        register as an installed renderer in DIR (copying this program\n"
          "                       there as Ombrel.exe when it is missing) and exit\n"

@@ -12,6 +12,7 @@ struct RendererOptions {
   std::string dumpPath;                // JSON summary, rewritten after every update
   std::string snapshotPath;            // PNG picture, rewritten after every update
   std::string historyPath;             // one JSON summary line appended per update
+  std::string readLogPath;             // one line of read timings appended per update
   std::optional<uint32_t> closeAfter;  // close the link after this many updates
   std::string installFolder;           // register as installed there and exit
   std::string installVersion = "12.0.1.157";

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/Registry.h"
+#include "platform/SteadyClock.h"
 #include "platform/TextConversion.h"
 #include "tools/renderer/SceneJson.h"
 #include "tools/renderer/SceneSnapshot.h"
@@ -134,6 +135,7 @@ int RendererSession::Run(const std::atomic<bool>& stop) {
     const auto message = window_.Receive(std::chrono::duration_cast<std::chrono::milliseconds>(
         std::max(wait, Clock::duration::zero()) + std::chrono::milliseconds(1)));
     const bool notified = message && message->message == wire::kUpdateMessage;
+    messageAt_ = notified ? std::optional(platform::SteadyClock::Now()) : std::nullopt;
     if (notified || Clock::now() >= nextPoll) {
       RefreshLinks(notified);
       nextPoll = Clock::now() + kPollInterval;
@@ -186,6 +188,7 @@ void RendererSession::ReadLink(Link& link) {
   if (!link.reader.Read(scene)) return;  // the plug-in is committing; the next message comes soon
   link.lastVersion = scene.headerVersion;
   ++updates_;
+  if (!options_.readLogPath.empty()) LogRead(scene, link.reader.lastRead());
   Say("update " + std::to_string(updates_) + ": " + Describe(scene));
   for (const MirroredSurface& surface : scene.surfaces) Say(DescribeSurface(surface));
   for (const std::string& problem : scene.problems) Say("  rejected: " + problem);
@@ -194,6 +197,22 @@ void RendererSession::ReadLink(Link& link) {
     link.reader.CloseLink();
     Say("closing the link " + Quoted(scene.documentName));
   }
+}
+
+void RendererSession::LogRead(const MirroredScene& scene, const LinkReader::ReadTimes& times) {
+  const auto nanoseconds = [](Clock::time_point time) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count());
+  };
+  size_t triangles = 0;
+  for (const MirroredSurface& surface : scene.surfaces) triangles += surface.triangleCount();
+  std::string line = "{\"version\":" + std::to_string(scene.headerVersion) +
+                     ",\"message_ns\":" + (messageAt_ ? nanoseconds(*messageAt_) : std::string("null")) +
+                     ",\"locked_ns\":" + nanoseconds(times.locked) + ",\"unlocked_ns\":" + nanoseconds(times.unlocked) +
+                     ",\"read_ns\":" + nanoseconds(times.done) + ",\"copied_bytes\":" + std::to_string(times.copiedBytes) +
+                     ",\"mesh_bytes\":" + std::to_string(times.meshBytes) + ",\"surfaces\":" +
+                     std::to_string(scene.surfaces.size()) + ",\"triangles\":" + std::to_string(triangles) + "}\n";
+  std::ofstream log(options_.readLogPath, std::ios::binary | std::ios::app);
+  if (!(log << line << std::flush)) Say("cannot write " + options_.readLogPath);
 }
 
 void RendererSession::Publish(const MirroredScene& scene) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,9 +36,11 @@ private:
   void RefreshLinks(bool notified);
   void ReadLink(Link& link);
   void Publish(const MirroredScene& scene);
+  void LogRead(const MirroredScene& scene, const LinkReader::ReadTimes& times);
 
   RendererOptions options_;
   platform::MessageWindow window_;
   std::map<std::u16string, std::unique_ptr<Link>> links_;
   uint32_t updates_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> messageAt_;  // of the update message being served
 };

@@ -84,7 +84,8 @@ void AppendPoint(std::string& json, const std::array<float, 3>& point) {
 }
 
 // The smallest and largest coordinate on each axis of `positions` (x y z per vertex), null for none.
-void AppendBounds(std::string& json, const std::vector<float>& positions) {
+void AppendBounds(std::string& json, const SharedList<float>& shared) {
+  const std::vector<float>& positions = shared.items();
   if (positions.size() < 3) {
     json += "null";
     return;

@@ -42,8 +42,9 @@ View DefaultView(const MirroredScene& scene, uint32_t width) {
   Vector3 high = low * -1;
   bool any = false;
   for (const MirroredSurface& surface : scene.surfaces) {
-    for (size_t index = 0; index + 2 < surface.positions.size(); index += 3) {
-      const Vector3 p{surface.positions[index], surface.positions[index + 1], surface.positions[index + 2]};
+    const std::vector<float>& positions = surface.positions.items();
+    for (size_t index = 0; index + 2 < positions.size(); index += 3) {
+      const Vector3 p{positions[index], positions[index + 1], positions[index + 2]};
       if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
       low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
       high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
@@ -121,13 +122,15 @@ SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_
   for (const MirroredSurface& surface : scene.surfaces) {
     const uint8_t base[3] = {static_cast<uint8_t>(surface.color >> 16), static_cast<uint8_t>(surface.color >> 8),
                              static_cast<uint8_t>(surface.color)};
+    const std::vector<float>& positions = surface.positions.items();
+    const std::vector<uint32_t>& indices = surface.indices.items();
     for (size_t triangle = 0; triangle < surface.triangleCount(); ++triangle) {
       Vector3 corners[3];
       ScreenPoint screen[3];
       bool visible = true;
       for (int corner = 0; corner < 3; ++corner) {
-        const size_t vertex = surface.indices[triangle * 3 + corner];
-        const float* p = &surface.positions[vertex * 3];
+        const size_t vertex = indices[triangle * 3 + corner];
+        const float* p = &positions[vertex * 3];
         corners[corner] = {p[0], p[1], p[2]};
         const Vector3 relative = corners[corner] - view.eye;
         const float depth = Dot(relative, view.forward);
