@@ -1,7 +1,8 @@
 // Whatever a user imports reaches the plug-in: every file of the test models package (valid
 // models, broken ones, textures, notes) goes through the export command, and a sample of them
 // through the live link, each host run under a time limit of its own. None may crash or hang the
-// host; each run ends with a file, a message or the host refusing the file.
+// host; each run ends with a file, a message or the host refusing the file. Only the sanitizer
+// build sweeps: there a fault shows even when it does not crash.
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,9 @@ class BadDrawingsTest : public TestEnvironment {
 protected:
   void SetUp() override {
     TestEnvironment::SetUp();
+#ifndef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sweep runs in the sanitizer build, where a fault in the host is reported";
+#endif
     files_ = ModelFiles();
     if (files_.empty()) GTEST_SKIP() << kModels << " is empty or missing (package assimp-testmodels)";
     std::ofstream(scratch() / "answers.txt") << "message no\n";
