@@ -90,8 +90,12 @@ protected:
 
   void Report(const std::string& command) {
     std::string counts;
-    for (const auto& [outcome, count] : tally_) counts += " " + outcome + " " + std::to_string(count) + ";";
-    std::printf("%s of %zu files:%s\n", command.c_str(), files_.size(), counts.c_str());
+    int runs = 0;
+    for (const auto& [outcome, count] : tally_) {
+      counts += " " + outcome + " " + std::to_string(count) + ";";
+      runs += count;
+    }
+    std::printf("%s of %d files:%s\n", command.c_str(), runs, counts.c_str());
     for (const std::string& failure : failures_) ADD_FAILURE() << failure;
   }
 
