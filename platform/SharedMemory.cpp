@@ -169,14 +169,17 @@ int32_t SharedMemory::Create(std::u16string_view name, size_t size, SharedMemory
   if (descriptor < 0) return kErrorAlreadyExists;
 
   void* data = MAP_FAILED;
-  if (ClaimAsCreator(descriptor) && ftruncate(descriptor, static_cast<off_t>(size)) == 0) {
+  // Every page is reserved now: a sparse object on a full /dev/shm would map fine and then kill
+  // the process with SIGBUS at its first write. Exhausted memory is an error of the creation.
+  int error = ClaimAsCreator(descriptor) ? posix_fallocate(descriptor, 0, static_cast<off_t>(size)) : errno;
+  if (error == 0) {
     data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    if (data == MAP_FAILED) error = errno;
   }
   if (data == MAP_FAILED) {
-    const int32_t error = ErrorFromErrno(errno);
     shm_unlink(objectName.c_str());
     close(descriptor);
-    return error;
+    return ErrorFromErrno(error);
   }
   mapping.state_ = std::make_unique<State>(State{descriptor, data, size, objectName, true});
   return 0;

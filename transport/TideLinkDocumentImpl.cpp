@@ -9,8 +9,10 @@
 
 #include <tbb/parallel_for.h>
 
+#include "diag/DebugLog.h"
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/TideLinkSurfaceImpl.h"
 
@@ -113,8 +115,13 @@ std::shared_ptr<TideLinkSurface> TideLinkDocumentImpl::CreateSurface(const std::
   if (!IsOpen()) return nullptr;
   const std::u16string candidate = MakeUniqueName(name, nullptr);
   if (!allowRename && candidate != name) return nullptr;
-  // A full document gives no record; the surface exists but never reaches the renderer.
+  // A full document gives no record; the surface exists (and is exported) but never reaches the
+  // renderer, which is said once, here.
   wire::RecordHeader* record = channel_.AllocateRecord(wire::kTagSurface);
+  if (!record) {
+    DebugLog("TideLink document %s is full: surface %s is left out of the link",
+             platform::Utf8FromUtf16(name_).c_str(), platform::Utf8FromUtf16(candidate).c_str());
+  }
   auto surface = std::make_shared<TideLinkSurfaceImpl>(weak_from_this(), record);
   surface->SetName(candidate, false);
   liveObjects_.insert(surface);

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "diag/DebugLog.h"
 #include "geometry/MeshProcessor.h"
 #include "platform/TextConversion.h"
 #include "transport/ExportMeshText.h"
@@ -189,13 +190,24 @@ void TideLinkSurfaceImpl::Release(TideLinkDocumentImpl* document, SegmentHold& s
   segment = {};
 }
 
-void TideLinkSurfaceImpl::WriteTexture(TideLinkDocumentImpl& document, const TextureSlot& slot,
+void TideLinkSurfaceImpl::ReportMissingSegment(const char* part, uint32_t size) {
+  if (missingSegmentReported_) return;
+  missingSegmentReported_ = true;
+  DebugLog("TideLink surface %s: no shared memory for its %s (%u bytes); it is left out until a "
+           "later commit can create it",
+           platform::Utf8FromUtf16(name_).c_str(), part, size);
+}
+
+bool TideLinkSurfaceImpl::WriteTexture(TideLinkDocumentImpl& document, const TextureSlot& slot,
                                        wire::TextureFields& fields, SegmentHold& segment) {
+  bool written = true;
   if (slot.imageSize() > 0) {
     // A segment is reused while the new image is no larger than the last one written into it.
     if (segment.number == 0 || segment.size < slot.imageSize()) {
       Release(&document, segment);
       segment.number = document.CreateSegment(GetRecordId(), slot.imageSize());
+      written = segment.number != 0;
+      if (!written) ReportMissingSegment("texture", slot.imageSize());
     }
     segment.size = segment.number != 0 ? slot.imageSize() : 0;
     document.WriteSegment(segment.number, slot.image(), slot.imageSize());
@@ -207,9 +219,11 @@ void TideLinkSurfaceImpl::WriteTexture(TideLinkDocumentImpl& document, const Tex
   fields.segment = segment.number;
   fields.size = segment.size;
   fields.stamp = static_cast<uint32_t>(slot.stamp());
+  return written;
 }
 
-void TideLinkSurfaceImpl::WriteMesh(TideLinkDocumentImpl& document, wire::SurfaceRecord& record) {
+bool TideLinkSurfaceImpl::WriteMesh(TideLinkDocumentImpl& document, wire::SurfaceRecord& record) {
+  bool written = true;
   if (mesh_.empty()) {
     Release(&document, meshSegment_);
   } else if (meshSegment_.size < mesh_.size()) {
@@ -218,6 +232,8 @@ void TideLinkSurfaceImpl::WriteMesh(TideLinkDocumentImpl& document, wire::Surfac
     if (const std::optional<uint32_t> capacity = MeshSegmentCapacity(mesh_.size())) {
       meshSegment_.number = document.CreateSegment(GetRecordId(), *capacity);
       meshSegment_.size = meshSegment_.number != 0 ? *capacity : 0;
+      written = meshSegment_.number != 0;
+      if (!written) ReportMissingSegment("mesh", *capacity);
     }
   }
   // Encoded straight into the segment: the one copy of the mesh a commit makes.
@@ -227,6 +243,7 @@ void TideLinkSurfaceImpl::WriteMesh(TideLinkDocumentImpl& document, wire::Surfac
   record.meshSegment = meshSegment_.number;
   record.meshCapacity = meshSegment_.size;
   ++record.meshVersion;
+  return written;
 }
 
 bool TideLinkSurfaceImpl::Flush() {
@@ -239,23 +256,29 @@ bool TideLinkSurfaceImpl::Flush() {
     WriteMaterial(record);
     flags |= wire::kFlagMaterialWritten;
   }
+  bool whole = true;
   if (texture_.changed()) {
-    WriteTexture(*document, texture_, record.texture1, texture1Segment_);
+    const bool written = WriteTexture(*document, texture_, record.texture1, texture1Segment_);
     if (!texture_.path().empty() || texture1Segment_.number != 0) record.color = kTexturedColor;
     flags |= wire::kFlagTexture1Written;
+    if (written) texture_.ResetChanged();
+    whole &= written;
   }
   if (secondTexture_.changed()) {
-    WriteTexture(*document, secondTexture_, record.texture2, texture2Segment_);
+    const bool written = WriteTexture(*document, secondTexture_, record.texture2, texture2Segment_);
     flags |= wire::kFlagTexture2Written;
+    if (written) secondTexture_.ResetChanged();
+    whole &= written;
   }
   // An empty texture never shows a stamp, whichever part changed.
   if (texture_.path().empty() && texture1Segment_.number == 0) record.texture1.stamp = 0;
   if (secondTexture_.path().empty() && texture2Segment_.number == 0) record.texture2.stamp = 0;
-  if (dirty_) WriteMesh(*document, record);
-  dirty_ = false;
+  if (dirty_) {
+    dirty_ = !WriteMesh(*document, record);
+    whole &= !dirty_;
+  }
   materialDirty_ = false;
-  texture_.ResetChanged();
-  secondTexture_.ResetChanged();
+  if (whole) missingSegmentReported_ = false;
   document->MarkRecord(record_, flags);
   return true;
 }

@@ -75,10 +75,15 @@ private:
   void SetParameter(int index, float value);
   wire::SurfaceRecord& Record() const;
   void WriteMaterial(wire::SurfaceRecord& record) const;
-  void WriteTexture(TideLinkDocumentImpl& document, const TextureSlot& slot,
+  // Each gives false when the part needed a new segment and none could be created (shared
+  // memory exhausted): the record then shows the part empty, and the part stays changed so that
+  // the next commit tries again.
+  bool WriteTexture(TideLinkDocumentImpl& document, const TextureSlot& slot,
                     wire::TextureFields& fields, SegmentHold& segment);
-  void WriteMesh(TideLinkDocumentImpl& document, wire::SurfaceRecord& record);
+  bool WriteMesh(TideLinkDocumentImpl& document, wire::SurfaceRecord& record);
   void Release(TideLinkDocumentImpl* document, SegmentHold& segment);
+  // Logs a part left out for want of shared memory, once until a commit writes the surface whole.
+  void ReportMissingSegment(const char* part, uint32_t size);
 
   bool materialDirty_ = false;
   std::u16string name_;
@@ -93,4 +98,5 @@ private:
   SegmentHold texture1Segment_;
   SegmentHold texture2Segment_;
   SegmentHold meshSegment_;
+  bool missingSegmentReported_ = false;
 };

@@ -6,15 +6,22 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/TextConversion.h"
 #include "tests/e2e/LinkFixture.h"
 #include "tests/e2e/MirroredDrawing.h"
 #include "tests/support/BackgroundProcess.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/renderer/LinkReader.h"
 
 namespace {
 
@@ -231,6 +238,70 @@ TEST_F(LiveLinkTest, ThePluginLaunchesTheInstalledRendererWhichKeepsItsSummaryAn
   EXPECT_EQ(host.Wait(), 0);
   const json summary = json::parse(ReadFile(outputs / "TideLink.json"));
   EXPECT_EQ(summary["surfaces"].size(), 9u);
+}
+
+// More materials than the 5000-block document has room for: every surface that fits is mirrored
+// whole, each of the others is named once in the debug log, and the link runs and ends as usual.
+TEST_F(LiveLinkTest, SurfacesBeyondAFullDocumentAreLeftOutAndNamedOnceInTheDebugLog) {
+  constexpr int kMaterials = 5010;
+  // Blocks: 5000, less the view and status records, the plug-in's default material and the
+  // model's own default one.
+  constexpr int kMirrored = 5000 - 2 - 2;
+  {
+    std::ofstream materials(scratch() / "many.mtl"), model(scratch() / "many.obj");
+    model << "mtllib many.mtl\n";
+    for (int index = 0; index < kMaterials; ++index) {
+      materials << "newmtl m" << index << "\nKd 0.5 0.5 0.5\n";
+      model << "v " << index << " 0 0\nv " << index << ".5 0 0\nv " << index << " 1 0\nusemtl m" << index
+            << "\nf -3 -2 -1\n";
+    }
+  }
+  // Its output goes to a file: a line per surface and update would fill a pipe nobody reads.
+  const fs::path rendererOutput = scratch() / "renderer.txt";
+  BackgroundProcess renderer(Program("Ombrel.exe") + " --seconds 600 > " + rendererOutput.string());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
+  while (ReadFile(rendererOutput).find("is waiting for TideLink") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  BackgroundProcess host(Program("tidelink-host") + " link --timeout 300 --stop-with renderer --ui-script " +
+                         (scratch() / "answers.txt").string() + " --drawing " + (scratch() / "many.obj").string() +
+                         Document() + " > " + (scratch() / "host.txt").string() + " 2>&1");
+
+  // Read as the renderer reads, until every surface that fits has its triangle from both sides.
+  const std::u16string name = platform::Utf16FromUtf8(fs::path(document_).replace_extension(".dae").string());
+  LinkReader reader;
+  MirroredScene scene;
+  std::string problem;
+  size_t meshes = 0;
+  while (meshes < kMirrored && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (reader.documentName().empty() && !reader.Open(name, problem)) continue;
+    scene = MirroredScene{};
+    if (!reader.Read(scene)) continue;
+    meshes = size_t(std::count_if(scene.surfaces.begin(), scene.surfaces.end(),
+                                  [](const MirroredSurface& surface) { return surface.triangleCount() == 2; }));
+  }
+  EXPECT_EQ(meshes, size_t(kMirrored)) << problem;
+  EXPECT_EQ(scene.surfaces.size(), size_t(kMirrored + 2));
+  EXPECT_EQ(scene.problems, std::vector<std::string>{});
+  std::set<std::u16string> names;
+  for (const MirroredSurface& surface : scene.surfaces) names.insert(surface.name);
+  EXPECT_EQ(names.size(), scene.surfaces.size()) << "two records show the same surface";
+  reader.CloseLink();
+  EXPECT_EQ(host.Wait(), 0) << ReadFile(scratch() / "host.txt");
+
+  std::vector<std::string> leftOut;
+  std::istringstream log(ReadFile(debugLogPath()));
+  for (std::string line; std::getline(log, line);) {
+    const size_t at = line.find("is full: surface ");
+    if (at != std::string::npos) leftOut.push_back(line.substr(at + 17, line.find(' ', at + 17) - at - 17));
+  }
+  std::vector<std::string> expected;
+  for (int index = kMirrored; index < kMaterials; ++index) {
+    expected.push_back(std::string("m").append(std::to_string(index)));
+  }
+  EXPECT_EQ(leftOut, expected);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <string>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include "tests/support/TestEnvironment.h"
@@ -73,6 +75,37 @@ TEST_F(SharedMemoryTest, MissingEmptyOrUnmappableRequestsFail) {
   EXPECT_EQ(platform::SharedMemory::Create(Name("empty"), 0, mapping), 87);
   EXPECT_FALSE(mapping.IsMapped());
   EXPECT_EQ(mapping.data(), nullptr);
+}
+
+// Shared memory running out is an error of the creation: a sparse object would map fine and
+// kill its writer with SIGBUS once the pages cannot be had. The child gets a 256 KiB /dev/shm of
+// its own (a private mount namespace), so that nothing else on the machine runs short.
+TEST_F(SharedMemoryTest, ExhaustedSharedMemoryFailsTheCreationInsteadOfTheFirstWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root for a /dev/shm of its own";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", "/dev/shm", "tmpfs", 0, "size=256k") != 0) {
+      _exit(10);
+    }
+    platform::SharedMemory first, second;
+    if (platform::SharedMemory::Create(Name("first"), 192 * 1024, first) != 0) _exit(11);
+    std::memset(first.data(), 1, first.size());
+    if (platform::SharedMemory::Create(Name("second"), 192 * 1024, second) != platform::kErrorNotEnoughMemory) {
+      _exit(12);
+    }
+    if (second.IsMapped() || ObjectsOfThisTest().size() != 1) _exit(13);
+    first.Close();
+    // Space given back is there for the next creation.
+    if (platform::SharedMemory::Create(Name("second"), 192 * 1024, second) != 0) _exit(14);
+    std::memset(second.data(), 1, second.size());
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no namespace, 11: first, 12: second, 13: leftovers, 14: again";
 }
 
 TEST_F(SharedMemoryTest, NamesEscapeDeterministicallyAndLongOnesEndInAHash) {

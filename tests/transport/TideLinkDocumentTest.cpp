@@ -1,8 +1,11 @@
 // Surfaces, commits and the camera, checked in the bytes the renderer reads.
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 #include <tbb/parallel_for.h>
 
 #include "platform/Registry.h"
+#include "tools/renderer/LinkReader.h"
 #include "transport/TideLinkSurfaceImpl.h"
 #include "tests/transport/TransportTestSupport.h"
 
@@ -37,6 +40,22 @@ protected:
       mesh.positions[3 * index] = static_cast<float>(index);
     }
     return mesh;
+  }
+  // What the renderer's own reader makes of a document; its problems must be empty.
+  static MirroredScene ReadAsRenderer(const std::u16string& name) {
+    LinkReader reader;
+    std::string problem;
+    MirroredScene scene;
+    EXPECT_TRUE(reader.Open(name, problem)) << problem;
+    EXPECT_TRUE(reader.Read(scene));
+    EXPECT_EQ(scene.problems, std::vector<std::string>{});
+    return scene;
+  }
+  size_t LogLinesWith(const std::string& text) const {
+    std::ifstream log(debugLogPath());
+    size_t count = 0;
+    for (std::string line; std::getline(log, line);) count += line.find(text) != std::string::npos;
+    return count;
   }
   bool HasConnectionValue() const {
     platform::RegistryKey key;
@@ -368,6 +387,76 @@ TEST_F(TideLinkDocumentTest, OptimizeMeshWeldsOnceAndKeepsTheTriangles) {
   EXPECT_EQ(welded.vertexCount, 4u);
   EXPECT_EQ(welded.indexCount, 6u);
   EXPECT_TRUE(impl->OptimizeMesh());
+}
+
+// More surfaces than blocks: those that fit reach the renderer whole, each of the others is
+// named once in the debug log however often the document is committed, and nothing overlaps.
+TEST_F(TideLinkDocumentTest, SurfacesBeyondAFullDocumentAreLeftOutAndLoggedOnce) {
+  const std::u16string name = DocumentName("small");
+  const auto small = Open(name, 8);  // six blocks left after the view and status records
+  const auto surfaceName = [](uint32_t index) { return std::u16string{u'S', char16_t(u'0' + index)}; };
+  std::vector<std::shared_ptr<TideLinkSurface>> surfaces;
+  for (uint32_t index = 0; index < 9; ++index) {
+    surfaces.push_back(small->CreateSurface(surfaceName(index), false));
+    ASSERT_NE(surfaces.back(), nullptr);
+    surfaces.back()->SetMesh(Triangles(index + 1));
+  }
+  small->Commit();
+  surfaces[0]->SetColor(0x010203);
+  small->Commit();
+
+  const MirroredScene scene = ReadAsRenderer(name);
+  ASSERT_EQ(scene.surfaces.size(), 6u);
+  for (uint32_t index = 0; index < 6; ++index) {
+    EXPECT_EQ(scene.surfaces[index].name, surfaceName(index));
+    EXPECT_EQ(scene.surfaces[index].triangleCount(), index + 1u);
+  }
+  EXPECT_EQ(scene.surfaces[0].color & 0xFFFFFF, 0x010203u);
+  for (const char* leftOut : {"S6", "S7", "S8"}) {
+    EXPECT_EQ(LogLinesWith(std::string("is full: surface ") + leftOut + " is left out"), 1u) << leftOut;
+  }
+  EXPECT_EQ(LogLinesWith("is full"), 3u);
+}
+
+// A segment that cannot be created (here: a file size limit on this process, which binds shared
+// memory objects too) leaves that part of the surface out without touching the rest, and the
+// first commit after the limit is lifted writes it.
+TEST_F(TideLinkDocumentTest, APartWithoutSharedMemoryIsLeftOutAndWrittenOnceMemoryIsThere) {
+  const auto small = document_->CreateSurface(u"Small", false);
+  small->SetMesh(Triangles(2));
+  document_->Commit();
+  const auto large = document_->CreateSurface(u"Large", false);
+  large->SetMesh(Triangles(4000));  // about 0.9 MB of segment
+  const std::vector<uint8_t> pixels(256 * 256 * 4, 9);
+  large->SetTextureImage(256, 256, pixels.data(), true);
+
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 128 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  document_->Commit();
+  small->SetMesh(Triangles(3));  // fits its old segment
+  document_->Commit();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  MirroredScene scene = ReadAsRenderer(DocumentName());
+  ASSERT_EQ(scene.surfaces.size(), 2u);
+  EXPECT_EQ(scene.surfaces[0].triangleCount(), 3u);
+  EXPECT_EQ(scene.surfaces[1].name, u"Large");
+  EXPECT_EQ(scene.surfaces[1].triangleCount(), 0u);
+  EXPECT_TRUE(scene.surfaces[1].textures[0].empty());
+  EXPECT_TRUE(large->IsDirty()) << "the left-out parts wait for the next commit";
+  EXPECT_EQ(LogLinesWith("TideLink surface Large: no shared memory"), 1u);
+
+  document_->Commit();
+  scene = ReadAsRenderer(DocumentName());
+  ASSERT_EQ(scene.surfaces.size(), 2u);
+  EXPECT_EQ(scene.surfaces[1].triangleCount(), 4000u);
+  EXPECT_EQ(scene.surfaces[1].textures[0].width, 256u);
+  EXPECT_FALSE(large->IsDirty());
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include "tools/host/StandInHost.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <thread>
 
 #include "platform/TextConversion.h"
 #include "sdk/ResourceStrings.h"
@@ -237,12 +241,31 @@ bool StandInHost::LoadDrawing() {
     sceneChange_.SetDrawing(std::make_shared<const Drawing>(MakeSampleDrawing()));
     return true;
   }
-  std::string error;
-  std::vector<std::string> warnings;
-  std::optional<Drawing> drawing = LoadModelDrawing(options_.drawingPath, error, warnings);
-  for (const std::string& warning : warnings) HostConsole::PrintLine("drawing: " + warning);
+  // A broken file can keep the importer busy, and growing, for good (a count of vertices in the
+  // billions in a file of a few lines): the host gives up on it after a while, as a user would,
+  // and says so. The reading cannot be stopped, so the host ends at once, before the module is
+  // loaded and while nothing else needs cleaning up.
+  struct Reading {
+    std::optional<Drawing> drawing;
+    std::string error;
+    std::vector<std::string> warnings;
+  };
+  auto reading = std::make_shared<Reading>();
+  std::packaged_task<void()> task([reading, path = options_.drawingPath] {
+    reading->drawing = LoadModelDrawing(path, reading->error, reading->warnings);
+  });
+  std::future<void> finished = task.get_future();
+  std::thread(std::move(task)).detach();
+  if (finished.wait_for(kModelReadLimit) == std::future_status::timeout) {
+    HostConsole::PrintLine("drawing: cannot read " + options_.drawingPath + ": reading did not end within " +
+                           std::to_string(kModelReadLimit.count()) + " s");
+    std::fflush(stdout);
+    std::_Exit(1);
+  }
+  std::optional<Drawing>& drawing = reading->drawing;
+  for (const std::string& warning : reading->warnings) HostConsole::PrintLine("drawing: " + warning);
   if (!drawing) {
-    HostConsole::PrintLine("drawing: " + error);
+    HostConsole::PrintLine("drawing: " + reading->error);
     return false;
   }
   HostConsole::PrintLine("drawing: " + drawing->description + " with " + std::to_string(drawing->materials.size()) +

@@ -55,8 +55,12 @@ public:
   // host services afterwards.
   bool UnloadModule();
 
+  // How long a model file may take to read before the host gives up on it.
+  static constexpr std::chrono::seconds kModelReadLimit{20};
+
   // Reads the drawing the options name (the built-in sample when none) and hands it to the
-  // scene-change service. False, with the reason printed, when the file cannot be read.
+  // scene-change service. False, with the reason printed, when the file cannot be read; a file
+  // whose reading does not end within kModelReadLimit ends the host (exit status 1), said so.
   bool LoadDrawing();
   // Runs the main thread's tick ('AFTE' every 50 ms, posted tool messages handed over, scene
   // deliveries let begin; whether it ticks while a delivery sends is the tick policy, see MainLoop)
