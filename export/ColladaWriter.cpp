@@ -184,7 +184,7 @@ std::u16string TexturesFolderFor(const std::u16string& path) {
 void DeleteIfRegularFile(const std::u16string& path) {
   std::error_code ignored;
   if (std::filesystem::is_regular_file(platform::Utf8FromUtf16(path), ignored)) {
-    platform::DeleteFile(path);
+    platform::RemoveFile(path);
   }
 }
 
@@ -357,7 +357,7 @@ void ColladaWriter::WriteImages(TextModeFile& file) {
   for (const auto& node : nodes_) {
     if (!node->texture) continue;
     // Only when there is a texture to put into it; once per export.
-    if (!folderCreated) folderCreated = platform::CreateDirectory(texturesFolder);
+    if (!folderCreated) folderCreated = platform::MakeDirectory(texturesFolder);
     std::optional<std::string> imagePath =
         node->texture->ExportTexture(options_.copyTextures, texturesFolder);
     if (!imagePath) {

@@ -52,7 +52,7 @@ void SettingsStore::Save() const {
   platform::RegistryKey key;
   bool saved = OpenSettingsKey(key);
   for (const Value& value : kValues) {
-    saved = saved && key.SetValue(value.name, platform::REG_DWORD, &(this->*value.field),
+    saved = saved && key.SetValue(value.name, platform::kRegistryDword, &(this->*value.field),
                                   sizeof(uint32_t)) == platform::kErrorSuccess;
   }
   unsaved_ = !saved;

@@ -7,9 +7,9 @@
 namespace platform {
 
 // The value of the process environment variable `name`; nothing when it is not set.
-std::optional<std::string> GetEnvironmentVariable(const char* name);
+std::optional<std::string> ReadEnvironmentVariable(const char* name);
 // Sets `name` for this process and the programs and modules it starts from now on.
-bool SetEnvironmentVariable(const char* name, const std::string& value);
+bool WriteEnvironmentVariable(const char* name, const std::string& value);
 // `name` as a whole number of milliseconds, at most a minute; 0 when it is unset or anything
 // else. For the pauses that the fault tests ask for, inert unless their variable is set.
 uint32_t GetEnvironmentMilliseconds(const char* name);

@@ -17,11 +17,11 @@ struct FileAttributes {
 };
 
 // Nothing when the path does not exist or cannot be examined.
-std::optional<FileAttributes> GetFileAttributes(std::u16string_view path);
+std::optional<FileAttributes> QueryFileAttributes(std::u16string_view path);
 // Copies with overwrite; false when the source cannot be read or the target written.
-bool CopyFile(std::u16string_view from, std::u16string_view to);
+bool CopyFileReplacing(std::u16string_view from, std::u16string_view to);
 // Creates one directory; true when it exists afterwards.
-bool CreateDirectory(std::u16string_view path);
-bool DeleteFile(std::u16string_view path);
+bool MakeDirectory(std::u16string_view path);
+bool RemoveFile(std::u16string_view path);
 
 }  // namespace platform

@@ -55,6 +55,6 @@ std::vector<WindowHandle> EnumerateWindows();
 std::optional<WindowAttributes> GetWindowAttributes(WindowHandle window);
 bool IsWindow(WindowHandle window);
 // Never blocks; false when the window is gone or its queue is full.
-bool PostMessage(WindowHandle window, const WindowMessage& message);
+bool PostWindowMessage(WindowHandle window, const WindowMessage& message);
 
 }  // namespace platform

@@ -27,7 +27,7 @@ std::u16string QuoteArgument(std::u16string_view argument);
 // as for a program started without a console. `showState` reaches it as TIDELINK_SHOW_STATE,
 // this platform's startup information. The child is not waited for and leaves no zombie. False
 // when it could not be started.
-bool CreateProcess(std::u16string_view executable, std::u16string_view commandLine,
+bool LaunchProcess(std::u16string_view executable, std::u16string_view commandLine,
                    std::u16string_view currentDirectory, int32_t showState);
 
 }  // namespace platform

@@ -38,7 +38,13 @@ private:
 
 enum class RegistryRoot { CurrentUser, LocalMachine };  // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
 
-enum RegistryValueType : uint32_t { REG_NONE = 0, REG_SZ = 1, REG_BINARY = 3, REG_DWORD = 4 };
+// The value types and their numbers as Windows has them (REG_NONE, REG_SZ, REG_BINARY, REG_DWORD).
+enum RegistryValueType : uint32_t {
+  kRegistryNone = 0,
+  kRegistryString = 1,
+  kRegistryBinary = 3,
+  kRegistryDword = 4,
+};
 
 class RegistryKey {
 public:

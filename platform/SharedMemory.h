@@ -8,12 +8,16 @@
 
 #include "platform/SystemErrors.h"
 
-// Named page-file mappings on POSIX shared memory. The name (any UTF-16 text) becomes a shm name
-// by one deterministic escape inside a namespace of the user's own; overlong names end in a hash.
-// The creator holds a claim on its object for as long as it has it mapped, which the system drops
-// when the creator ends: an object without that claim was left by a crashed process and counts as
-// absent, even while a reader still maps it. Objects are created with mode 0600, zero-filled, and
-// unlinked by their creator.
+// Named page-file mappings shared between the processes of one user. A name is any UTF-16 text,
+// slashes included; two users never see each other's names. What both systems keep:
+// - creating a name that a living creator holds fails with 183; opening a missing name fails
+//   with 2; a fresh mapping is zero-filled;
+// - the creator's end, clean or by a crash, is noticed: a reader then sees IsCreatorAlive()
+//   false, and the name counts as absent for Open and free for Create, even while readers still
+//   map the old bytes;
+// - a reader's view may be larger than what the creator asked for (Windows rounds a view to whole
+//   pages), so a reader takes sizes from the document's own header and uses size() only as the
+//   bound that they must fit in.
 namespace platform {
 
 class SharedMemory {
@@ -25,20 +29,14 @@ public:
 
   // Creates and maps `size` zeroed bytes; 0 on success, kErrorAlreadyExists when a live object
   // has this name, another Windows error code otherwise (87 for size 0). An abandoned object of
-  // the name is removed first; readers that still map it keep their view of the old bytes.
+  // the name does not stand in the way; readers that still map it keep their view of the old bytes.
   static int32_t Create(std::u16string_view name, size_t size, SharedMemory& mapping);
-  // Maps the whole of an existing live object; 0 on success, 2 (file not found) when there is
-  // none or its creator has ended.
+  // Maps the whole of an existing live object (see size()); 0 on success, 2 (file not found) when
+  // there is none or its creator has ended.
   static int32_t Open(std::u16string_view name, SharedMemory& mapping);
 
-  // The shm object name that `name` maps to (a leading slash, at most 200 characters).
-  static std::string ObjectName(std::u16string_view name);
-  // Removes the names of this user's abandoned objects, so that crashes do not leave them to pile
-  // up; objects of living creators, objects still being created and other users' objects are
-  // kept. Gives how many were removed. Readers that map one keep it until they let go.
-  static size_t RemoveAbandoned();
-
   void* data() const;
+  // The creator's size for the creator; for a reader at least that, possibly rounded up.
   size_t size() const;
   bool IsMapped() const;
   // Whether the process that created the object still has it: always true for the creator, and

@@ -45,5 +45,5 @@ bool LaunchRenderer(const RendererVersion& version, std::u16string_view document
   const std::u16string executable = location + std::u16string(kProgramName);
   const std::optional<std::u16string> commandLine = RendererCommandLine(executable, documentPath, ssNumber);
   if (!commandLine) return false;
-  return platform::CreateProcess(executable, *commandLine, location, platform::kShowMaximized);
+  return platform::LaunchProcess(executable, *commandLine, location, platform::kShowMaximized);
 }

@@ -25,7 +25,7 @@ std::u16string UpperCaseAscii(std::u16string_view text) {
 std::u16string ReadStringValue(const platform::RegistryKey& key, std::u16string_view name) {
   char16_t buffer[kStringBufferBytes / sizeof(char16_t)];
   uint32_t type = 0, size = kStringBufferBytes;
-  if (key.QueryValue(name, &type, buffer, &size) != platform::kErrorSuccess || type != platform::REG_SZ) return {};
+  if (key.QueryValue(name, &type, buffer, &size) != platform::kErrorSuccess || type != platform::kRegistryString) return {};
   // The stored text need not end in a zero; only the bytes written count.
   const std::u16string_view text(buffer, size / sizeof(char16_t));
   return std::u16string(text.substr(0, text.find(u'\0')));

@@ -95,7 +95,7 @@ void TextureSlot::DropImage() {
 bool TextureSlot::SetFile(std::u16string_view path) {
   DropImage();
   // The platform's separator is already '/', so the path is stored as given.
-  const auto attributes = platform::GetFileAttributes(path);
+  const auto attributes = platform::QueryFileAttributes(path);
   const bool isFile = attributes && !attributes->isDirectory;
   const uint64_t newStamp = isFile ? attributes->lastWriteTime : 0;
   const std::u16string_view newPath = isFile ? path : std::u16string_view{};
@@ -149,7 +149,7 @@ std::optional<std::string> TextureSlot::ExportTexture(bool copyFiles,
   if (current == kFile) {
     if (!copyFiles) {
       reference = path_;
-    } else if (!platform::CopyFile(path_, target)) {
+    } else if (!platform::CopyFileReplacing(path_, target)) {
       return std::nullopt;
     }
   } else if (!SaveImage(target, kJpegQuality)) {

@@ -79,9 +79,6 @@ TideLinkDocumentManager::DocumentSet TideLinkDocumentManager::MakeDocumentSet() 
 std::shared_ptr<TideLinkDocument> TideLinkDocumentManager::OpenDocument(const std::u16string& name,
                                                                         uint64_t blockCount) {
   ListConnections(0);  // only for its pruning of announcements left by ended processes
-  // A crashed process leaves its mappings (10 MB for a document) in the system's memory; each
-  // open clears this user's, so that they never pile up.
-  platform::SharedMemory::RemoveAbandoned();
   std::shared_ptr<TideLinkDocument> document = TideLinkDocumentImpl::Create(name, blockCount);
   if (!document->IsOpen()) return nullptr;
   openDocuments.insert(document);
@@ -159,7 +156,7 @@ int32_t TideLinkDocumentManager::NotifyRenderer(uint64_t wParam, int64_t lParam)
   bool posted = false;
   for (platform::WindowHandle window : rendererWindows) {
     posted |= platform::IsWindow(window) &&
-              platform::PostMessage(window, {wire::kUpdateMessage, wParam, lParam});
+              platform::PostWindowMessage(window, {wire::kUpdateMessage, wParam, lParam});
   }
   EndNotification();
   return posted ? 0 : -1;
@@ -175,7 +172,7 @@ bool TideLinkDocumentManager::RegisterConnection(std::u16string_view name) {
                                            key);
   }
   if (result != platform::kErrorSuccess) return false;
-  return key.SetValue(name, platform::REG_DWORD, &kConnectionLive, sizeof(kConnectionLive)) ==
+  return key.SetValue(name, platform::kRegistryDword, &kConnectionLive, sizeof(kConnectionLive)) ==
          platform::kErrorSuccess;
 }
 

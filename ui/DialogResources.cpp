@@ -15,7 +15,7 @@ std::optional<std::u16string> ExistingFile(std::u16string_view folder, std::u16s
   std::u16string path(folder);
   path += platform::kPathSeparator;
   path += name;
-  const auto attributes = platform::GetFileAttributes(path);
+  const auto attributes = platform::QueryFileAttributes(path);
   if (!attributes || attributes->isDirectory) return std::nullopt;
   return path;
 }

@@ -97,7 +97,7 @@ void DialogUI::ProgressBehindHost() { progress_.PlaceBehindHost(); }
 int DialogUI::ShowMessage(std::u16string_view text, std::u16string_view caption, uint32_t flags) {
   const MessageHook hook(resources_.smallIcon ? &*resources_.smallIcon : nullptr);
   const int result = backend_->ShowMessageBox({hostWindow_, std::u16string(text), std::u16string(caption), flags}, hook);
-  if (const auto records = platform::GetEnvironmentVariable(kMessageRecordsVariable); records && !records->empty()) {
+  if (const auto records = platform::ReadEnvironmentVariable(kMessageRecordsVariable); records && !records->empty()) {
     AppendMessageRecord(*records, {platform::Utf8FromUtf16(caption), platform::Utf8FromUtf16(text), result});
   }
   return result;

@@ -185,7 +185,7 @@ std::optional<std::u16string> TerminalBackend::ShowSaveDialog(const SaveDialogRe
     const std::optional<std::string> answer = Ask("Save as [" + Utf8(offered) + "], end of input cancels: ");
     if (!answer) return std::nullopt;
     const std::u16string path = answer->empty() ? offered : platform::Utf16FromUtf8(*answer);
-    const bool mayWrite = !(request.options & kSaveOptionOverwritePrompt) || !platform::GetFileAttributes(path) ||
+    const bool mayWrite = !(request.options & kSaveOptionOverwritePrompt) || !platform::QueryFileAttributes(path) ||
                           ConfirmReplace(path);
     if (mayWrite) return path;
   }

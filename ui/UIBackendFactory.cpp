@@ -11,7 +11,7 @@ namespace ui {
 namespace {
 
 std::unique_ptr<UIBackend> CreateHeadlessBackend() {
-  const std::optional<std::string> text = platform::GetEnvironmentVariable("TIDELINK_UI_SCRIPT");
+  const std::optional<std::string> text = platform::ReadEnvironmentVariable("TIDELINK_UI_SCRIPT");
   HeadlessScript script = HeadlessScript::Parse(text.value_or(""));
   for (const std::string& error : script.errors) DebugLog("TIDELINK_UI_SCRIPT %s", error.c_str());
   return std::make_unique<HeadlessBackend>(std::move(script), HeadlessOptions{}, &std::cout);
@@ -20,7 +20,7 @@ std::unique_ptr<UIBackend> CreateHeadlessBackend() {
 }  // namespace
 
 std::unique_ptr<UIBackend> CreateUIBackend() {
-  const std::string kind = platform::GetEnvironmentVariable("TIDELINK_UI").value_or("headless");
+  const std::string kind = platform::ReadEnvironmentVariable("TIDELINK_UI").value_or("headless");
   if (kind == "terminal") return std::make_unique<TerminalBackend>(std::cin, std::cout, std::cerr);
   if (kind != "headless") DebugLog("TIDELINK_UI=%s is not a user interface; using headless", kind.c_str());
   return CreateHeadlessBackend();

@@ -20,6 +20,7 @@
 
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
+#include "platform/posix/SharedMemoryObjects.h"
 #include "platform/TextConversion.h"
 #include "tests/e2e/LinkFixture.h"
 #include "tests/e2e/MirroredDrawing.h"
@@ -78,9 +79,9 @@ uint32_t LockOwner(const std::u16string& link) {
 // Shared memory objects in the system that belong to the link of a host process: its main
 // mapping and the segments named after the process.
 std::vector<std::string> ObjectsOf(pid_t host, const std::u16string& link) {
-  const std::string main = platform::SharedMemory::ObjectName(SharedMemoryChannel::MappingName(link)).substr(1);
+  const std::string main = platform::posix::SharedMemoryObjectName(SharedMemoryChannel::MappingName(link)).substr(1);
   const std::string segments =
-      platform::SharedMemory::ObjectName(u"TideLinkAPI/" + platform::Utf16FromUtf8(std::to_string(host)) + u"/").substr(1);
+      platform::posix::SharedMemoryObjectName(u"TideLinkAPI/" + platform::Utf16FromUtf8(std::to_string(host)) + u"/").substr(1);
   std::vector<std::string> objects;
   for (const auto& entry : fs::directory_iterator("/dev/shm")) {
     const std::string object = entry.path().filename();
@@ -246,7 +247,7 @@ TEST_F(CrashRecoveryTest, MappingsOfKilledHostsAreRemovedByTheNextOpenAndNeverPi
 
   const pid_t pid = host->pid();
   KillOutright(*host);
-  EXPECT_GT(platform::SharedMemory::RemoveAbandoned(), 1u);
+  EXPECT_GT(platform::posix::RemoveAbandonedSharedMemory(), 1u);
   EXPECT_EQ(CountObjectsOf(pid, living), 0u);
 }
 

@@ -107,7 +107,7 @@ protected:
     platform::RegistryKey key;
     ASSERT_EQ(platform::RegistryKey::Create(platform::RegistryRoot::CurrentUser, SettingsStore::kKeyPath, key),
               platform::kErrorSuccess);
-    ASSERT_EQ(key.SetValue(name, platform::REG_DWORD, &value, sizeof(value)), platform::kErrorSuccess);
+    ASSERT_EQ(key.SetValue(name, platform::kRegistryDword, &value, sizeof(value)), platform::kErrorSuccess);
   }
 
   static std::vector<std::string> Lines(const std::string& output, const std::string& prefix = "") {

@@ -446,8 +446,8 @@ TEST(MeshProcessorBadInputTest, EmptyAndMalformedMeshesAreLeftUntouched) {
 
 TEST(MeshProcessorBadInputTest, DegenerateAndPartialTrianglesAreHarmless) {
   // A point, a segment, a collinear triangle and a trailing index pair.
-  const Vertex far{{2, 0, 0}, {0, 0, 1}, {0, 0}};
-  const TideLinkMesh input = MakeMesh({kA, kB, far, kA}, {0, 0, 0, 0, 1, 1, 0, 1, 2, 3, 1});
+  const Vertex onTheLine{{2, 0, 0}, {0, 0, 1}, {0, 0}};
+  const TideLinkMesh input = MakeMesh({kA, kB, onTheLine, kA}, {0, 0, 0, 0, 1, 1, 0, 1, 2, 3, 1});
   for (auto operation : {Optimise, RepairSolid, RepairSurface}) {
     const auto result = RunBothWays(input, operation);
     EXPECT_EQ(result.mesh.indexCount, 11u);

@@ -39,7 +39,7 @@ protected:
     RegistryKey key;
     if (RegistryKey::Open(RegistryRoot::CurrentUser, SettingsStore::kKeyPath, key) != 0) return std::nullopt;
     uint32_t type = 0, value = 0, size = sizeof(value);
-    if (key.QueryValue(name, &type, &value, &size) != 0 || type != platform::REG_DWORD || size != 4) {
+    if (key.QueryValue(name, &type, &value, &size) != 0 || type != platform::kRegistryDword || size != 4) {
       return std::nullopt;
     }
     return value;
@@ -83,7 +83,7 @@ TEST_F(SettingsStoreTest, EverySetterWritesAllFiveValuesAsDwords) {
 
 TEST_F(SettingsStoreTest, StoredNumbersOtherThanZeroCountAsOnAndAreWrittenBackAsOne) {
   const uint32_t seven = 7;
-  StoreRaw(u"optimizegeometries", platform::REG_DWORD, &seven, sizeof(seven));
+  StoreRaw(u"optimizegeometries", platform::kRegistryDword, &seven, sizeof(seven));
   SettingsStore settings;
   EXPECT_TRUE(settings.OptimizeGeometries()) << "value names are compared without case";
   settings.SetFirstExport(false);
@@ -96,9 +96,9 @@ TEST_F(SettingsStoreTest, ValuesThatCannotBeReadAsFourBytesTakeTheirDefaults) {
   const uint32_t off = 0;
   const uint16_t shortValue = 0;
   const char text[] = "0 but a string";
-  StoreRaw(u"CameraAutoSync", platform::REG_SZ, text, sizeof(text));
-  StoreRaw(u"RepairMode", platform::REG_BINARY, &shortValue, sizeof(shortValue));
-  StoreRaw(u"FirstExport", platform::REG_BINARY, &off, sizeof(off));  // type is not checked
+  StoreRaw(u"CameraAutoSync", platform::kRegistryString, text, sizeof(text));
+  StoreRaw(u"RepairMode", platform::kRegistryBinary, &shortValue, sizeof(shortValue));
+  StoreRaw(u"FirstExport", platform::kRegistryBinary, &off, sizeof(off));  // type is not checked
   SettingsStore settings;
   EXPECT_TRUE(settings.CameraAutoSync());
   EXPECT_TRUE(settings.RepairMode());

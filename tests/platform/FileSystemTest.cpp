@@ -23,33 +23,33 @@ protected:
 
 TEST_F(FileSystemTest, AttributesGiveKindSizeAndWriteTimeSince1601) {
   WriteFile("file", std::string(1234, 'x'), 1577836800);  // 2020-01-01 00:00:00.123456789 UTC
-  const auto file = platform::GetFileAttributes(Path("file"));
+  const auto file = platform::QueryFileAttributes(Path("file"));
   ASSERT_TRUE(file);
   EXPECT_FALSE(file->isDirectory);
   EXPECT_EQ(file->size, 1234u);
   EXPECT_EQ(file->lastWriteTime, 132223104001234567u);
-  EXPECT_TRUE(platform::GetFileAttributes(Path(""))->isDirectory);
-  EXPECT_FALSE(platform::GetFileAttributes(Path("missing")));
-  EXPECT_FALSE(platform::GetFileAttributes(Path("file") + u'\0' + u"x"));
+  EXPECT_TRUE(platform::QueryFileAttributes(Path(""))->isDirectory);
+  EXPECT_FALSE(platform::QueryFileAttributes(Path("missing")));
+  EXPECT_FALSE(platform::QueryFileAttributes(Path("file") + u'\0' + u"x"));
 }
 
 TEST_F(FileSystemTest, CopyReplacesTheTargetWithContentsAndWriteTime) {
   const std::string contents(300 * 1024 + 7, 'c');  // several read buffers
   WriteFile("source", contents, 1600000000);
   WriteFile("target", "older and different");
-  ASSERT_TRUE(platform::CopyFile(Path("source"), Path("target")));
+  ASSERT_TRUE(platform::CopyFileReplacing(Path("source"), Path("target")));
   EXPECT_EQ(ReadFile(scratch() / "target"), contents);
-  EXPECT_EQ(platform::GetFileAttributes(Path("target"))->lastWriteTime,
-            platform::GetFileAttributes(Path("source"))->lastWriteTime);
+  EXPECT_EQ(platform::QueryFileAttributes(Path("target"))->lastWriteTime,
+            platform::QueryFileAttributes(Path("source"))->lastWriteTime);
 }
 
 TEST_F(FileSystemTest, FailedCopyLeavesTheTargetAndNoTemporaryFile) {
   WriteFile("target", "keep me");
   std::filesystem::create_directory(scratch() / "folder");
-  EXPECT_FALSE(platform::CopyFile(Path("missing"), Path("target")));
-  EXPECT_FALSE(platform::CopyFile(Path("folder"), Path("target")));
-  EXPECT_FALSE(platform::CopyFile(Path("target"), Path("no/folder/target")));
-  EXPECT_FALSE(platform::CopyFile(Path("target"), Path("folder")));
+  EXPECT_FALSE(platform::CopyFileReplacing(Path("missing"), Path("target")));
+  EXPECT_FALSE(platform::CopyFileReplacing(Path("folder"), Path("target")));
+  EXPECT_FALSE(platform::CopyFileReplacing(Path("target"), Path("no/folder/target")));
+  EXPECT_FALSE(platform::CopyFileReplacing(Path("target"), Path("folder")));
   EXPECT_EQ(ReadFile(scratch() / "target"), "keep me");
   const auto entries = std::distance(std::filesystem::directory_iterator(scratch()), {});
   EXPECT_EQ(entries, 2);
@@ -58,14 +58,14 @@ TEST_F(FileSystemTest, FailedCopyLeavesTheTargetAndNoTemporaryFile) {
 
 TEST_F(FileSystemTest, DirectoriesAreCreatedOnceAndNeverDeletedAsFiles) {
   WriteFile("file", "x");
-  EXPECT_TRUE(platform::CreateDirectory(Path("new")));
-  EXPECT_TRUE(platform::CreateDirectory(Path("new")));  // exists afterwards
+  EXPECT_TRUE(platform::MakeDirectory(Path("new")));
+  EXPECT_TRUE(platform::MakeDirectory(Path("new")));  // exists afterwards
   EXPECT_TRUE(std::filesystem::is_directory(scratch() / "new"));
-  EXPECT_FALSE(platform::CreateDirectory(Path("file")));
-  EXPECT_FALSE(platform::CreateDirectory(Path("missing/child")));
-  EXPECT_FALSE(platform::DeleteFile(Path("new")));
-  EXPECT_TRUE(platform::DeleteFile(Path("file")));
-  EXPECT_FALSE(platform::DeleteFile(Path("file")));
+  EXPECT_FALSE(platform::MakeDirectory(Path("file")));
+  EXPECT_FALSE(platform::MakeDirectory(Path("missing/child")));
+  EXPECT_FALSE(platform::RemoveFile(Path("new")));
+  EXPECT_TRUE(platform::RemoveFile(Path("file")));
+  EXPECT_FALSE(platform::RemoveFile(Path("file")));
   EXPECT_FALSE(std::filesystem::exists(scratch() / "file"));
 }
 

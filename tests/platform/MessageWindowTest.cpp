@@ -75,8 +75,8 @@ TEST_F(MessageWindowTest, WindowsLiveOnlyInAFolderOfTheUsersAloneAndAreTheirsAlo
 TEST_F(MessageWindowTest, PostedMessagesArriveInOrderAndReceiveTimesOut) {
   MessageWindow window;
   ASSERT_TRUE(MessageWindow::Create(Attributes(u"START"), window));
-  EXPECT_TRUE(platform::PostMessage(window.handle(), {0x8729, 1, -2}));
-  EXPECT_TRUE(platform::PostMessage(window.handle(), {0x8729, 3, 4}));
+  EXPECT_TRUE(platform::PostWindowMessage(window.handle(), {0x8729, 1, -2}));
+  EXPECT_TRUE(platform::PostWindowMessage(window.handle(), {0x8729, 3, 4}));
   const auto first = window.Receive(1000ms);
   const auto second = window.Receive(1000ms);
   ASSERT_TRUE(first && second);
@@ -91,19 +91,19 @@ TEST_F(MessageWindowTest, PostingNeverBlocksAndFailsWhenTheQueueIsFullOrTheWindo
   MessageWindow window;
   ASSERT_TRUE(MessageWindow::Create(Attributes(u"START"), window));
   int posted = 0;
-  while (posted < 100000 && platform::PostMessage(window.handle(), {1, 0, 0})) ++posted;
+  while (posted < 100000 && platform::PostWindowMessage(window.handle(), {1, 0, 0})) ++posted;
   EXPECT_LT(posted, 100000) << "an unread queue must fill up and refuse, not block";
   const platform::WindowHandle handle = window.handle();
   window.Destroy();
-  EXPECT_FALSE(platform::PostMessage(handle, {1, 0, 0}));
-  EXPECT_FALSE(platform::PostMessage(0, {1, 0, 0}));
+  EXPECT_FALSE(platform::PostWindowMessage(handle, {1, 0, 0}));
+  EXPECT_FALSE(platform::PostWindowMessage(0, {1, 0, 0}));
 }
 
 TEST_F(MessageWindowTest, AnotherProcessCanPostAndAWindowOfADeadProcessIsNoWindow) {
   MessageWindow window;
   ASSERT_TRUE(MessageWindow::Create(Attributes(u"START"), window));
   const pid_t poster = fork();
-  if (poster == 0) _exit(platform::PostMessage(window.handle(), {7, 8, 9}) ? 0 : 1);
+  if (poster == 0) _exit(platform::PostWindowMessage(window.handle(), {7, 8, 9}) ? 0 : 1);
   int status = 0;
   waitpid(poster, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -126,7 +126,7 @@ TEST_F(MessageWindowTest, AnotherProcessCanPostAndAWindowOfADeadProcessIsNoWindo
   waitpid(crashing, &status, 0);
   ASSERT_NE(orphanHandle, 0u);
   EXPECT_FALSE(platform::IsWindow(orphanHandle));
-  EXPECT_FALSE(platform::PostMessage(orphanHandle, {1, 0, 0}));
+  EXPECT_FALSE(platform::PostWindowMessage(orphanHandle, {1, 0, 0}));
   EXPECT_EQ(platform::EnumerateWindows(), std::vector<platform::WindowHandle>{window.handle()});
   close(handlePipe[0]);
   close(handlePipe[1]);

@@ -61,7 +61,7 @@ protected:
 
 TEST_F(ProcessLaunchTest, StartsTheProgramInItsFolderWithItsArgumentsAndLeavesNoChild) {
   const std::u16string folder = platform::Utf16FromUtf8(scratch().string());
-  ASSERT_TRUE(platform::CreateProcess(
+  ASSERT_TRUE(platform::LaunchProcess(
       u"/bin/sh", u"sh -c \"echo \\\"$0 $1 $TIDELINK_SHOW_STATE\\\" > out.tmp && mv out.tmp out.txt\" \"first arg\" second",
       folder, platform::kShowMaximized));
   EXPECT_EQ(WaitForFile(scratch() / "out.txt"), "first arg second 3\n");
@@ -76,7 +76,7 @@ TEST_F(ProcessLaunchTest, TheChildHoldsNoDescriptorOfTheCaller) {
   ASSERT_EQ(pipe(inherited), 0);
   setenv("TIDELINK_SHOW_STATE", "7", 1);
   const std::u16string folder = platform::Utf16FromUtf8(scratch().string());
-  ASSERT_TRUE(platform::CreateProcess(
+  ASSERT_TRUE(platform::LaunchProcess(
       u"/bin/sh", u"sh -c \"(ls -l /proc/$$/fd; echo state $TIDELINK_SHOW_STATE) > fd.tmp && mv fd.tmp fd.txt\"", folder,
       platform::kShowNormal));
   const std::string listing = WaitForFile(scratch() / "fd.txt");
@@ -94,7 +94,7 @@ TEST_F(ProcessLaunchTest, ARelativeProgramIsFoundFromTheCallersFolder) {
   std::filesystem::copy_file("/bin/sh", scratch() / "bin" / "sh");
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(scratch());
-  const bool started = platform::CreateProcess(u"bin/sh", u"sh -c \"pwd > here.tmp && mv here.tmp here.txt\"",
+  const bool started = platform::LaunchProcess(u"bin/sh", u"sh -c \"pwd > here.tmp && mv here.tmp here.txt\"",
                                                u"elsewhere", platform::kShowNormal);
   std::filesystem::current_path(previous);
   ASSERT_TRUE(started);
@@ -102,8 +102,8 @@ TEST_F(ProcessLaunchTest, ARelativeProgramIsFoundFromTheCallersFolder) {
 }
 
 TEST_F(ProcessLaunchTest, AProgramThatCannotStartIsReported) {
-  EXPECT_FALSE(platform::CreateProcess(u"/nonexistent/Ombrel.exe", u"Ombrel.exe", u"", platform::kShowNormal));
-  EXPECT_FALSE(platform::CreateProcess(u"/bin/sh", u"sh", u"/nonexistent-folder", platform::kShowNormal));
+  EXPECT_FALSE(platform::LaunchProcess(u"/nonexistent/Ombrel.exe", u"Ombrel.exe", u"", platform::kShowNormal));
+  EXPECT_FALSE(platform::LaunchProcess(u"/bin/sh", u"sh", u"/nonexistent-folder", platform::kShowNormal));
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
 }
 

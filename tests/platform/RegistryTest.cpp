@@ -33,7 +33,7 @@ protected:
     return key;
   }
   static int32_t SetDword(RegistryKey& key, std::u16string_view name, uint32_t value) {
-    return key.SetValue(name, platform::REG_DWORD, &value, sizeof(value));
+    return key.SetValue(name, platform::kRegistryDword, &value, sizeof(value));
   }
   static std::optional<uint32_t> QueryDword(const RegistryKey& key, std::u16string_view name) {
     uint32_t value = 0;
@@ -71,10 +71,10 @@ TEST_F(RegistryTest, ValuesKeepTypeSizeAndBytes) {
   const uint32_t dword = 0xDEADBEEF;
   const char16_t text[] = u"C:\\Ombrel";  // stored with its terminating zero
   const uint8_t binary[] = {0, 1, 0, 255, 0};
-  ASSERT_EQ(key.SetValue(u"Dword", platform::REG_DWORD, &dword, 4), 0);
-  ASSERT_EQ(key.SetValue(u"Text", platform::REG_SZ, text, sizeof(text)), 0);
-  ASSERT_EQ(key.SetValue(u"lone \xD800", platform::REG_BINARY, binary, 5), 0);
-  ASSERT_EQ(key.SetValue(u"", platform::REG_BINARY, nullptr, 0), 0);
+  ASSERT_EQ(key.SetValue(u"Dword", platform::kRegistryDword, &dword, 4), 0);
+  ASSERT_EQ(key.SetValue(u"Text", platform::kRegistryString, text, sizeof(text)), 0);
+  ASSERT_EQ(key.SetValue(u"lone \xD800", platform::kRegistryBinary, binary, 5), 0);
+  ASSERT_EQ(key.SetValue(u"", platform::kRegistryBinary, nullptr, 0), 0);
   const auto expect = [&](std::u16string_view name, uint32_t type, const void* data,
                           uint32_t size) {
     uint8_t buffer[64];
@@ -88,17 +88,17 @@ TEST_F(RegistryTest, ValuesKeepTypeSizeAndBytes) {
     ASSERT_EQ(key.QueryValue(name, nullptr, nullptr, &gotSize), platform::kErrorSuccess);
     EXPECT_EQ(gotSize, size);
   };
-  expect(u"Dword", platform::REG_DWORD, &dword, 4);
-  expect(u"Text", platform::REG_SZ, text, sizeof(text));
-  expect(u"lone \xD800", platform::REG_BINARY, binary, 5);
-  expect(u"", platform::REG_BINARY, nullptr, 0);
+  expect(u"Dword", platform::kRegistryDword, &dword, 4);
+  expect(u"Text", platform::kRegistryString, text, sizeof(text));
+  expect(u"lone \xD800", platform::kRegistryBinary, binary, 5);
+  expect(u"", platform::kRegistryBinary, nullptr, 0);
   EXPECT_EQ(EnumNames(key), (Names{u"Dword", u"Text", u"lone \xD800", u""}));
 }
 
 TEST_F(RegistryTest, TooSmallBufferGivesMoreDataWithTheSizeAndStaysUntouched) {
   RegistryKey key = CreateKey();
   const char16_t text[] = u"twelve units";
-  ASSERT_EQ(key.SetValue(u"Name", platform::REG_SZ, text, sizeof(text)), 0);
+  ASSERT_EQ(key.SetValue(u"Name", platform::kRegistryString, text, sizeof(text)), 0);
   char16_t buffer[8] = {u'#', u'#', u'#', u'#', u'#', u'#', u'#', u'#'};
   uint32_t size = sizeof(buffer);
   EXPECT_EQ(key.QueryValue(u"Name", nullptr, buffer, &size), platform::kErrorMoreData);
@@ -195,7 +195,7 @@ TEST_F(RegistryTest, TheFileAndTheFoldersMadeForItAreTheUsersAlone) {
   RegistryKey key;
   ASSERT_EQ(RegistryKey::Create(RegistryRoot::CurrentUser, u"Software\\Private", key), 0);
   const uint32_t value = 1;
-  ASSERT_EQ(key.SetValue(u"Secret", platform::REG_DWORD, &value, sizeof(value)), 0);
+  ASSERT_EQ(key.SetValue(u"Secret", platform::kRegistryDword, &value, sizeof(value)), 0);
   struct stat file {}, folder {}, above {};
   ASSERT_EQ(stat(database.c_str(), &file), 0);
   ASSERT_EQ(stat(database.parent_path().c_str(), &folder), 0);
@@ -224,14 +224,14 @@ TEST_F(RegistryTest, AWaitLimitBoundsAllCallsOfTheThreadTogether) {
     const platform::RegistryWaitLimit limit(std::chrono::milliseconds(300));
     const platform::RegistryWaitLimit longer(std::chrono::seconds(10));  // cannot extend it
     for (int call = 0; call < 5; ++call) {
-      EXPECT_EQ(key.SetValue(u"Value", platform::REG_DWORD, &value, sizeof(value)), platform::kErrorBadDatabase);
+      EXPECT_EQ(key.SetValue(u"Value", platform::kRegistryDword, &value, sizeof(value)), platform::kErrorBadDatabase);
     }
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
   uint32_t size = sizeof(uint32_t);
   EXPECT_EQ(key.QueryValue(u"Value", nullptr, nullptr, &size), platform::kErrorFileNotFound) << "reads go on";
   hold.Release();
-  EXPECT_EQ(key.SetValue(u"Value", platform::REG_DWORD, &value, sizeof(value)), 0);
+  EXPECT_EQ(key.SetValue(u"Value", platform::kRegistryDword, &value, sizeof(value)), 0);
 }
 
 TEST_F(RegistryTest, CorruptFileGivesBadDatabaseAndIsLeftByteForByte) {

@@ -1,4 +1,5 @@
 #include "platform/SharedMemory.h"
+#include "platform/posix/SharedMemoryObjects.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,7 +52,7 @@ TEST_F(SharedMemoryTest, CreatedObjectIsZeroPrivateSharedAndGoneWithItsCreator) 
   const auto* bytes = static_cast<const uint8_t*>(creator.data());
   EXPECT_TRUE(std::all_of(bytes, bytes + 10000, [](uint8_t byte) { return byte == 0; }));
   struct stat status;
-  ASSERT_EQ(stat(("/dev/shm" + platform::SharedMemory::ObjectName(Name("a"))).c_str(), &status), 0);
+  ASSERT_EQ(stat(("/dev/shm" + platform::posix::SharedMemoryObjectName(Name("a"))).c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
 
   platform::SharedMemory reader;
@@ -111,15 +112,15 @@ TEST_F(SharedMemoryTest, ExhaustedSharedMemoryFailsTheCreationInsteadOfTheFirstW
 TEST_F(SharedMemoryTest, NamesEscapeDeterministicallyAndLongOnesEndInAHash) {
   using platform::SharedMemory;
   const std::string prefix = "/tidelink." + std::to_string(geteuid()) + ".";
-  EXPECT_EQ(SharedMemory::ObjectName(u"TideLinkAPI/42/0000000A"), prefix + "TideLinkAPI%002F42%002F0000000A");
-  EXPECT_EQ(SharedMemory::ObjectName(u"a b\u00e9%"), prefix + "a%0020b%00E9%0025");
-  EXPECT_NE(SharedMemory::ObjectName(u"a/b"), SharedMemory::ObjectName(u"a\\b"));
+  EXPECT_EQ(platform::posix::SharedMemoryObjectName(u"TideLinkAPI/42/0000000A"), prefix + "TideLinkAPI%002F42%002F0000000A");
+  EXPECT_EQ(platform::posix::SharedMemoryObjectName(u"a b\u00e9%"), prefix + "a%0020b%00E9%0025");
+  EXPECT_NE(platform::posix::SharedMemoryObjectName(u"a/b"), platform::posix::SharedMemoryObjectName(u"a\\b"));
 
   const std::u16string longName(300, u'x');
-  const std::string object = SharedMemory::ObjectName(longName);
+  const std::string object = platform::posix::SharedMemoryObjectName(longName);
   EXPECT_EQ(object.size(), 200u);
-  EXPECT_EQ(object, SharedMemory::ObjectName(longName));
-  EXPECT_NE(object, SharedMemory::ObjectName(longName + u'y'));
+  EXPECT_EQ(object, platform::posix::SharedMemoryObjectName(longName));
+  EXPECT_NE(object, platform::posix::SharedMemoryObjectName(longName + u'y'));
   EXPECT_EQ(object.find('/', 1), std::string::npos);
 }
 
@@ -222,7 +223,7 @@ TEST_F(SharedMemoryTest, AbandonedObjectsAreSweptAndOnlyThey) {
   platform::SharedMemory living, livingReader;
   ASSERT_EQ(platform::SharedMemory::Create(Name("living"), 4096, living), 0);
   ASSERT_EQ(platform::SharedMemory::Open(Name("living"), livingReader), 0);
-  const std::string young = platform::SharedMemory::ObjectName(Name("young"));
+  const std::string young = platform::posix::SharedMemoryObjectName(Name("young"));
   const std::string otherUser = "/tidelink." + std::to_string(geteuid() + 1) + "." + std::string(token_.begin(), token_.end());
   for (const std::string& object : {young, otherUser}) {
     const int descriptor = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
@@ -239,10 +240,10 @@ TEST_F(SharedMemoryTest, AbandonedObjectsAreSweptAndOnlyThey) {
   EXPECT_TRUE(livingReader.IsCreatorAlive());
   platform::SharedMemory late;
   EXPECT_EQ(platform::SharedMemory::Open(Name("crashed"), late), 2);
-  EXPECT_GE(platform::SharedMemory::RemoveAbandoned(), 1u);
+  EXPECT_GE(platform::posix::RemoveAbandonedSharedMemory(), 1u);
   std::vector<std::string> left = ObjectsOfThisTest();
   std::vector<std::string> kept = {otherUser.substr(1), young.substr(1),
-                                   platform::SharedMemory::ObjectName(Name("living")).substr(1)};
+                                   platform::posix::SharedMemoryObjectName(Name("living")).substr(1)};
   std::sort(left.begin(), left.end());
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(left, kept);

@@ -18,6 +18,6 @@ inline void AddUninstallEntry(const std::u16string& key, const char16_t* display
                                    std::pair{u"InstallLocation", installLocation}}) {
     if (!text) continue;
     const std::u16string value(text);
-    ASSERT_EQ(entry.SetValue(name, platform::REG_SZ, value.c_str(), static_cast<uint32_t>((value.size() + 1) * 2)), 0);
+    ASSERT_EQ(entry.SetValue(name, platform::kRegistryString, value.c_str(), static_cast<uint32_t>((value.size() + 1) * 2)), 0);
   }
 }

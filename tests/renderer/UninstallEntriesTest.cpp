@@ -38,7 +38,7 @@ TEST_F(UninstallEntriesTest, OnlyEntriesNamingTheFullRendererAreVisited) {
                                           u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ombrel 13", perUser),
             0);
   const std::u16string name = u"Ombrel 13";
-  ASSERT_EQ(perUser.SetValue(u"DisplayName", platform::REG_SZ, name.c_str(), static_cast<uint32_t>(name.size() * 2)), 0);
+  ASSERT_EQ(perUser.SetValue(u"DisplayName", platform::kRegistryString, name.c_str(), static_cast<uint32_t>(name.size() * 2)), 0);
   EXPECT_EQ(Visited(), (Texts{u"12.0.1.157", u"9.0"})) << "in order, and from the machine-wide list only";
 }
 
@@ -58,10 +58,10 @@ TEST_F(UninstallEntriesTest, StringValuesAreReadThroughA1024ByteBuffer) {
     ASSERT_EQ(key.SetValue(name, type, data.data(), static_cast<uint32_t>(data.size() * 2)), 0);
   };
   // Exactly the buffer with no room for a terminating zero: every unit counts, nothing beyond.
-  set(u"Full", platform::REG_SZ, std::u16string(511, u'7') + u'8');
-  set(u"TooLong", platform::REG_SZ, std::u16string(513, u'7'));
-  set(u"Inner", platform::REG_SZ, std::u16string(u"12.0\0junk", 9));
-  set(u"Number", platform::REG_DWORD, u"12");
+  set(u"Full", platform::kRegistryString, std::u16string(511, u'7') + u'8');
+  set(u"TooLong", platform::kRegistryString, std::u16string(513, u'7'));
+  set(u"Inner", platform::kRegistryString, std::u16string(u"12.0\0junk", 9));
+  set(u"Number", platform::kRegistryDword, u"12");
   EXPECT_EQ(ReadStringValue(key, u"Full"), std::u16string(511, u'7') + u'8');
   EXPECT_EQ(ReadStringValue(key, u"TooLong"), u"") << "a value that does not fit is absent, not cut";
   EXPECT_EQ(ReadStringValue(key, u"Inner"), u"12.0");

@@ -61,16 +61,16 @@ protected:
 TEST_F(TideLinkDocumentManagerTest, OpeningPrunesAnnouncementsWhoseMappingIsGoneAndKeepsForeignValues) {
   const uint32_t live = 1;
   const std::u16string stale = DocumentName("gone");
-  Announce(stale, platform::REG_DWORD, &live, sizeof(live));
+  Announce(stale, platform::kRegistryDword, &live, sizeof(live));
   const std::u16string text = u"written as text";
-  Announce(DocumentName("text"), platform::REG_SZ, text.c_str(), static_cast<uint32_t>(text.size() * 2 + 2));
+  Announce(DocumentName("text"), platform::kRegistryString, text.c_str(), static_cast<uint32_t>(text.size() * 2 + 2));
   const std::u16string path = u"C:\\Drawings\\" + DocumentName("House.vwx");
   auto house = OpenThroughManager(path);
   ASSERT_NE(house, nullptr);
   EXPECT_FALSE(IsAnnounced(stale)) << "the stale value is deleted by the next open";
   EXPECT_TRUE(IsAnnounced(DocumentName("text"))) << "a value of another size is neither listed nor deleted";
 
-  Announce(path, platform::REG_DWORD, &live, sizeof(live));
+  Announce(path, platform::kRegistryDword, &live, sizeof(live));
   EXPECT_EQ(manager().ListConnections(0), std::vector<std::u16string>{path}) << "listed with its backslashes";
   EXPECT_EQ(manager().ListConnections(1), std::vector<std::u16string>{path});
   EXPECT_TRUE(manager().ListConnections(2).empty());

@@ -38,9 +38,9 @@ bool ChooseUserInterface(const HostOptions& options) {
   if (options.command == HostCommand::kExport) {
     for (int count = 0; count < options.exportCount; ++count) script += "\nsave " + options.exportPath;
   }
-  return platform::SetEnvironmentVariable("TIDELINK_UI", options.userInterface) &&
-         platform::SetEnvironmentVariable("TIDELINK_UI_SCRIPT", script) &&
-         platform::SetEnvironmentVariable(kMessageRecordsVariable, options.messageRecordsPath);
+  return platform::WriteEnvironmentVariable("TIDELINK_UI", options.userInterface) &&
+         platform::WriteEnvironmentVariable("TIDELINK_UI_SCRIPT", script) &&
+         platform::WriteEnvironmentVariable(kMessageRecordsVariable, options.messageRecordsPath);
 }
 
 void FillDefaults(HostOptions& options) {

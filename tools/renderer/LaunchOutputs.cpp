@@ -9,7 +9,7 @@
 namespace {
 
 std::filesystem::path OutputFolder() {
-  const std::optional<std::string> named = platform::GetEnvironmentVariable("OMBREL_OUTPUT_DIR");
+  const std::optional<std::string> named = platform::ReadEnvironmentVariable("OMBREL_OUTPUT_DIR");
   if (named && !named->empty()) return *named;
   const auto image = platform::GetProcessImagePath(platform::GetCurrentProcessId());
   return image ? std::filesystem::path(platform::Utf8FromUtf16(*image)).parent_path() : std::filesystem::current_path();

@@ -14,13 +14,13 @@ constexpr std::u16string_view kUninstallKey = u"SOFTWARE\\Microsoft\\Windows\\Cu
 
 // REG_SZ data is the UTF-16 text with its terminating zero.
 int32_t SetString(platform::RegistryKey& key, std::u16string_view name, const std::u16string& text) {
-  return key.SetValue(name, platform::REG_SZ, text.c_str(),
+  return key.SetValue(name, platform::kRegistryString, text.c_str(),
                       static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t)));
 }
 
 std::u16string GetString(const platform::RegistryKey& key, std::u16string_view name) {
   uint32_t type = 0, size = 0;
-  if (key.QueryValue(name, &type, nullptr, &size) != 0 || type != platform::REG_SZ) return {};
+  if (key.QueryValue(name, &type, nullptr, &size) != 0 || type != platform::kRegistryString) return {};
   std::u16string text(size / sizeof(char16_t), u'\0');
   if (key.QueryValue(name, &type, text.data(), &size) != 0) return {};
   return text.substr(0, text.find(u'\0'));
@@ -62,7 +62,7 @@ bool PlaceProgram(const std::filesystem::path& folder, std::string& error) {
   const std::filesystem::path target = folder / "Ombrel.exe";
   if (std::filesystem::exists(target)) return true;
   const auto self = platform::GetProcessImagePath(platform::GetCurrentProcessId());
-  if (!self || !platform::CopyFile(*self, platform::Utf16FromUtf8(target.string()))) {
+  if (!self || !platform::CopyFileReplacing(*self, platform::Utf16FromUtf8(target.string()))) {
     error = "cannot place Ombrel.exe in " + folder.string();
     return false;
   }

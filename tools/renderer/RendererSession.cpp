@@ -44,7 +44,7 @@ std::optional<std::vector<std::u16string>> AnnouncedDocuments() {
     if (result == platform::kErrorNoMoreItems) break;
     if (result == platform::kErrorMoreData) continue;  // not one of the plug-in's values
     if (result != platform::kErrorSuccess) return std::nullopt;
-    if (type == platform::REG_DWORD && size == sizeof(data)) names.emplace_back(name, nameLength);
+    if (type == platform::kRegistryDword && size == sizeof(data)) names.emplace_back(name, nameLength);
   }
   return names;
 }

@@ -1,5 +1,8 @@
 #include "platform/SharedMemory.h"
 
+#include "platform/posix/SharedMemoryObjects.h"
+
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <string>
@@ -115,7 +118,47 @@ Removal RemoveIfAbandoned(const std::string& objectName) {
 
 std::string UserPrefix() { return "tidelink." + std::to_string(geteuid()) + "."; }
 
+// Mappings this process created and still has: the sweep of abandoned objects runs when there are
+// none, which is when a document opens, not at every segment.
+std::atomic<size_t> createdMappings{0};
+
 }  // namespace
+
+std::string posix::SharedMemoryObjectName(std::u16string_view name) {
+  // Shared memory names are machine-wide here, while Windows keeps them per logged-on user: the
+  // user id gives each user a namespace of their own, which all programs of that user share.
+  std::string objectName = '/' + UserPrefix();
+  for (char16_t unit : name) {
+    if (IsPlainCharacter(unit)) {
+      objectName += static_cast<char>(unit);
+    } else {
+      objectName += '%';
+      AppendHex(objectName, unit, 4);
+    }
+  }
+  if (objectName.size() > kMaximumObjectNameLength) {
+    objectName.resize(kMaximumObjectNameLength - kHashDigits - 1);
+    objectName += '#';
+    AppendHex(objectName, Fnv1a(name), kHashDigits);
+  }
+  return objectName;
+}
+
+size_t posix::RemoveAbandonedSharedMemory() {
+  DIR* folder = opendir(kSharedMemoryFolder);
+  if (!folder) return 0;
+  std::vector<std::string> candidates;
+  const std::string prefix = UserPrefix();
+  while (const dirent* entry = readdir(folder)) {
+    if (std::string_view(entry->d_name).starts_with(prefix)) candidates.push_back('/' + std::string(entry->d_name));
+  }
+  closedir(folder);
+  size_t removed = 0;
+  for (const std::string& objectName : candidates) {
+    if (RemoveIfAbandoned(objectName) == Removal::kRemoved) ++removed;
+  }
+  return removed;
+}
 
 struct SharedMemory::State {
   int descriptor = -1;
@@ -136,30 +179,11 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
   return *this;
 }
 
-std::string SharedMemory::ObjectName(std::u16string_view name) {
-  // Shared memory names are machine-wide here, while Windows keeps them per logged-on user: the
-  // user id gives each user a namespace of their own, which all programs of that user share.
-  std::string objectName = '/' + UserPrefix();
-  for (char16_t unit : name) {
-    if (IsPlainCharacter(unit)) {
-      objectName += static_cast<char>(unit);
-    } else {
-      objectName += '%';
-      AppendHex(objectName, unit, 4);
-    }
-  }
-  if (objectName.size() > kMaximumObjectNameLength) {
-    objectName.resize(kMaximumObjectNameLength - kHashDigits - 1);
-    objectName += '#';
-    AppendHex(objectName, Fnv1a(name), kHashDigits);
-  }
-  return objectName;
-}
-
 int32_t SharedMemory::Create(std::u16string_view name, size_t size, SharedMemory& mapping) {
   mapping.Close();
   if (size == 0) return kErrorInvalidParameter;
-  const std::string objectName = ObjectName(name);
+  if (createdMappings.load() == 0) posix::RemoveAbandonedSharedMemory();
+  const std::string objectName = posix::SharedMemoryObjectName(name);
   int descriptor = -1;
   for (int attempt = 0; attempt < kCreateAttempts && descriptor < 0; ++attempt) {
     descriptor = shm_open(objectName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -182,12 +206,13 @@ int32_t SharedMemory::Create(std::u16string_view name, size_t size, SharedMemory
     return ErrorFromErrno(error);
   }
   mapping.state_ = std::make_unique<State>(State{descriptor, data, size, objectName, true});
+  ++createdMappings;
   return 0;
 }
 
 int32_t SharedMemory::Open(std::u16string_view name, SharedMemory& mapping) {
   mapping.Close();
-  const std::string objectName = ObjectName(name);
+  const std::string objectName = posix::SharedMemoryObjectName(name);
   const int descriptor = shm_open(objectName.c_str(), O_RDWR | O_CLOEXEC, 0);
   if (descriptor < 0) return ErrorFromErrno(errno);
   struct stat status;
@@ -216,22 +241,6 @@ bool SharedMemory::IsCreatorAlive() const {
   return state_->creator || IsClaimed(state_->descriptor);
 }
 
-size_t SharedMemory::RemoveAbandoned() {
-  DIR* folder = opendir(kSharedMemoryFolder);
-  if (!folder) return 0;
-  std::vector<std::string> candidates;
-  const std::string prefix = UserPrefix();
-  while (const dirent* entry = readdir(folder)) {
-    if (std::string_view(entry->d_name).starts_with(prefix)) candidates.push_back('/' + std::string(entry->d_name));
-  }
-  closedir(folder);
-  size_t removed = 0;
-  for (const std::string& objectName : candidates) {
-    if (RemoveIfAbandoned(objectName) == Removal::kRemoved) ++removed;
-  }
-  return removed;
-}
-
 void SharedMemory::Close() {
   if (!state_) return;
   munmap(state_->data, state_->size);
@@ -239,6 +248,7 @@ void SharedMemory::Close() {
   if (state_->creator && SameObject(state_->descriptor, state_->objectName)) {
     shm_unlink(state_->objectName.c_str());
   }
+  if (state_->creator) --createdMappings;
   close(state_->descriptor);
   state_.reset();
 }

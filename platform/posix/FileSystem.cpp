@@ -58,7 +58,7 @@ bool CopyContents(int source, int target) {
 
 }  // namespace
 
-std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
+std::optional<FileAttributes> QueryFileAttributes(std::u16string_view path) {
   const auto native = NativePath(path);
   struct stat status;
   if (!native || stat(native->c_str(), &status) != 0) return std::nullopt;
@@ -70,7 +70,7 @@ std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
   return attributes;
 }
 
-bool CopyFile(std::u16string_view from, std::u16string_view to) {
+bool CopyFileReplacing(std::u16string_view from, std::u16string_view to) {
   const auto source = NativePath(from);
   const auto target = NativePath(to);
   if (!source || !target) return false;
@@ -100,7 +100,7 @@ bool CopyFile(std::u16string_view from, std::u16string_view to) {
   return false;
 }
 
-bool CreateDirectory(std::u16string_view path) {
+bool MakeDirectory(std::u16string_view path) {
   const auto native = NativePath(path);
   if (!native) return false;
   if (mkdir(native->c_str(), 0777) == 0) return true;
@@ -108,7 +108,7 @@ bool CreateDirectory(std::u16string_view path) {
   return errno == EEXIST && stat(native->c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-bool DeleteFile(std::u16string_view path) {
+bool RemoveFile(std::u16string_view path) {
   const auto native = NativePath(path);
   return native && unlink(native->c_str()) == 0;
 }

@@ -295,7 +295,7 @@ std::optional<WindowAttributes> GetWindowAttributes(WindowHandle window) {
 
 bool IsWindow(WindowHandle window) { return GetWindowAttributes(window).has_value(); }
 
-bool PostMessage(WindowHandle window, const WindowMessage& message) {
+bool PostWindowMessage(WindowHandle window, const WindowMessage& message) {
   if (!IsWindow(window)) return false;
   sockaddr_un address;
   if (!FillSocketAddress(SocketPath(window), address)) return false;

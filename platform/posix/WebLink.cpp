@@ -38,7 +38,7 @@ bool OpenWebAddress(std::u16string_view address) {
   const std::optional<std::string> opener = FindOpener();
   if (!opener) return false;
   const std::u16string commandLine = Utf16FromUtf8(kOpenerName) + u" " + QuoteArgument(address);
-  return CreateProcess(Utf16FromUtf8(*opener), commandLine, u"", kShowNormal);
+  return LaunchProcess(Utf16FromUtf8(*opener), commandLine, u"", kShowNormal);
 }
 
 }  // namespace platform
