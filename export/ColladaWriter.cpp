@@ -284,7 +284,9 @@ ColladaWriter::ColladaWriter(ColladaExportOptions options) : options_(std::move(
 const ColladaExportOptions& ColladaWriter::options() const { return options_; }
 
 void ColladaWriter::AddNode(std::unique_ptr<ExportNode> node) {
-  if (node) nodes_.push_back(std::move(node));
+  if (!node) return;
+  std::lock_guard lock(nodesMutex_);
+  nodes_.push_back(std::move(node));
 }
 
 bool ColladaWriter::Write() {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
-
-#include <tbb/concurrent_vector.h>
+#include <vector>
 
 #include "transport/ExportNodeWriter.h"
 
@@ -47,5 +47,6 @@ private:
   void ReportProgress(int step) const;
 
   ColladaExportOptions options_;
-  tbb::concurrent_vector<std::unique_ptr<ExportNode>> nodes_;
+  std::mutex nodesMutex_;  // AddNode may come from several threads
+  std::vector<std::unique_ptr<ExportNode>> nodes_;
 };

@@ -9,14 +9,11 @@
 #include <limits>
 #include <optional>
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
-#include <tbb/parallel_invoke.h>
-#include <tbb/parallel_reduce.h>
-#include <tbb/parallel_sort.h>
 // Gives the streaming state a known size, so it can live on the stack.
 #define XXH_STATIC_LINKING_ONLY
 #include <xxhash.h>
+
+#include "platform/Parallel.h"
 
 using TideLinkGeometryUtils::EdgeKey;
 using TideLinkGeometryUtils::kNoIndex;
@@ -122,8 +119,8 @@ void MeshProcessor::CreatePoints() {
   points_.resize(count);
   representative_.resize(count);
   const float* positions = mesh_->positions.data();
-  tbb::parallel_for(tbb::blocked_range<uint64_t>(0, count, 16384), [&](const auto& range) {
-    for (uint64_t v = range.begin(); v != range.end(); ++v) {
+  platform::ParallelFor(0, count, 16384, [&](size_t begin, size_t end) {
+    for (uint64_t v = begin; v != end; ++v) {
       points_[v] = {positions[3 * v], positions[3 * v + 1], positions[3 * v + 2], 0};
       representative_[v] = kNoIndex;
     }
@@ -136,8 +133,8 @@ void MeshProcessor::ComputeKeys() {
   const float* positions = mesh_->positions.data();
   const float* normals = mesh_->normals.data();
   const float* uvs = mesh_->uvs.data();
-  tbb::parallel_for(tbb::blocked_range<uint64_t>(0, count, 16384), [&](const auto& range) {
-    for (uint64_t v = range.begin(); v != range.end(); ++v) {
+  platform::ParallelFor(0, count, 16384, [&](size_t begin, size_t end) {
+    for (uint64_t v = begin; v != end; ++v) {
       if (uvSets == 1) {
         // The usual record: position, normal, UV, 32 bytes.
         float record[8];
@@ -227,7 +224,7 @@ void MeshProcessor::MatchLeafByKey(std::span<const uint32_t> leaf, std::vector<K
     return a.point < b.point;
   };
   if (count >= kParallelSortPoints)
-    tbb::parallel_sort(entries, entries + count, before);
+    platform::ParallelSort(entries, entries + count, before);
   else
     std::sort(entries, entries + count, before);
 
@@ -282,7 +279,7 @@ void MeshProcessor::MatchLeafByEpsilon(std::span<const uint32_t> leaf,
   for (size_t i = 0; i < count; ++i)
     entries[i] = (uint64_t(SortableBits(points_[leaf[i]].x)) << 32) | leaf[i];
   if (count >= kParallelSortPoints)
-    tbb::parallel_sort(entries, entries + count);
+    platform::ParallelSort(entries, entries + count);
   else
     std::sort(entries, entries + count);
   auto pointAt = [entries](size_t i) { return uint32_t(entries[i]); };
@@ -335,8 +332,7 @@ void MeshProcessor::MatchLeaves(const Octree& octree, Match match) {
   if (leaves.size() <= 1)
     matchRange(0, leaves.size());
   else
-    tbb::parallel_for(tbb::blocked_range<size_t>(0, leaves.size(), 1),
-                      [&](const auto& range) { matchRange(range.begin(), range.end()); });
+    platform::ParallelFor(0, leaves.size(), 1, matchRange);
 }
 
 bool MeshProcessor::Optimise(TideLinkMesh& mesh) {
@@ -350,7 +346,7 @@ bool MeshProcessor::Optimise(TideLinkMesh& mesh) {
   CreatePoints();
   std::optional<Octree> octree;
   // The keys and the tree touch different fields of the point records.
-  tbb::parallel_invoke([&] { ComputeKeys(); },
+  platform::ParallelInvoke([&] { ComputeKeys(); },
                        [&] { octree.emplace(points_, leafCapacity_, depthCap_); });
   Lap("keys and octree");
   MatchLeaves(*octree, Match::Key);
@@ -402,8 +398,8 @@ void MeshProcessor::CreateTriangles() {
   const uint64_t triangleCount = mesh_->indexCount / 3;
   triangles_.resize(triangleCount);
   const uint32_t* indices = mesh_->indices.data();
-  tbb::parallel_for(tbb::blocked_range<uint64_t>(0, triangleCount, 16384), [&](const auto& range) {
-    for (uint64_t t = range.begin(); t != range.end(); ++t) {
+  platform::ParallelFor(0, triangleCount, 16384, [&](size_t begin, size_t end) {
+    for (uint64_t t = begin; t != end; ++t) {
       Triangle& tri = triangles_[t];
       tri = Triangle{indices[3 * t], indices[3 * t + 1], indices[3 * t + 2],
                      kNoIndex, kNoIndex, kNoIndex, {kNoIndex, kNoIndex, kNoIndex}, 0, 0};
@@ -458,8 +454,8 @@ void MeshProcessor::BuildIncidentLists(std::vector<uint64_t>& incidentBegin,
 void MeshProcessor::FindNeighbours(const std::vector<uint64_t>& incidentBegin,
                                    const IncidentArray& incident) {
   const uint64_t triangleCount = triangles_.size();
-  tbb::parallel_for(tbb::blocked_range<uint64_t>(0, triangleCount, 4096), [&](const auto& range) {
-    for (uint64_t t = range.begin(); t != range.end(); ++t) {
+  platform::ParallelFor(0, triangleCount, 4096, [&](size_t begin, size_t end) {
+    for (uint64_t t = begin; t != end; ++t) {
       Triangle& tri = triangles_[t];
       if (tri.w0 == kNoIndex)
         continue;
@@ -562,7 +558,7 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
 
   // 1. Triangles beside points and box; then the tree and matching on positions.
   Octree::Bounds box;
-  tbb::parallel_invoke(
+  platform::ParallelInvoke(
       [&] {
         CreatePoints();
         box = Octree::BoundingBox(points_);
@@ -595,10 +591,10 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
   // depend on how many workers took part.
   const float* positions = mesh.positions.data();
   faceNormals_.resize(3 * triangleCount);
-  const float volume = tbb::parallel_deterministic_reduce(
-      tbb::blocked_range<uint64_t>(0, triangleCount, 8192), 0.0f,
-      [&](const tbb::blocked_range<uint64_t>& range, float sum) {
-        for (uint64_t t = range.begin(); t != range.end(); ++t) {
+  const float volume = platform::ParallelReduce(
+      0, triangleCount, 8192, 0.0f,
+      [&](size_t begin, size_t end, float sum) {
+        for (uint64_t t = begin; t != end; ++t) {
           const Triangle& tri = triangles_[t];
           if (tri.w0 == kNoIndex)
             continue;
@@ -631,8 +627,8 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
   // 6-7. Orientation and written indices.
   const bool positive = !orientOutward_ || EnclosedVolume() > kEpsilon;
   uint32_t* indices = mesh.indices.data();
-  tbb::parallel_for(tbb::blocked_range<uint64_t>(0, triangleCount, 16384), [&](const auto& range) {
-    for (uint64_t t = range.begin(); t != range.end(); ++t) {
+  platform::ParallelFor(0, triangleCount, 16384, [&](size_t begin, size_t end) {
+    for (uint64_t t = begin; t != end; ++t) {
       const Triangle& tri = triangles_[t];
       if (tri.w0 == kNoIndex)
         continue;  // left exactly as it was
@@ -650,10 +646,10 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
   // Where many vertices share a representative that would read the same long list again and
   // again; then the pass over the triangles is the cheaper one.
   float* normals = mesh.normals.data();
-  const uint64_t listReads = tbb::parallel_reduce(
-      tbb::blocked_range<uint64_t>(0, vertexCount, 16384), uint64_t(0),
-      [&](const auto& range, uint64_t reads) {
-        for (uint64_t v = range.begin(); v != range.end(); ++v)
+  const uint64_t listReads = platform::ParallelReduce(
+      0, vertexCount, 16384, uint64_t(0),
+      [&](size_t begin, size_t end, uint64_t reads) {
+        for (uint64_t v = begin; v != end; ++v)
           reads += incidentBegin[representative_[v] + 1] - incidentBegin[representative_[v]];
         return reads;
       },
@@ -670,8 +666,8 @@ bool MeshProcessor::Repair(TideLinkMesh& mesh) {
           accumulated[3 * uint64_t(corner) + a] += faceNormals_[3 * t + a];
     }
   }
-  tbb::parallel_for(tbb::blocked_range<uint64_t>(0, vertexCount, 16384), [&](const auto& range) {
-    for (uint64_t v = range.begin(); v != range.end(); ++v) {
+  platform::ParallelFor(0, vertexCount, 16384, [&](size_t begin, size_t end) {
+    for (uint64_t v = begin; v != end; ++v) {
       float sum[3] = {0.0f, 0.0f, 0.0f};
       if (!accumulated.empty()) {
         std::memcpy(sum, &accumulated[3 * v], sizeof(sum));

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include <tbb/parallel_for.h>
+#include "platform/Parallel.h"
 
 namespace TideLinkGeometryUtils {
 
@@ -155,7 +155,10 @@ void Octree::Build(Node& start, uint32_t begin, uint32_t end, uint64_t startDept
       for (uint32_t o = 0; o < 8; ++o)
         buildChild(o);
     } else {
-      tbb::parallel_for(0u, 8u, buildChild);
+      platform::ParallelFor(0, 8, 1, [&](size_t begin, size_t end) {
+        for (size_t o = begin; o < end; ++o)
+          buildChild(uint32_t(o));
+      });
     }
     return;
   }

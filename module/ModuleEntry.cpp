@@ -3,9 +3,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "diag/DebugLog.h"
 #include "link/OmbrelPlugin.h"
 #include "module/ExtensionTable.h"
-#include "module/WorkerThreads.h"
+#include "platform/Parallel.h"
 #include "sdk/HostBinding.h"
 #include "sdk/ModuleEntryPoints.h"
 #include "sdk/PluginIdentity.h"
@@ -42,6 +43,9 @@ TIDELINK_EXPORT void plugin_module_deinit() {
   // The controller goes first: a running export still needs the dialogs and the host to stop.
   OmbrelPlugin::DestroyInstance();
   DialogUI::DestroyInstance();
-  EndWorkerThreads();
+  // The pool's threads run code that the module brought in; they must not outlive it.
+  if (!platform::EndWorkers()) {
+    DebugLog("the task pool's worker threads could not be ended before unload");
+  }
   HostBinding::Release();
 }

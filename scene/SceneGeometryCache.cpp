@@ -4,8 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include <tbb/parallel_for_each.h>
-
+#include "platform/Parallel.h"
 #include "scene/HostPayload.h"
 #include "scene/SurfaceTypeFromName.h"
 
@@ -170,8 +169,9 @@ bool SceneGeometryCache::flush() {
   std::vector<SceneId> work;
   work.reserve(dirtyMaterials_.size());
   for (const auto& dirty : dirtyMaterials_) work.push_back(dirty.id);
-  tbb::parallel_for_each(work.begin(), work.end(),
-                         [this](const SceneId& material) { rebuildMaterial(material); });
+  platform::ParallelFor(0, work.size(), 1, [&](size_t begin, size_t end) {
+    for (size_t index = begin; index < end; ++index) rebuildMaterial(work[index]);
+  });
   dirtyMaterials_.clear();
   return true;
 }
@@ -184,10 +184,11 @@ void SceneGeometryCache::rebuildMaterial(const SceneId& materialId) const {
   // Each worker keeps its gather records and a combined mesh and reuses their storage: the surface
   // takes the combined mesh and hands back the storage of the one it held, in which the worker
   // builds its next material, so a steady flush neither copies the mesh once more nor touches
-  // fresh pages. Nothing in a work item waits on the task pool, so a worker never runs a second
+  // fresh pages. Nothing in a work item makes a parallel call, so a worker never runs a second
   // one inside the first.
-  thread_local std::vector<MeshGatherRecord> records;
-  thread_local TideLinkMesh combined;
+  RebuildScratch& scratch = scratch_.Local();
+  std::vector<MeshGatherRecord>& records = scratch.records;
+  TideLinkMesh& combined = scratch.combined;
   size_t recordCount = 0;
 
   const bool glass = surface.GetSurfaceType() == kSurfaceTypeGlass;

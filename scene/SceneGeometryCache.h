@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/TideLinkMesh.h"
+#include "platform/Parallel.h"
 #include "scene/MeshBuilder.h"
 #include "scene/SceneIdTable.h"
 #include "scene/SceneMaterialSet.h"
@@ -88,4 +89,10 @@ private:
   SceneIdTable<InstanceUsers> materialUsers_;
   SceneIdSet dirtyMaterials_;
   GeometrySettings settings_;
+  // What a worker's rebuilds reuse from one material to the next.
+  struct RebuildScratch {
+    std::vector<MeshGatherRecord> records;
+    TideLinkMesh combined;
+  };
+  mutable platform::PerWorker<RebuildScratch> scratch_;
 };

@@ -56,9 +56,12 @@ int32_t SharedMemoryChannel::Open(std::u16string_view mappingName, uint64_t bloc
 }
 
 void SharedMemoryChannel::Close() {
-  segmentsToRelease_.clear();
-  recordSegments_.clear();
-  segments_.clear();
+  {
+    std::lock_guard lock(segmentsMutex_);
+    segmentsToRelease_.clear();
+    recordSegments_.clear();
+    segments_.clear();
+  }
   mapping_.Close();
   header_ = nullptr;
   blocks_ = nullptr;
@@ -149,10 +152,12 @@ uint32_t SharedMemoryChannel::FreeRecord(uint32_t id) {
     if (index == header_->highWater && index > 0) --header_->highWater;
     break;
   }
-  if (const auto owned = recordSegments_.find(id); owned != recordSegments_.end()) {
-    for (uint32_t number : owned->second) CloseSegment(number);
-    recordSegments_.unsafe_erase(owned);
+  std::unordered_set<uint32_t> owned;
+  {
+    std::lock_guard lock(segmentsMutex_);
+    if (auto found = recordSegments_.extract(id)) owned = std::move(found.mapped());
   }
+  for (uint32_t number : owned) CloseSegment(number);
   return 0;
 }
 
@@ -216,6 +221,7 @@ uint32_t SharedMemoryChannel::CreateSegment(uint32_t recordId, uint32_t size) {
   const uint32_t number = TideLinkDocumentManager::Instance().NextSegmentNumber();
   platform::SharedMemory segment;
   if (platform::SharedMemory::Create(SegmentName(processId_, number), size, segment) != 0) return 0;
+  std::lock_guard lock(segmentsMutex_);
   segments_[number] = std::move(segment);
   recordSegments_[recordId].insert(number);
   return number;
@@ -223,25 +229,39 @@ uint32_t SharedMemoryChannel::CreateSegment(uint32_t recordId, uint32_t size) {
 
 void SharedMemoryChannel::ReleaseSegment(uint32_t number) {
   if (number == 0) return;
-  for (auto& [recordId, numbers] : recordSegments_) numbers.unsafe_erase(number);
+  {
+    std::lock_guard lock(segmentsMutex_);
+    for (auto& [recordId, numbers] : recordSegments_) numbers.erase(number);
+  }
   CloseSegment(number);
 }
 
 void SharedMemoryChannel::QueueSegmentRelease(uint32_t number) {
-  if (IsOpen() && number != 0) segmentsToRelease_.insert(number);
+  if (!IsOpen() || number == 0) return;
+  std::lock_guard lock(segmentsMutex_);
+  segmentsToRelease_.insert(number);
 }
 
 void SharedMemoryChannel::ReleaseQueuedSegments() {
-  for (uint32_t number : segmentsToRelease_) ReleaseSegment(number);
-  segmentsToRelease_.clear();
+  std::unordered_set<uint32_t> queued;
+  {
+    std::lock_guard lock(segmentsMutex_);
+    queued.swap(segmentsToRelease_);
+  }
+  for (uint32_t number : queued) ReleaseSegment(number);
 }
 
 platform::SharedMemory* SharedMemoryChannel::FindOrOpenSegment(uint32_t number) {
   if (!IsOpen() || number == 0) return nullptr;
-  if (const auto known = segments_.find(number); known != segments_.end()) return &known->second;
+  {
+    std::lock_guard lock(segmentsMutex_);
+    if (const auto known = segments_.find(number); known != segments_.end()) return &known->second;
+  }
   platform::SharedMemory segment;
   if (platform::SharedMemory::Open(SegmentName(processId_, number), segment) != 0) return nullptr;
-  return &segments_.emplace(number, std::move(segment)).first->second;
+  // Another thread may have opened it meanwhile; then its mapping is the one kept.
+  std::lock_guard lock(segmentsMutex_);
+  return &segments_.try_emplace(number, std::move(segment)).first->second;
 }
 
 void* SharedMemoryChannel::MapSegment(uint32_t number) {
@@ -263,5 +283,13 @@ bool SharedMemoryChannel::WriteSegment(uint32_t number, const void* data, size_t
 }
 
 void SharedMemoryChannel::CloseSegment(uint32_t number) {
-  if (number != 0) segments_.unsafe_erase(number);
+  if (number == 0) return;
+  platform::SharedMemory closed;
+  {
+    std::lock_guard lock(segmentsMutex_);
+    const auto found = segments_.find(number);
+    if (found == segments_.end()) return;
+    closed = std::move(found->second);
+    segments_.erase(found);
+  }
 }

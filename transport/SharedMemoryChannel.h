@@ -2,12 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
-
-#include <tbb/concurrent_unordered_map.h>
-#include <tbb/concurrent_unordered_set.h>
 
 #include "platform/SharedMemory.h"
 #include "transport/WireFormat.h"
@@ -96,7 +96,11 @@ private:
   uint32_t processId_ = 0;
   std::atomic<uint32_t> changeCounter_{0};
   std::atomic<uint32_t> recordIdCounter_{0};
-  tbb::concurrent_unordered_set<uint32_t> segmentsToRelease_;
-  tbb::concurrent_unordered_map<uint32_t, tbb::concurrent_unordered_set<uint32_t>> recordSegments_;
-  tbb::concurrent_unordered_map<uint32_t, platform::SharedMemory> segments_;
+  // Guards the three below: surfaces of different materials create and map segments at once. Held
+  // for the bookkeeping only, never across a system call that makes or opens a mapping.
+  std::mutex segmentsMutex_;
+  std::unordered_set<uint32_t> segmentsToRelease_;
+  std::unordered_map<uint32_t, std::unordered_set<uint32_t>> recordSegments_;
+  // A mapping stays at its address while others come and go: the map's elements do not move.
+  std::unordered_map<uint32_t, platform::SharedMemory> segments_;
 };

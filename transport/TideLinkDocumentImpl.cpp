@@ -7,33 +7,16 @@
 #include <cstring>
 #include <thread>
 
-#include <tbb/parallel_for.h>
-
-#if defined(__SANITIZE_THREAD__)
-#include <sanitizer/tsan_interface.h>
-#endif
 
 #include "diag/DebugLog.h"
 #include "platform/Environment.h"
+#include "platform/Parallel.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/TideLinkSurfaceImpl.h"
 
 namespace {
-
-// The task library is built without ThreadSanitizer, which then cannot see that the loop's join
-// orders what each task wrote before what the caller reads after it; these two say so.
-void PublishFromTask([[maybe_unused]] void* token) {
-#if defined(__SANITIZE_THREAD__)
-  __tsan_release(token);
-#endif
-}
-void ReceiveFromTasks([[maybe_unused]] void* token) {
-#if defined(__SANITIZE_THREAD__)
-  __tsan_acquire(token);
-#endif
-}
 
 constexpr uint32_t kCommitLockTimeoutMicroseconds = 10000;
 // Test only: how long a commit that wrote something waits before it advances the header and lets
@@ -90,9 +73,18 @@ bool TideLinkDocumentImpl::IsClosedByRenderer() const {
 
 std::u16string TideLinkDocumentImpl::GetName() const { return name_; }
 
+TideLinkDocumentImpl::ObjectList TideLinkDocumentImpl::ObjectsIn(const ObjectSet& objects) const {
+  std::lock_guard lock(objectsMutex_);
+  return ObjectList(objects.begin(), objects.end());
+}
+
 void TideLinkDocumentImpl::DetachAll(ObjectSet& objects) {
-  for (const auto& object : objects) object->Detach();
-  objects.clear();
+  ObjectSet taken;
+  {
+    std::lock_guard lock(objectsMutex_);
+    taken.swap(objects);
+  }
+  for (const auto& object : taken) object->Detach();
 }
 
 void TideLinkDocumentImpl::Close() {
@@ -109,6 +101,7 @@ void TideLinkDocumentImpl::Close() {
 }
 
 bool TideLinkDocumentImpl::IsNameTaken(const std::u16string& candidate, uint32_t selfId) const {
+  std::lock_guard lock(objectsMutex_);
   return std::any_of(liveObjects_.begin(), liveObjects_.end(), [&](const auto& object) {
     if (object->GetRecordId() == selfId || object->GetTag() != wire::kTagSurface) return false;
     const auto* surface = dynamic_cast<const TideLinkSurfaceImpl*>(object.get());
@@ -141,6 +134,7 @@ std::shared_ptr<TideLinkSurface> TideLinkDocumentImpl::CreateSurface(const std::
   }
   auto surface = std::make_shared<TideLinkSurfaceImpl>(weak_from_this(), record);
   surface->SetName(candidate, false);
+  std::lock_guard lock(objectsMutex_);
   liveObjects_.insert(surface);
   return surface;
 }
@@ -148,22 +142,25 @@ std::shared_ptr<TideLinkSurface> TideLinkDocumentImpl::CreateSurface(const std::
 void TideLinkDocumentImpl::RemoveSurface(const std::shared_ptr<TideLinkSurface>& surface) {
   const auto object = std::dynamic_pointer_cast<TideLinkObjectImpl>(surface);
   if (!object) return;
-  const auto live = liveObjects_.find(object);
-  if (live == liveObjects_.end()) return;
+  std::lock_guard lock(objectsMutex_);
+  if (liveObjects_.erase(object) == 0) return;
   removedObjects_.insert(object);
-  liveObjects_.unsafe_erase(live);
 }
 
 void TideLinkDocumentImpl::Commit() {
   if (!Lock(kCommitLockTimeoutMicroseconds)) return;
   bool changed = false;
-  for (const auto& object : removedObjects_) changed |= object->Detach();
-  removedObjects_.clear();
+  ObjectSet removed;
+  {
+    std::lock_guard lock(objectsMutex_);
+    removed.swap(removedObjects_);
+  }
+  for (const auto& object : removed) changed |= object->Detach();
   // Segments replaced at the previous commit, whose successors the renderer has been told about,
   // and those of the surfaces just removed. Segments replaced by the flush below wait for the
   // next commit.
   channel_.ReleaseQueuedSegments();
-  for (const auto& object : liveObjects_) {
+  for (const auto& object : ObjectsIn(liveObjects_)) {
     if (object->IsDirty()) changed |= object->Flush();
   }
   if (changed && gCommitPauseMilliseconds) {
@@ -184,6 +181,7 @@ void TideLinkDocumentImpl::Commit() {
 
 bool TideLinkDocumentImpl::HasUncommittedChanges() const {
   if (!IsOpen()) return false;
+  std::lock_guard lock(objectsMutex_);
   if (!removedObjects_.empty() || (committedChange_ && !registered_)) return true;
   return std::any_of(liveObjects_.begin(), liveObjects_.end(), [](const auto& object) { return object->IsDirty(); });
 }
@@ -191,7 +189,7 @@ bool TideLinkDocumentImpl::HasUncommittedChanges() const {
 std::vector<std::shared_ptr<const TideLinkSurfaceImpl>>
 TideLinkDocumentImpl::SurfacesInCreationOrder() const {
   std::vector<std::shared_ptr<const TideLinkSurfaceImpl>> surfaces;
-  for (const auto& object : liveObjects_) {
+  for (const auto& object : ObjectsIn(liveObjects_)) {
     if (auto surface = std::dynamic_pointer_cast<const TideLinkSurfaceImpl>(object)) {
       surfaces.push_back(std::move(surface));
     }
@@ -211,11 +209,11 @@ int32_t TideLinkDocumentImpl::ExportCollada(ExportNodeWriter& writer) {
     const auto surfaces = SurfacesInCreationOrder();
     const bool optimize = writer.options().optimizeSurfaces;
     std::vector<std::unique_ptr<ExportNode>> nodes(surfaces.size());
-    tbb::parallel_for(size_t{0}, surfaces.size(), [&](size_t index) {
-      nodes[index] = surfaces[index]->BuildExportNode(optimize);
-      PublishFromTask(&nodes);
+    platform::ParallelFor(0, surfaces.size(), 1, [&](size_t begin, size_t end) {
+      for (size_t index = begin; index < end; ++index) {
+        nodes[index] = surfaces[index]->BuildExportNode(optimize);
+      }
     });
-    ReceiveFromTasks(&nodes);
     for (auto& node : nodes) {
       if (!node) continue;
       node->id = NextExportNodeId();
@@ -289,8 +287,8 @@ void TideLinkDocumentImpl::ForgetRecord(const wire::RecordHeader* record) {
   if (!record) return;
   if (viewRecord_ == record) viewRecord_ = nullptr;
   if (statusRecord_ == record) statusRecord_ = nullptr;
-  for (ObjectSet* objects : {&liveObjects_, &removedObjects_}) {
-    for (const auto& object : *objects) {
+  for (const ObjectSet* objects : {&liveObjects_, &removedObjects_}) {
+    for (const auto& object : ObjectsIn(*objects)) {
       if (object->GetRecord() == record) object->TideLinkObjectImpl::Detach();
     }
   }

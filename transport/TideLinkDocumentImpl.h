@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
-
-#include <tbb/concurrent_unordered_set.h>
 
 #include "transport/SharedMemoryChannel.h"
 #include "transport/TideLinkDocument.h"
@@ -74,16 +74,23 @@ public:
   void Close();
 
 private:
-  using ObjectSet = tbb::concurrent_unordered_set<std::shared_ptr<TideLinkObjectImpl>>;
+  using ObjectSet = std::unordered_set<std::shared_ptr<TideLinkObjectImpl>>;
+  using ObjectList = std::vector<std::shared_ptr<TideLinkObjectImpl>>;
 
   std::vector<std::shared_ptr<const TideLinkSurfaceImpl>> SurfacesInCreationOrder() const;
   bool IsNameTaken(const std::u16string& candidate, uint32_t selfId) const;
+  // The objects as they are now, for work that calls into them (their calls may come back here).
+  ObjectList ObjectsIn(const ObjectSet& objects) const;
+  // Empties the set and detaches what it held.
   void DetachAll(ObjectSet& objects);
   void ForgetRecord(const wire::RecordHeader* record);
   // Starts a camera change: the record's bit 0 stays clear until FinishViewChange.
   wire::ViewRecord* BeginViewChange();
   void FinishViewChange(wire::ViewRecord* view);
 
+  // Guards both sets, which surfaces join and leave from several threads; held only for lookups,
+  // never across a call into an object.
+  mutable std::mutex objectsMutex_;
   ObjectSet liveObjects_;
   ObjectSet removedObjects_;
   uint32_t lastError_ = 0;

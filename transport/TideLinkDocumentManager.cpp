@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <optional>
 #include <string>
 
-#include <tbb/parallel_for.h>
 
+#include "platform/Parallel.h"
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
@@ -53,6 +54,20 @@ std::vector<std::pair<platform::WindowHandle, std::u16string>> ShownWindowsOf(ui
     }
   }
   return windows;
+}
+
+// The renderer windows of one process: none for a process that is not a renderer or cannot be read.
+std::vector<platform::WindowHandle> RendererWindowsOf(uint32_t processId) {
+  std::vector<platform::WindowHandle> found;
+  if (processId == 0) return found;
+  const std::optional<std::u16string> imagePath = platform::GetProcessImagePath(processId);
+  if (!imagePath) return found;
+  const std::u16string upperPath = UpperCase(*imagePath);
+  if (!IsRendererImage(upperPath)) return found;
+  for (const auto& [window, className] : ShownWindowsOf(processId)) {
+    if (IsRendererWindowClass(upperPath, className)) found.push_back(window);
+  }
+  return found;
 }
 
 }  // namespace
@@ -114,18 +129,16 @@ std::vector<std::u16string> TideLinkDocumentManager::ListConnections(uint32_t fi
   return names;
 }
 
-tbb::concurrent_vector<platform::WindowHandle> TideLinkDocumentManager::FindRendererWindows() {
-  tbb::concurrent_vector<platform::WindowHandle> found;
+std::vector<platform::WindowHandle> TideLinkDocumentManager::FindRendererWindows() {
+  std::mutex foundMutex;
+  std::vector<platform::WindowHandle> found;
   const std::vector<uint32_t> processes = platform::EnumerateProcesses();
-  tbb::parallel_for(size_t{0}, processes.size(), [&](size_t index) {
-    const uint32_t processId = processes[index];
-    if (processId == 0) return;
-    const std::optional<std::u16string> imagePath = platform::GetProcessImagePath(processId);
-    if (!imagePath) return;
-    const std::u16string upperPath = UpperCase(*imagePath);
-    if (!IsRendererImage(upperPath)) return;
-    for (const auto& [window, className] : ShownWindowsOf(processId)) {
-      if (IsRendererWindowClass(upperPath, className)) found.push_back(window);
+  platform::ParallelFor(0, processes.size(), 1, [&](size_t begin, size_t end) {
+    for (size_t index = begin; index < end; ++index) {
+      const std::vector<platform::WindowHandle> windows = RendererWindowsOf(processes[index]);
+      if (windows.empty()) continue;
+      std::lock_guard lock(foundMutex);
+      found.insert(found.end(), windows.begin(), windows.end());
     }
   });
   return found;

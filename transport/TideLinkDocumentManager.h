@@ -12,8 +12,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include <tbb/concurrent_vector.h>
-
 #include "platform/MessageWindow.h"
 
 class TideLinkDocument;
@@ -52,7 +50,7 @@ public:
 
   // Top-level, visible, unowned windows of renderer processes, found by image path and window
   // class; processes are examined in parallel, so the order is not fixed.
-  tbb::concurrent_vector<platform::WindowHandle> FindRendererWindows();
+  std::vector<platform::WindowHandle> FindRendererWindows();
 
   // Announces a live document under its name (as given, backslashes kept); false when the value
   // could not be written.
@@ -79,5 +77,5 @@ private:
   std::mutex notifyMutex;
   std::condition_variable notifyDone;
   bool notifying = false;
-  tbb::concurrent_vector<platform::WindowHandle> rendererWindows;  // only while notifying
+  std::vector<platform::WindowHandle> rendererWindows;  // only while notifying
 };

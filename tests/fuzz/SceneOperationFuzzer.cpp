@@ -24,10 +24,10 @@
 #include <vector>
 
 #include <expat.h>
-#include <tbb/global_control.h>
 
 #include "export/ColladaWriter.h"
 #include "link/LinkCamera.h"
+#include "platform/Parallel.h"
 #include "scene/SceneGeometryCache.h"
 #include "scene/SceneMaterialSet.h"
 #include "scene/SceneOperation.h"
@@ -281,7 +281,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::atexit(RemoveScratch);
   // The pool's workers would spin between the short parallel loops of each run, which costs more
   // than the run; the loops' bodies are the same on one thread (races are the TSan build's).
-  static tbb::global_control oneThread(tbb::global_control::max_allowed_parallelism, 1);
+  static platform::WorkerLimit oneThread(1);
   return 0;
 }
 

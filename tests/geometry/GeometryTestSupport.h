@@ -5,10 +5,9 @@
 #include <initializer_list>
 
 #include <gtest/gtest.h>
-#include <tbb/global_control.h>
-#include <tbb/task_arena.h>
 
 #include "geometry/TideLinkMesh.h"
+#include "platform/Parallel.h"
 
 namespace GeometryTest {
 
@@ -56,14 +55,13 @@ inline RunResult RunBothWays(const TideLinkMesh& input,
                              const std::function<bool(TideLinkMesh&)>& operation) {
   RunResult serial{false, input};
   {
-    tbb::global_control one(tbb::global_control::max_allowed_parallelism, 1);
+    const platform::WorkerLimit one(1);
     serial.changed = operation(serial.mesh);
   }
   RunResult parallel{false, input};
   {
-    tbb::global_control many(tbb::global_control::max_allowed_parallelism, 8);
-    tbb::task_arena arena(8);
-    arena.execute([&] { parallel.changed = operation(parallel.mesh); });
+    const platform::WorkerLimit many(8);
+    parallel.changed = operation(parallel.mesh);
   }
   EXPECT_EQ(serial.changed, parallel.changed);
   EXPECT_TRUE(SameMesh(serial.mesh, parallel.mesh)) << "one worker and many disagree";

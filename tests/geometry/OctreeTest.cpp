@@ -6,7 +6,8 @@
 #include <random>
 
 #include <gtest/gtest.h>
-#include <tbb/global_control.h>
+
+#include "platform/Parallel.h"
 
 using TideLinkGeometryUtils::Octree;
 using TideLinkGeometryUtils::Point;
@@ -101,7 +102,7 @@ TEST(OctreeTest, LeavesPartitionTheCloudAndDoNotDependOnWorkers) {
   const auto points = RandomCloud(60000, 2);
   std::vector<std::vector<uint32_t>> serialLeaves;
   {
-    tbb::global_control one(tbb::global_control::max_allowed_parallelism, 1);
+    const platform::WorkerLimit one(1);
     Octree serial(points, 64, 350);
     serialLeaves = Leaves(serial);
     EXPECT_EQ(serialLeaves.size(), serial.LeafCount());

@@ -5,8 +5,8 @@
 #include <map>
 
 #include <gtest/gtest.h>
-#include <tbb/global_control.h>
 
+#include "platform/Parallel.h"
 #include "platform/TextConversion.h"
 #include "tests/scene/SceneDocumentTest.h"
 #include "tests/scene/SceneTestSupport.h"
@@ -459,7 +459,7 @@ TEST_F(SceneGeometryCacheTest, FlushOnOneWorkerGivesTheSameSurfaces) {
   const std::vector<TideLinkMesh> parallel = meshes();
   for (const SceneId& id : materialIds) materials_.lookup(id, false)->surface->ClearMesh();
   {
-    tbb::global_control one(tbb::global_control::max_allowed_parallelism, 1);
+    const platform::WorkerLimit one(1);
     placeAll();
     geometry_.flush();
   }

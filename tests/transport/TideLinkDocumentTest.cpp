@@ -2,8 +2,8 @@
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
-#include <tbb/parallel_for.h>
 
+#include "platform/Parallel.h"
 #include "platform/Registry.h"
 #include "tools/renderer/LinkReader.h"
 #include "transport/TideLinkSurfaceImpl.h"
@@ -359,8 +359,10 @@ TEST_F(TideLinkDocumentTest, SurfacesOutlivingTheirDocumentOrRecordAreInert) {
 TEST_F(TideLinkDocumentTest, SurfacesFilledInParallelAreAllCommitted) {
   std::vector<std::shared_ptr<TideLinkSurface>> surfaces;
   for (int index = 0; index < 16; ++index) surfaces.push_back(document_->CreateSurface(u"S", true));
-  tbb::parallel_for(size_t{0}, surfaces.size(), [&](size_t index) {
-    surfaces[index]->SetMesh(Triangles(static_cast<uint32_t>(index + 1)));
+  platform::ParallelFor(0, surfaces.size(), 1, [&](size_t begin, size_t end) {
+    for (size_t index = begin; index < end; ++index) {
+      surfaces[index]->SetMesh(Triangles(static_cast<uint32_t>(index + 1)));
+    }
   });
   document_->Commit();
   for (size_t index = 0; index < surfaces.size(); ++index) {
