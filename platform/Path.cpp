@@ -11,14 +11,15 @@ std::u16string WithSeparatorsAs(std::u16string_view path, char16_t separator) {
   return result;
 }
 
-}  // namespace
-
+// Position of the last separator; npos when there is none.
 size_t FindLastPathSeparator(std::u16string_view path) {
   for (size_t index = path.size(); index > 0; --index) {
     if (IsPathSeparator(path[index - 1])) return index - 1;
   }
   return std::u16string_view::npos;
 }
+
+}  // namespace
 
 std::u16string_view FileNameOf(std::u16string_view path) {
   const size_t separator = FindLastPathSeparator(path);

@@ -22,9 +22,6 @@ constexpr bool IsPathSeparator(char16_t unit) {
 #endif
 }
 
-// Position of the last separator in `path`; npos when it has none.
-size_t FindLastPathSeparator(std::u16string_view path);
-
 // The part after the last separator: the whole path when it has none, empty when it ends in one.
 std::u16string_view FileNameOf(std::u16string_view path);
 
