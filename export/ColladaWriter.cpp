@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -10,6 +9,8 @@
 #include "diag/DebugLog.h"
 #include "export/TextModeFile.h"
 #include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
+#include "platform/Path.h"
 #include "platform/TextConversion.h"
 #include "transport/NumberText.h"
 #include "transport/TextureSlot.h"
@@ -160,9 +161,7 @@ std::string CreatedText() {
   static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = platform::LocalTime(std::time(nullptr)).value_or(std::tm{});
   char text[64];
   const int length = std::snprintf(text, sizeof(text), "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n",
                                    kDays[local.tm_wday], kMonths[local.tm_mon], local.tm_mday,
@@ -171,21 +170,19 @@ std::string CreatedText() {
   return std::string(text, length);
 }
 
-// "<folder>/<base>_Textures" for "<folder>/<base>.<extension>".
-std::u16string TexturesFolderFor(const std::u16string& path) {
-  const std::u16string stem = path.substr(0, path.rfind(u'.'));
-  const size_t separator = stem.rfind(platform::kPathSeparator);
-  const std::u16string folder = separator == std::u16string::npos ? stem : stem.substr(0, separator);
-  const std::u16string base = separator == std::u16string::npos ? stem : stem.substr(separator + 1);
-  return folder + platform::kPathSeparator + base + u"_Textures";
+// "<folder>/<base>_Textures" for "<folder>/<base>.<extension>", with the platform's separators.
+// A bare file name counts as its own folder.
+std::u16string TexturesFolderFor(std::u16string_view path) {
+  const std::u16string nativePath = platform::WithNativeSeparators(path);
+  const std::u16string_view stem = platform::WithoutExtension(nativePath);
+  return platform::JoinPath(platform::FolderOf(stem),
+                            std::u16string(platform::FileNameOf(stem)) + u"_Textures");
 }
 
 // Only a regular file: the path may name a device or a pipe that was written to.
-void DeleteIfRegularFile(const std::u16string& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_regular_file(platform::Utf8FromUtf16(path), ignored)) {
-    platform::RemoveFile(path);
-  }
+void DeleteIfRegularFile(std::u16string_view path) {
+  const auto attributes = platform::QueryFileAttributes(path);
+  if (attributes && attributes->isRegularFile) platform::RemoveFile(path);
 }
 
 void WriteAccessor(TextModeFile& file, const std::string& id, std::string_view source,

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/TextConversion.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -16,10 +16,8 @@ TextModeFile::~TextModeFile() { Close(); }
 bool TextModeFile::Open(std::u16string_view path) {
   Close();
   failed_ = false;
-  const std::string nativePath = platform::Utf8FromUtf16(path);
-  // A path with an embedded zero would name another file.
-  if (nativePath.empty() || nativePath.find('\0') != std::string::npos) return false;
-  file_ = std::fopen(nativePath.c_str(), "wb");
+  // Binary: the line ends are translated here, the same on every platform.
+  file_ = platform::OpenFile(path, platform::FileOpenMode::kReplace);
   if (!file_) return false;
   std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
   return true;

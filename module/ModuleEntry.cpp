@@ -12,12 +12,11 @@
 #include "sdk/PluginIdentity.h"
 #include "ui/DialogUI.h"
 
-#define TIDELINK_EXPORT extern "C" __attribute__((visibility("default")))
-
 // Binds the host on every call, then registers, creates or releases extensions. Returns 0, or 12
 // when an object could not be created or a released object is not of the expected class.
-TIDELINK_EXPORT int32_t plugin_module_main(int32_t action, VWModuleInfo* moduleInfo, const VWIID* iid,
-                                           IVWUnknown*& slot, CallBackPtr callback) {
+TIDELINK_MODULE_EXPORT int32_t plugin_module_main(int32_t action, VWModuleInfo* moduleInfo,
+                                                  const VWIID* iid, IVWUnknown*& slot,
+                                                  CallBackPtr callback) {
   HostBinding::Bind(callback);
   const bool fullyEnabled = HostBinding::IsFullyEnabled();
   static_assert(std::is_same_v<decltype(&plugin_module_main), ModuleMainFunction>);
@@ -36,10 +35,10 @@ TIDELINK_EXPORT int32_t plugin_module_main(int32_t action, VWModuleInfo* moduleI
   }
 }
 
-TIDELINK_EXPORT int32_t plugin_module_ver() { return kModuleVersion; }
+TIDELINK_MODULE_EXPORT int32_t plugin_module_ver() { return kModuleVersion; }
 
 // Closes the user interface (and its progress thread), then lets go of the host interfaces.
-TIDELINK_EXPORT void plugin_module_deinit() {
+TIDELINK_MODULE_EXPORT void plugin_module_deinit() {
   // The controller goes first: a running export still needs the dialogs and the host to stop.
   OmbrelPlugin::DestroyInstance();
   DialogUI::DestroyInstance();

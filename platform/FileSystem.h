@@ -1,17 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// Paths are UTF-16 text with '/' as the separator.
+// Paths are UTF-16 text, split and joined as platform/Path.h says. They reach the system as
+// UTF-16 or UTF-8, never through a narrow code page. A path that is empty or holds a zero unit
+// names no file.
 namespace platform {
-
-inline constexpr char16_t kPathSeparator = u'/';
 
 struct FileAttributes {
   bool isDirectory = false;
+  bool isRegularFile = false;  // a plain file: neither a directory nor a device, pipe or socket
   uint64_t size = 0;
   uint64_t lastWriteTime = 0;  // FILETIME: 100 ns intervals since 1601-01-01 UTC
 };
@@ -23,5 +25,14 @@ bool CopyFileReplacing(std::u16string_view from, std::u16string_view to);
 // Creates one directory; true when it exists afterwards.
 bool MakeDirectory(std::u16string_view path);
 bool RemoveFile(std::u16string_view path);
+
+enum class FileOpenMode {
+  kRead,     // an existing file, from its start
+  kReplace,  // created, or emptied when it exists
+  kAppend,   // created when missing; every write goes to its end
+};
+// Opens the file at `path` as a binary stream (no line-end translation on any platform); null
+// when it cannot be opened. The caller closes it with std::fclose.
+std::FILE* OpenFile(std::u16string_view path, FileOpenMode mode);
 
 }  // namespace platform

@@ -1,8 +1,12 @@
 #include "sdk/MessageRecords.h"
 
+#include <algorithm>
 #include <charconv>
-#include <fstream>
+#include <cstdio>
 #include <string_view>
+
+#include "platform/FileSystem.h"
+#include "platform/TextConversion.h"
 
 namespace {
 
@@ -32,19 +36,38 @@ std::string Unescaped(std::string_view text) {
   return plain;
 }
 
+std::FILE* OpenRecords(const std::string& path, platform::FileOpenMode mode) {
+  return platform::OpenFile(platform::Utf16FromUtf8(path), mode);
+}
+
+std::string WholeFile(std::FILE* file) {
+  std::string contents;
+  char buffer[4096];
+  for (size_t count; (count = std::fread(buffer, 1, sizeof(buffer), file)) > 0;) contents.append(buffer, count);
+  return contents;
+}
+
 }  // namespace
 
 bool AppendMessageRecord(const std::string& path, const MessageRecord& record) {
-  std::ofstream file(path, std::ios::app);
-  file << Escaped(record.caption) << '\t' << Escaped(record.text) << '\t' << record.result << '\n';
-  return static_cast<bool>(file.flush());
+  std::FILE* file = OpenRecords(path, platform::FileOpenMode::kAppend);
+  if (!file) return false;
+  const std::string line = Escaped(record.caption) + '\t' + Escaped(record.text) + '\t' +
+                           std::to_string(record.result) + '\n';
+  const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+  return (std::fclose(file) == 0) && written;
 }
 
 std::vector<MessageRecord> ReadMessageRecords(const std::string& path) {
   std::vector<MessageRecord> records;
-  std::ifstream file(path);
-  for (std::string line; std::getline(file, line);) {
-    const std::string_view fields(line);
+  std::FILE* file = OpenRecords(path, platform::FileOpenMode::kRead);
+  if (!file) return records;
+  const std::string contents = WholeFile(file);
+  std::fclose(file);
+  for (size_t lineStart = 0; lineStart < contents.size();) {
+    const size_t lineEnd = std::min(contents.find('\n', lineStart), contents.size());
+    const std::string_view fields = std::string_view(contents).substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
     const size_t first = fields.find('\t');
     const size_t second = first == std::string_view::npos ? first : fields.find('\t', first + 1);
     if (second == std::string_view::npos) continue;

@@ -15,7 +15,8 @@ struct MessageRecord {
   int result = 0;
 };
 
-// Appends `record` to the file at `path`; false when it cannot be written.
+// Appends `record` to the file at `path` (UTF-8); false when it cannot be written.
 bool AppendMessageRecord(const std::string& path, const MessageRecord& record);
-// The records in the file at `path`, in the order written; lines that do not parse are skipped.
+// The records in the file at `path` (UTF-8), in the order written; lines that do not parse are
+// skipped. None when the file cannot be read.
 std::vector<MessageRecord> ReadMessageRecords(const std::string& path);

@@ -7,6 +7,15 @@
 #include "sdk/VWIID.h"
 
 // The functions a module exports, by name, and the actions the host passes to the main one.
+
+// Marks a definition as one of the module's entry points, exported under its C name: the only
+// symbols the module's library shows the host.
+#ifdef _WIN32
+#define TIDELINK_MODULE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define TIDELINK_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
 enum ModuleAction : int32_t {
   kModuleActionRegister = -3,
   kModuleActionCreate = -4,

@@ -9,6 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ImageEncoder.h"
+#include "platform/Path.h"
 #include "transport/UriEscape.h"
 
 namespace {
@@ -94,11 +95,11 @@ void TextureSlot::DropImage() {
 
 bool TextureSlot::SetFile(std::u16string_view path) {
   DropImage();
-  // The platform's separator is already '/', so the path is stored as given.
   const auto attributes = platform::QueryFileAttributes(path);
   const bool isFile = attributes && !attributes->isDirectory;
   const uint64_t newStamp = isFile ? attributes->lastWriteTime : 0;
-  const std::u16string_view newPath = isFile ? path : std::u16string_view{};
+  // Stored with the platform's own separators, so that its file name is found by them.
+  const std::u16string newPath = isFile ? platform::WithNativeSeparators(path) : std::u16string();
   if (newStamp != stamp_ || newPath != path_) {
     stamp_ = newStamp;
     path_ = newPath;
@@ -124,7 +125,7 @@ std::u16string TextureSlot::ExportFileName() const {
                                        hasAlpha_ ? "png" : "jpg");
       return std::u16string(name, name + length);
     }
-    case kFile: return path_.substr(path_.rfind(platform::kPathSeparator) + 1);
+    case kFile: return std::u16string(platform::FileNameOf(path_));
     case kEmpty: break;
   }
   return {};
@@ -143,12 +144,12 @@ std::optional<std::string> TextureSlot::ExportTexture(bool copyFiles,
   const State current = state();
   if (current == kEmpty) return std::nullopt;
   const std::u16string fileName = ExportFileName();
-  const std::u16string_view folderName = folder.substr(folder.rfind(platform::kPathSeparator) + 1);
-  const std::u16string target = std::u16string(folder) + platform::kPathSeparator + fileName;
-  std::u16string reference = std::u16string(folderName) + platform::kPathSeparator + fileName;
+  const std::u16string target = platform::JoinPath(folder, fileName);
+  // The reference is a URI: its parts are separated by '/' whatever the platform's separator.
+  std::u16string reference = std::u16string(platform::FileNameOf(folder)) + u'/' + fileName;
   if (current == kFile) {
     if (!copyFiles) {
-      reference = path_;
+      reference = platform::WithUriSeparators(path_);
     } else if (!platform::CopyFileReplacing(path_, target)) {
       return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -36,8 +37,7 @@ std::atomic<uint64_t> exportNodeCounter{0};
 
 std::string NextExportNodeId() {
   char id[20];
-  const int length = std::snprintf(id, sizeof(id), "%lX",
-                                   static_cast<unsigned long>(++exportNodeCounter));
+  const int length = std::snprintf(id, sizeof(id), "%" PRIX64, uint64_t{++exportNodeCounter});
   return std::string(id, length);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/DialogResources.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
 
 namespace ui {
 namespace {
@@ -12,9 +13,7 @@ constexpr int kTrueTypePrecision = 4;
 
 std::optional<std::u16string> ExistingFile(std::u16string_view folder, std::u16string_view name) {
   if (folder.empty()) return std::nullopt;
-  std::u16string path(folder);
-  path += platform::kPathSeparator;
-  path += name;
+  std::u16string path = platform::JoinPath(folder, name);
   const auto attributes = platform::QueryFileAttributes(path);
   if (!attributes || attributes->isDirectory) return std::nullopt;
   return path;

@@ -1,6 +1,6 @@
 #include "ui/ExportFileName.h"
 
-#include "platform/FileSystem.h"
+#include "platform/Path.h"
 
 namespace ui {
 namespace {
@@ -23,20 +23,16 @@ std::vector<FileFilter> ExportFileFilters(std::u16string_view daeFilesText, std:
 }
 
 std::u16string PrepareExportFileName(std::u16string_view defaultName, std::u16string_view initialFolder) {
-  std::u16string name(defaultName.substr(0, defaultName.rfind(u'.')));
+  const std::u16string_view stem = platform::WithoutExtension(defaultName);
+  std::u16string name(initialFolder.empty() ? stem : platform::FileNameOf(stem));
   name += kDaeExtension;
-  if (!initialFolder.empty()) {
-    const size_t separator = name.rfind(platform::kPathSeparator);
-    if (separator != std::u16string::npos) name.erase(0, separator + 1);
-  }
   CutToFileBuffer(name);
   return name;
 }
 
 std::u16string OfferedPath(std::u16string_view initialFolder, std::u16string_view fileName) {
-  std::u16string path(initialFolder);
-  if (!path.empty() && path.back() != platform::kPathSeparator) path += platform::kPathSeparator;
-  return path + std::u16string(fileName);
+  if (initialFolder.empty()) return std::u16string(fileName);
+  return platform::JoinPath(initialFolder, fileName);
 }
 
 std::u16string CompleteChosenPath(std::u16string_view chosenPath) {

@@ -21,8 +21,9 @@ struct FileFilter {
 // separators, so that no translated description can split the list or run past its end.
 std::vector<FileFilter> ExportFileFilters(std::u16string_view daeFilesText, std::u16string_view allFilesText);
 
-// The name the dialog offers: the part from the last '.' on becomes ".dae" (or ".dae" is appended
-// when there is none); with an initial folder only the part after the last path separator stays.
+// The name the dialog offers: the file name's part from its last '.' on becomes ".dae" (or ".dae"
+// is appended when it has none); with an initial folder only the part after the last path
+// separator stays.
 // A name that would not fit the file buffer is cut to fit, never between the halves of a
 // surrogate pair.
 std::u16string PrepareExportFileName(std::u16string_view defaultName, std::u16string_view initialFolder);

@@ -64,6 +64,7 @@ std::optional<FileAttributes> QueryFileAttributes(std::u16string_view path) {
   if (!native || stat(native->c_str(), &status) != 0) return std::nullopt;
   FileAttributes attributes;
   attributes.isDirectory = S_ISDIR(status.st_mode);
+  attributes.isRegularFile = S_ISREG(status.st_mode);
   // Windows reports no size for a directory.
   attributes.size = attributes.isDirectory ? 0 : static_cast<uint64_t>(status.st_size);
   attributes.lastWriteTime = FileTimeFromTimespec(status.st_mtim);
@@ -111,6 +112,14 @@ bool MakeDirectory(std::u16string_view path) {
 bool RemoveFile(std::u16string_view path) {
   const auto native = NativePath(path);
   return native && unlink(native->c_str()) == 0;
+}
+
+std::FILE* OpenFile(std::u16string_view path, FileOpenMode mode) {
+  const auto native = NativePath(path);
+  if (!native) return nullptr;
+  // "e": the descriptor is not inherited by the programs the plug-in starts.
+  const char* const modes[] = {"rbe", "wbe", "abe"};
+  return std::fopen(native->c_str(), modes[static_cast<int>(mode)]);
 }
 
 }  // namespace platform

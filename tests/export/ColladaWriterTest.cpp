@@ -221,6 +221,26 @@ TEST_F(ColladaWriterTest, TexturedSurfaceGetsItsImageAndSamplerParameters) {
   ExpectReadersAccept(target(), 1, 1, 1, 1);
 }
 
+// The textures folder is named after the file without its extension; a dot in a folder is not
+// one, even when the file name has none.
+TEST_F(ColladaWriterTest, TexturesFolderIsNamedAfterTheFileNotADottedFolder) {
+  TextureSlot texture;
+  const uint8_t pixels[3] = {1, 2, 3};
+  ASSERT_TRUE(texture.SetImage(1, 1, pixels, false));
+  const std::string fileName = platform::Utf8FromUtf16(texture.ExportFileName());
+  std::filesystem::create_directory(scratch() / "plans.v2");
+  ColladaExportOptions options;
+  options.path = platform::Utf16FromUtf8((scratch() / "plans.v2" / "house").string());
+  ColladaWriter writer(options);
+  auto node = TriangleNode("5", "E");
+  node->texture = &texture;
+  writer.AddNode(std::move(node));
+  ASSERT_TRUE(writer.Write());
+  EXPECT_NE(ReadFile(scratch() / "plans.v2" / "house").find("<init_from>house_Textures/" + fileName + "</init_from>"),
+            std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_regular_file(scratch() / "plans.v2" / "house_Textures" / fileName));
+}
+
 TEST_F(ColladaWriterTest, MarkersAreWrittenForEachFullTransform) {
   ColladaExportOptions options = Options();
   options.exportNodes = true;

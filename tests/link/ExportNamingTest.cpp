@@ -21,6 +21,10 @@ TEST(ExportNamingTest, TheFolderIsEverythingBeforeTheLastSeparator) {
   EXPECT_EQ(ExportFolderOf(u"/home/ann/house.dae"), u"/home/ann");
   EXPECT_EQ(ExportFolderOf(u"house.dae"), u"house.dae");
   EXPECT_EQ(ExportFolderOf(u""), u"");
+#ifdef _WIN32
+  // The dialog is given the folder in the system's own spelling.
+  EXPECT_EQ(ExportFolderOf(u"C:/plans\\K\u00fcche/house.dae"), u"C:\\plans\\K\u00fcche");
+#endif
 }
 
 TEST(BatchGateTest, AHeldGateIsReleasedByAnotherThreadAndATimedTakeGivesUp) {

@@ -26,9 +26,11 @@ TEST_F(FileSystemTest, AttributesGiveKindSizeAndWriteTimeSince1601) {
   const auto file = platform::QueryFileAttributes(Path("file"));
   ASSERT_TRUE(file);
   EXPECT_FALSE(file->isDirectory);
+  EXPECT_TRUE(file->isRegularFile);
   EXPECT_EQ(file->size, 1234u);
   EXPECT_EQ(file->lastWriteTime, 132223104001234567u);
   EXPECT_TRUE(platform::QueryFileAttributes(Path(""))->isDirectory);
+  EXPECT_FALSE(platform::QueryFileAttributes(Path(""))->isRegularFile);
   EXPECT_FALSE(platform::QueryFileAttributes(Path("missing")));
   EXPECT_FALSE(platform::QueryFileAttributes(Path("file") + u'\0' + u"x"));
 }
@@ -67,6 +69,35 @@ TEST_F(FileSystemTest, DirectoriesAreCreatedOnceAndNeverDeletedAsFiles) {
   EXPECT_TRUE(platform::RemoveFile(Path("file")));
   EXPECT_FALSE(platform::RemoveFile(Path("file")));
   EXPECT_FALSE(std::filesystem::exists(scratch() / "file"));
+}
+
+TEST_F(FileSystemTest, FilesOpenByNonAsciiPathsInEveryModeWithoutLineEndTranslation) {
+  const std::u16string path = Path("") + u"K\u00fcche \u8349\U0001F600.txt";
+  std::FILE* file = platform::OpenFile(path, platform::FileOpenMode::kReplace);
+  ASSERT_NE(file, nullptr);
+  std::fputs("one\r\n", file);
+  ASSERT_EQ(std::fclose(file), 0);
+  file = platform::OpenFile(path, platform::FileOpenMode::kAppend);
+  ASSERT_NE(file, nullptr);
+  std::fputs("two\n", file);
+  ASSERT_EQ(std::fclose(file), 0);
+  EXPECT_EQ(ReadFile(scratch() / "K\u00fcche \u8349\U0001F600.txt"), "one\r\ntwo\n");
+
+  file = platform::OpenFile(path, platform::FileOpenMode::kRead);
+  ASSERT_NE(file, nullptr);
+  char text[16] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof(text), file), 9u);
+  std::fclose(file);
+  file = platform::OpenFile(path, platform::FileOpenMode::kReplace);
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  EXPECT_EQ(platform::QueryFileAttributes(path)->size, 0u);
+
+  EXPECT_EQ(platform::OpenFile(Path("missing"), platform::FileOpenMode::kRead), nullptr);
+  EXPECT_EQ(platform::OpenFile(Path("missing/file"), platform::FileOpenMode::kAppend), nullptr);
+  EXPECT_EQ(platform::OpenFile(u"", platform::FileOpenMode::kReplace), nullptr);
+  EXPECT_EQ(platform::OpenFile(path + u'\0' + u"x", platform::FileOpenMode::kReplace), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(scratch() / "missing"));
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ namespace {
 class MessageRecordsTest : public TestEnvironment {};
 
 TEST_F(MessageRecordsTest, TextsWithTabsNewlinesAndBackslashesComeBackAsWritten) {
-  const std::string path = (scratch() / "boxes").string();
+  // The path is UTF-8, as the environment gives it.
+  const std::string path = (scratch() / "K\u00fcche boxes").string();
   const MessageRecord tricky{"Ombrel TideLink - Export\tfailed", "C:\\new\\table.dae\nnot\\twritten\\", 6};
   ASSERT_TRUE(AppendMessageRecord(path, tricky));
   ASSERT_TRUE(AppendMessageRecord(path, {"", "", -1}));

@@ -1,5 +1,6 @@
 #include "transport/TextureSlot.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -188,5 +189,42 @@ TEST_F(TextureSlotTest, FilesAreCopiedOrReferencedInPlaceAsEscapedUris) {
   std::filesystem::remove(platform::Utf8FromUtf16(path));
   EXPECT_EQ(slot.ExportTexture(true, folder), std::nullopt);
 }
+
+#ifdef _WIN32
+
+TEST_F(TextureSlotTest, ForwardSlashesAreStoredAsBackslashesAndTheUriHasForwardOnes) {
+  const std::filesystem::path kitchen = scratch() / std::filesystem::path(u"K\u00fcche");
+  std::filesystem::create_directory(kitchen);
+  std::ofstream(kitchen / "wood.png") << "image";
+  const std::u16string path = (kitchen / "wood.png").u16string();
+  std::u16string forward = path;
+  std::replace(forward.begin(), forward.end(), u'\\', u'/');
+  TextureSlot slot;
+  ASSERT_TRUE(slot.SetFile(forward));
+  EXPECT_EQ(slot.path(), path);
+  EXPECT_EQ(slot.ExportFileName(), u"wood.png");
+  const std::optional<std::string> uri = slot.ExportTexture(false, (scratch() / "house_Textures").u16string());
+  ASSERT_TRUE(uri);
+  EXPECT_EQ(uri->find('\\'), std::string::npos) << *uri;
+  EXPECT_TRUE(uri->ends_with("/K\xc3\xbc" "che/wood.png")) << *uri;
+}
+
+#else
+
+// Here a backslash is part of a file name: the texture keeps it in its name, its copy and its URI.
+TEST_F(TextureSlotTest, ABackslashInAFileNameIsNotASeparator) {
+  std::filesystem::create_directory(scratch() / "house_Textures");
+  const std::u16string folder = platform::Utf16FromUtf8((scratch() / "house_Textures").string());
+  const std::u16string path = WriteFile("plans\\wood.png", 1600000000);
+  TextureSlot slot;
+  ASSERT_TRUE(slot.SetFile(path));
+  EXPECT_EQ(slot.path(), path);
+  EXPECT_EQ(slot.ExportFileName(), u"plans\\wood.png");
+  EXPECT_EQ(slot.ExportTexture(true, folder), "house_Textures/plans\\wood.png");
+  EXPECT_EQ(ReadFile(scratch() / "house_Textures" / "plans\\wood.png"), "image");
+  EXPECT_EQ(slot.ExportTexture(false, folder), scratch().string() + "/plans\\wood.png");
+}
+
+#endif
 
 }  // namespace

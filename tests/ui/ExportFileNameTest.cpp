@@ -12,6 +12,7 @@ TEST(ExportFileNameTest, OfferedNameGetsTheColladaExtensionAndLosesItsFolder) {
   EXPECT_EQ(PrepareExportFileName(u"/plans/House.vwx", u"/plans"), u"House.dae");
   EXPECT_EQ(PrepareExportFileName(u"/plans/site.phase2.vwx", u"/plans"), u"site.phase2.dae");
   EXPECT_EQ(PrepareExportFileName(u"/plans/House", u"/plans"), u"House.dae");
+  EXPECT_EQ(PrepareExportFileName(u"/plans.v2/House", u"/plans.v2"), u"House.dae");
   // Without an initial folder the whole path is offered.
   EXPECT_EQ(PrepareExportFileName(u"/plans/House.vwx", u""), u"/plans/House.dae");
 }
