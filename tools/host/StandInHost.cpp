@@ -251,8 +251,8 @@ bool StandInHost::LoadDrawing() {
     std::vector<std::string> warnings;
   };
   auto reading = std::make_shared<Reading>();
-  std::packaged_task<void()> task([reading, path = options_.drawingPath] {
-    reading->drawing = LoadModelDrawing(path, reading->error, reading->warnings);
+  std::packaged_task<void()> task([reading, path = options_.drawingPath, upAxis = options_.upAxis] {
+    reading->drawing = LoadModelDrawing(path, upAxis, reading->error, reading->warnings);
   });
   std::future<void> finished = task.get_future();
   std::thread(std::move(task)).detach();

@@ -26,6 +26,7 @@ private:
   struct Link {
     LinkReader reader;
     uint32_t lastVersion = 0;
+    std::string lastSummary;  // the last one published; a drawing read again unchanged is not
   };
 
   // Lets go of the links that were withdrawn (when the registry could be read), whose header no
@@ -35,7 +36,9 @@ private:
   void OpenNewLinks(const std::vector<std::u16string>& announced);
   void RefreshLinks(bool notified);
   void ReadLink(Link& link);
-  void Publish(const MirroredScene& scene);
+  // Keeps the summary, the history and the picture of `scene`, read from `link`; the history only
+  // gains a line when the drawing differs from the one last read.
+  void Publish(Link& link, const MirroredScene& scene);
   void LogRead(const MirroredScene& scene, const LinkReader::ReadTimes& times);
 
   RendererOptions options_;
