@@ -103,7 +103,7 @@ TEST_F(UserSessionTest, DisabledAndMissingButtonsAreRefusedAndTheLinkRunsOn) {
 // of waiting out its timeout.
 TEST_F(UserSessionTest, WithoutTheSceneChangeServiceTheLinkSaysSoInsteadOfWaiting) {
   auto renderer = StartRenderer();
-  const CommandResult result = Link(Document() + " --without scene-change --timeout 86400");
+  const CommandResult result = Link(Document() + " --without scene-change");
   EXPECT_EQ(result.status, 1) << result.output;
   EXPECT_NE(result.output.find("link: the drawing cannot be sent: this host offers no scene-change service"),
             std::string::npos)
@@ -187,6 +187,23 @@ TEST_F(UserSessionTest, ARendererThatCannotWriteItsFilesSaysWhyAndLeavesNothingP
     EXPECT_FALSE(fs::is_symlink(file)) << file << " took the place of a full file";
   }
   renderer->Stop();
+}
+
+// With two links at once the renderer keeps a summary and a picture of each drawing.
+TEST_F(UserSessionTest, TwoLinksAtOnceKeepASummaryAndAPictureEach) {
+  const fs::path summary = scratch() / "scene.json", picture = scratch() / "scene.png";
+  auto renderer = StartRenderer("--quiet --dump " + summary.string() + " --snapshot " + picture.string());
+  BackgroundProcess first(LinkCommandLine(Document() + " --seconds 600", scratch() / "first.jsonl"));
+  ASSERT_NE(renderer->ReadLineStartingWith("update 1:"), "");
+  const fs::path other = scratch() / "other.vwx";
+  const CommandResult second =
+      RunCommand(LinkCommandLine("--document " + other.string(), scratch() / "second.jsonl"));
+  ASSERT_EQ(second.status, 0) << second.output;
+  first.Stop();
+  EXPECT_EQ(json::parse(ReadFile(summary))["document"], fs::path(document_).replace_extension(".dae").string());
+  EXPECT_EQ(json::parse(ReadFile(scratch() / "scene-2.json"))["document"],
+            fs::path(other).replace_extension(".dae").string());
+  EXPECT_TRUE(fs::exists(picture) && fs::exists(scratch() / "scene-2.png"));
 }
 
 // The README's main job: the renderer it launches shows each update interleaved with the host's

@@ -115,7 +115,7 @@ TEST_F(ModelDrawingTest, StlAndPlyStandOnZOthersOnYAndTheOptionOverridesBoth) {
     EXPECT_NEAR(extent.high.z, 2000, 1e-3) << name << " lies flat";
     EXPECT_NEAR(extent.high.y, 40000, 1e-3) << name;
     EXPECT_GT(LinearDeterminant(drawing->instances[0].transform), 0) << name << " is not mirrored";
-    EXPECT_NE(drawing->description.find("Z up"), std::string::npos) << drawing->description;
+    EXPECT_EQ(drawing->axes.rfind("Z up", 0), 0u) << drawing->axes;
   }
   const auto obj = Write("terrain.obj", kFlatTerrain);
   EXPECT_NEAR(WorldExtent(*Load(obj)).high.z, 40000, 1e-3) << "an OBJ is Y up";

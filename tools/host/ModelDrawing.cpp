@@ -313,8 +313,8 @@ std::optional<Drawing> LoadModelDrawing(const std::string& path, std::optional<U
 
   Drawing drawing;
   const FileAxes axes = ChooseAxes(*scene, path, upAxis);
-  drawing.description = std::filesystem::path(path).filename().string() + " (" +
-                        (axes.up == 2 ? "Z" : axes.up == 1 ? "Y" : "X") + " up, " + axes.source + ")";
+  drawing.description = std::filesystem::path(path).filename().string();
+  drawing.axes = std::string(axes.up == 2 ? "Z" : axes.up == 1 ? "Y" : "X") + " up, " + axes.source;
   MaterialConverter materials(*scene, std::filesystem::path(path).parent_path(), warnings);
   for (unsigned index = 0; index < scene->mNumMaterials; ++index) {
     if (scene->mMaterials[index]) drawing.materials.push_back(materials.Convert(*scene->mMaterials[index], index));

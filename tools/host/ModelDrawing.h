@@ -16,8 +16,8 @@ enum class UpAxis { kY, kZ };
 // beside the file; PNG and JPEG). Lengths become millimetres and Z points up. The file's unit is
 // taken from its metadata where the format records it (FBX), else metres. Its up axis is `upAxis`
 // when given, else the one its metadata records (FBX), else the one of its format's convention:
-// Z for STL and PLY (the formats of CAD and scanning tools), Y for every other. The description
-// says which up axis was used and why.
+// Z for STL and PLY (the formats of CAD and scanning tools), Y for every other. The drawing's
+// `axes` say which up axis was used and why.
 //
 // Nothing, with `error` saying why, when the file cannot be read or shows no triangles. Problems
 // that only lose detail (an image that cannot be decoded) are added to `warnings`.

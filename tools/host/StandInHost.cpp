@@ -270,7 +270,7 @@ bool StandInHost::LoadDrawing() {
   }
   HostConsole::PrintLine("drawing: " + drawing->description + " with " + std::to_string(drawing->materials.size()) +
                          " materials, " + std::to_string(drawing->geometries.size()) + " geometries, " +
-                         std::to_string(drawing->instances.size()) + " instances");
+                         std::to_string(drawing->instances.size()) + " instances; " + drawing->axes);
   sceneChange_.SetDrawing(std::make_shared<const Drawing>(std::move(*drawing)));
   return true;
 }

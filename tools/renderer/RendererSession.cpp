@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <system_error>
 
 #include "platform/Registry.h"
@@ -178,8 +180,25 @@ void RendererSession::OpenNewLinks(const std::vector<std::u16string>& announced)
     std::string problem;
     if (!link->reader.Open(name, problem)) continue;  // a stale announcement: its plug-in prunes it
     Say("found TideLink document " + Quoted(name));
+    ChooseOutputs(*link);
+    if (link->slot > 1 && !link->dumpPath.empty()) Say("keeping its scene summary in " + link->dumpPath);
+    if (link->slot > 1 && !link->snapshotPath.empty()) Say("keeping its scene picture in " + link->snapshotPath);
     links_.emplace(name, std::move(link));
   }
+}
+
+void RendererSession::ChooseOutputs(Link& link) const {
+  std::set<int> taken;
+  for (const auto& [name, open] : links_) taken.insert(open->slot);
+  while (taken.count(link.slot)) ++link.slot;
+  const auto numbered = [&](const std::string& path) {
+    if (path.empty() || link.slot == 1) return path;
+    const std::filesystem::path file(path);
+    return (file.parent_path() / (file.stem().string() + "-" + std::to_string(link.slot) + file.extension().string()))
+        .string();
+  };
+  link.dumpPath = numbered(options_.dumpPath);
+  link.snapshotPath = numbered(options_.snapshotPath);
 }
 
 void RendererSession::RefreshLinks(bool notified) {
@@ -231,8 +250,8 @@ void RendererSession::Publish(Link& link, const MirroredScene& scene) {
   std::string summary = SceneToJson(scene);
   if (summary == link.lastSummary) return;
   std::string problem;
-  if (!options_.dumpPath.empty() && !WriteWhole(options_.dumpPath, summary, problem)) {
-    Say("cannot write " + options_.dumpPath + ": " + problem);
+  if (!link.dumpPath.empty() && !WriteWhole(link.dumpPath, summary, problem)) {
+    Say("cannot write " + link.dumpPath + ": " + problem);
   }
   if (!options_.historyPath.empty()) {
     std::ofstream history(options_.historyPath, std::ios::binary | std::ios::app);
@@ -240,12 +259,12 @@ void RendererSession::Publish(Link& link, const MirroredScene& scene) {
       Say("cannot write " + options_.historyPath + ": " + std::generic_category().message(errno));
     }
   }
-  if (!options_.snapshotPath.empty()) {
+  if (!link.snapshotPath.empty()) {
     const std::string picture = EncodeSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight));
     if (picture.empty()) {
-      Say("cannot draw the picture for " + options_.snapshotPath);
-    } else if (!WriteWhole(options_.snapshotPath, picture, problem)) {
-      Say("cannot write " + options_.snapshotPath + ": " + problem);
+      Say("cannot draw the picture for " + link.snapshotPath);
+    } else if (!WriteWhole(link.snapshotPath, picture, problem)) {
+      Say("cannot write " + link.snapshotPath + ": " + problem);
     }
   }
   link.lastSummary = std::move(summary);
