@@ -29,6 +29,7 @@ export OMBREL_OUTPUT_DIR="$out"
 summary="$out/TideLink.json" picture="$out/TideLink.png" history="$out/TideLink.history.jsonl"
 started="$out/.run.started"
 touch "$started"
+trap 'rm -f "$started"' EXIT
 
 # The renderers of this installation that run already are not this run's to close.
 renderers_of_install() {
@@ -46,7 +47,7 @@ status=0
 "$bin/tidelink-host" link --document "$out/sample.vwx" --ui-script samples/link-answers.txt \
   --edits samples/sample-edits.txt --seconds 2 &
 host=$!
-tail -c "+$mark" --pid="$host" -F "$history" 2>/dev/null | /usr/bin/python3 -u scripts/show_updates.py &
+tail -s 0.2 -c "+$mark" --pid="$host" -F "$history" 2>/dev/null | /usr/bin/python3 -u scripts/show_updates.py &
 follower=$!
 wait "$host" || status=$?
 wait "$follower" || true
@@ -83,5 +84,4 @@ if [ -n "$kept" ]; then
   echo "What the launched renderer last showed is in"
   printf '%s' "$kept"
 fi
-rm -f "$started"
 exit "$status"

@@ -9,7 +9,12 @@ import sys
 def describe(update):
     surfaces = update.get("surfaces", [])
     triangles = sum(surface.get("triangles", 0) for surface in surfaces)
-    camera = "camera set" if update.get("camera") else "no camera"
+    camera = update.get("camera")
+    if camera and len(camera.get("matrix", [])) == 16:
+        eye = camera["matrix"][12:15]
+        camera = "camera at (%.1f, %.1f, %.1f)" % tuple(eye)
+    else:
+        camera = "no camera"
     return (f"Ombrel.exe mirrors \"{update.get('document', '')}\" version {update.get('version', 0)}: "
             f"{len(surfaces)} surfaces, {triangles} triangles, {camera}")
 
