@@ -12,9 +12,9 @@ bool ParseNumber(std::string_view text, Number& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-// Four numbers, as the installed version is registered.
+// One to four numbers; the plug-in reads the missing ones as 0.
 bool IsVersion(const std::string& text) {
-  static const std::regex version(R"(\d{1,9}(\.\d{1,9}){3})");
+  static const std::regex version(R"(\d{1,9}(\.\d{1,9}){0,3})");
   return std::regex_match(text, version);
 }
 
@@ -60,7 +60,8 @@ std::optional<RendererOptions> ParseRendererOptions(int argc, char** argv, std::
     } else if (argument == "--version" && hasValue) {
       options.installVersion = argv[++index];
       if (!IsVersion(options.installVersion)) {
-        return fail("--version needs four numbers A.B.C.D such as 12.0.1.157, not \"" + options.installVersion + "\"");
+        return fail("--version needs A.B.C.D, one to four numbers such as 12.0.1.157 or 12.0, not \"" +
+                    options.installVersion + "\"");
       }
     } else if (argument == "/ref:[TideLink]") {
       options.linkReference = true;
@@ -107,7 +108,8 @@ std::string RendererUsage() {
          "  --quiet              print one line per update, without a line per surface\n"
          "  --install DIR        register as an installed renderer in DIR (copying this program\n"
          "                       there as Ombrel.exe when it is missing) and exit\n"
-         "  --version A.B.C.D    version to register with --install (default 12.0.1.157)\n"
+         "  --version A.B.C.D    version to register with --install (default 12.0.1.157); fewer\n"
+         "                       numbers are allowed, the missing ones count as 0 (12.0 is 12.0.0.0)\n"
          "  --uninstall          remove the registration of the folder this program runs from\n"
          "                       (the program file stays) and exit\n"
          "  --help               show this text\n"
