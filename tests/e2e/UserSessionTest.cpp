@@ -115,8 +115,8 @@ TEST_F(UserSessionTest, WithoutTheSceneChangeServiceTheLinkSaysSoInsteadOfWaitin
 // update.
 TEST_F(UserSessionTest, TheHistoryHoldsEachDrawingOnceAndAQuietRendererOneLinePerUpdate) {
   auto renderer = StartRenderer("--quiet");
-  const CommandResult result = Link(Document() + " --edits " +
-                                    Write("edits.txt", "move house 0 0 100\ntouch Lawn\nwait 0.3\nbutton 2\n").string());
+  const fs::path edits = Write("edits.txt", "move house 0 0 100\ntouch Lawn\nwait 0.3\nbutton 2\n");
+  const CommandResult result = Link(Document() + " --edits " + edits.string());
   ASSERT_EQ(result.status, 0) << result.output;
   std::vector<std::string> printed;
   for (std::string line = renderer->ReadLine(); !line.empty() && !line.starts_with("TideLink document");
@@ -124,7 +124,8 @@ TEST_F(UserSessionTest, TheHistoryHoldsEachDrawingOnceAndAQuietRendererOneLinePe
     printed.push_back(line);
   }
   renderer->Stop();
-  EXPECT_TRUE(std::any_of(printed.begin(), printed.end(), [](const std::string& line) { return line.starts_with("update 1:"); }));
+  EXPECT_TRUE(std::any_of(printed.begin(), printed.end(),
+                          [](const std::string& line) { return line.starts_with("update 1:"); }));
   for (const std::string& line : printed) EXPECT_FALSE(line.starts_with("  surface")) << line;
   const std::vector<json> history = ReadJsonLines(historyPath());
   ASSERT_GE(history.size(), 2u);
@@ -141,7 +142,8 @@ TEST_F(UserSessionTest, TheCommandLineSaysWhatItDidAndWhatItNeeds) {
   EXPECT_TRUE(fs::exists(noExtension.string() + ".dae"));
   EXPECT_NE(exported.output.find("complete: " + noExtension.string() + ".dae\n"), std::string::npos) << exported.output;
   // An answers file that cannot be read names its option.
-  const CommandResult missing = RunCommand(Program("tidelink-host") + " --ui-script " + (scratch() / "nope.txt").string());
+  const CommandResult missing =
+      RunCommand(Program("tidelink-host") + " --ui-script " + (scratch() / "nope.txt").string());
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.output.find("--ui-script"), std::string::npos) << missing.output;
   // The names an edit script can use.
