@@ -83,6 +83,8 @@ bool OmbrelPlugin::Start() {
   }
   if (ActiveLayerIsSheet()) {
     dialogs.ShowTitledMessage(ui::UserMessage::SheetLayerInit);
+    // The start has ended; "starting" would stay on show otherwise.
+    SetStatus(u"", kStatusNeutral);
     return false;
   }
   settings_.Load();

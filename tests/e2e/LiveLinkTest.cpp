@@ -156,7 +156,7 @@ TEST_F(LiveLinkTest, EveryWayOfEndingTheLinkEndsItWithItsOwnStatus) {
   const CommandResult savedAway = Link(Document() + " --stop-with save-as --edits " +
                                        Write("saveas.txt", "save-as " + (scratch() / "elsewhere.vwx").string() + "\n").string());
   EXPECT_EQ(savedAway.status, 0) << savedAway.output;
-  EXPECT_NE(savedAway.output.find("link: ended with \"TideLink was disconnected"), std::string::npos) << savedAway.output;
+  EXPECT_NE(savedAway.output.find("link: ended with \"TideLink has ended"), std::string::npos) << savedAway.output;
 }
 
 TEST_F(LiveLinkTest, TheRendererClosingTheLinkEndsIt) {

@@ -47,7 +47,7 @@ inline std::string MaskCreated(std::string file) {
 // python-collada: its counts, and its COLLADA 1.4.1 schema validator's findings.
 inline ReaderReport ReadWithPythonCollada(const std::filesystem::path& file) {
   const CommandResult result =
-      RunCommand("/usr/bin/python3 " READ_COLLADA_SCRIPT " '" + file.string() + "'");
+      RunCommand("/usr/bin/python3 " READ_COLLADA_SCRIPT " '" + file.string() + "' --findings");
   ReaderReport report;
   std::istringstream lines(result.output);
   for (std::string line; std::getline(lines, line);) {

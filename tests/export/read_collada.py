@@ -1,12 +1,18 @@
 """Reads a COLLADA file with python-collada and checks it against the COLLADA 1.4.1 schema that
-python-collada ships. Prints one line per count and one line per schema finding:
+python-collada ships. Usage: read_collada.py FILE [--findings]. Prints one line per count, one
+line per unexpected finding, and how many findings the file format itself prescribes:
 
     geometries N / triangles N / images N / nodes N
+    unexpected: <message>         a finding nobody expects
+    expected findings: N (<kind> N, ...)
+
+With --findings each expected finding gets a line of its own instead of the count:
+
     expected <kind>: <message>    a deviation that the file format itself prescribes
-    unexpected: <message>         anything else
 
 Exit status 0 when the file was read, 1 when a reader refused it."""
 
+import collections
 import re
 import sys
 
@@ -48,7 +54,25 @@ def count_nodes(nodes):
     return total
 
 
-def main(path):
+class Findings:
+    """Prints unexpected findings at once; expected ones at once with --findings, else counted."""
+
+    def __init__(self, each):
+        self.each = each
+        self.counts = collections.Counter()
+
+    def expected(self, kind, message):
+        if self.each:
+            print("expected %s: %s" % (kind, message))
+        self.counts[kind] += 1
+
+    def close(self):
+        if not self.each:
+            kinds = ", ".join("%s %d" % (kind, count) for kind, count in sorted(self.counts.items()))
+            print("expected findings: %d%s" % (sum(self.counts.values()), " (%s)" % kinds if kinds else ""))
+
+
+def main(path, findings):
     document = collada.Collada(path, ignore=all_subclasses(collada.DaeError))
     # An effect that python-collada refuses for its surface takes its material and the material's
     # binding with it; those follow-on errors count with the refusal, one each per refused effect.
@@ -59,13 +83,13 @@ def main(path):
         kind = next((name for name, marker in READER_DEVIATIONS if marker in text), None)
         if kind:
             refused_effects += 1
-            print("expected %s: %s" % (kind, text))
+            findings.expected(kind, text)
         elif re.search(r"Effect not found: #effect-[0-9A-F]+$", text) and follow_on["effect"] < refused_effects:
             follow_on["effect"] += 1
-            print("expected untyped surface: %s" % text)
+            findings.expected("untyped surface", text)
         elif re.search(r"Material #material-[0-9A-F]+ not found$", text) and follow_on["material"] < refused_effects:
             follow_on["material"] += 1
-            print("expected untyped surface: %s" % text)
+            findings.expected("untyped surface", text)
         else:
             print("unexpected: reader: %s: %s" % (type(error).__name__, text))
     triangles = 0
@@ -85,15 +109,16 @@ def main(path):
             message = error.message.replace("\r", "\\r").replace("\n", "\\n")
             kind = next((name for name, pattern in EXPECTED if pattern.search(message)), None)
             if kind:
-                print("expected %s: %s" % (kind, message))
+                findings.expected(kind, message)
             else:
                 print("unexpected: line %d: %s" % (error.line, message))
+    findings.close()
     return 0
 
 
 if __name__ == "__main__":
     try:
-        sys.exit(main(sys.argv[1]))
+        sys.exit(main(sys.argv[1], Findings("--findings" in sys.argv[2:])))
     except Exception as error:  # a reader that refuses the file
         print("refused:", type(error).__name__, error)
         sys.exit(1)

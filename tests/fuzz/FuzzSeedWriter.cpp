@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
   for (int index = 2; index < argc; ++index) {
     std::string error;
     std::vector<std::string> warnings;
-    std::optional<Drawing> drawing = LoadModelDrawing(argv[index], error, warnings);
+    std::optional<Drawing> drawing = LoadModelDrawing(argv[index], std::nullopt, error, warnings);
     if (!drawing) {
       std::fprintf(stderr, "%s: %s\n", argv[index], error.c_str());
       return 1;

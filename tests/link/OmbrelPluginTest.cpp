@@ -156,6 +156,20 @@ TEST_F(OmbrelPluginTest, ASheetLayerIsRefusedWithoutTouchingTheStatus) {
   EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
 }
 
+// The renderer is to be launched (there is none to launch), so "starting" is the last status
+// before the refusal.
+class OmbrelPluginLaunchTest : public OmbrelPluginTest {
+protected:
+  OmbrelPluginLaunchTest() : OmbrelPluginTest("message no\nmessage yes") {}
+};
+
+TEST_F(OmbrelPluginLaunchTest, ASheetLayerRefusalEndsTheStartingStatus) {
+  host().layers.type = kSheetLayerType;
+  EXPECT_FALSE(plugin().Start());
+  EXPECT_EQ(host().lastMessageText(), u"dlg_msg_sheet_layer_init");
+  EXPECT_EQ(lastStatus(), "/0");
+}
+
 TEST_F(OmbrelPluginTest, AStartWhileTheDrawingIsLinkedDoesNothing) {
   ASSERT_TRUE(plugin().Start());
   const size_t statusCount = host().status.shown.size(), boxCount = host().messageBoxes().size();

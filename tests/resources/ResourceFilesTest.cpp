@@ -257,6 +257,20 @@ TEST_F(ResourceFilesTest, TextsFitTheWayThePlugInShowsThem) {
   }
 }
 
+// A status shown for several causes must be true of each. The link ends so for a closed or
+// re-saved drawing, the end of the host's stream, the renderer closing it and the user's own
+// "Save as COLLADA"; the camera pauses for another drawing, pane, layer or projection.
+TEST_F(ResourceFilesTest, StatusesShownForSeveralCausesClaimNoSingleOne) {
+  const std::map<std::string, std::string> texts = LoadTable("TideLinkTool").texts;
+  ASSERT_TRUE(texts.count("status_tl_disconnected") && texts.count("status_cam_paused"));
+  const std::string& ended = texts.at("status_tl_disconnected");
+  for (const char* cause : {"disconnect", "closed", "saved", "export", "COLLADA", "Ombrel closed"}) {
+    EXPECT_EQ(ended.find(cause), std::string::npos) << "blames \"" << cause << "\": " << ended;
+  }
+  EXPECT_NE(texts.at("status_cam_paused").find("drawing"), std::string::npos)
+      << "a switch to another drawing pauses the camera too";
+}
+
 TEST_F(ResourceFilesTest, PicturesArePngFilesOfAUsableSize) {
   const std::vector<std::string> images = {
       "about.png",        "start.png",       "stop.png",      "resume.png",

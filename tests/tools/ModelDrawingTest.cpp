@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "tests/support/TestEnvironment.h"
 #include "tools/host/ImageDecoder.h"
@@ -70,10 +71,10 @@ Extent WorldExtent(const Drawing& drawing) {
 
 class ModelDrawingTest : public TestEnvironment {
 protected:
-  std::optional<Drawing> Load(const std::filesystem::path& path) {
+  std::optional<Drawing> Load(const std::filesystem::path& path, std::optional<UpAxis> upAxis = std::nullopt) {
     error_.clear();
     warnings_.clear();
-    return LoadModelDrawing(path.string(), error_, warnings_);
+    return LoadModelDrawing(path.string(), upAxis, error_, warnings_);
   }
   std::filesystem::path Write(const std::string& name, const std::string& text) {
     const auto path = scratch() / name;
@@ -95,6 +96,38 @@ TEST_F(ModelDrawingTest, MetresWithYUpBecomeMillimetresWithZUp) {
   EXPECT_NEAR(extent.low.y, -3000, 1e-6) << "the file's Z points towards the viewer, the host's -Y";
   EXPECT_GT(LinearDeterminant(drawing->instances[0].transform), 0) << "a rotation, not a mirror";
   EXPECT_FALSE(drawing->geometries[0].isSolid);
+}
+
+// A terrain 50 m long, 40 m wide and 2 m high, as CAD tools write it with Z up.
+constexpr char kFlatTerrain[] = "v 0 0 0\nv 50 0 0\nv 50 40 2\nv 0 40 0\nf 1 2 3\nf 1 3 4\n";
+
+TEST_F(ModelDrawingTest, StlAndPlyStandOnZOthersOnYAndTheOptionOverridesBoth) {
+  const std::string stl =
+      "solid terrain\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 50 0 0\nvertex 50 40 2\nendloop\nendfacet\n"
+      "endsolid terrain\n";
+  const std::string ply =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+      "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n50 0 0\n50 40 2\n3 0 1 2\n";
+  for (const auto& [name, text] : {std::pair{"terrain.STL", stl}, std::pair{"terrain.ply", ply}}) {
+    const auto drawing = Load(Write(name, text));
+    ASSERT_TRUE(drawing) << name << ": " << error_;
+    const Extent extent = WorldExtent(*drawing);
+    EXPECT_NEAR(extent.high.z, 2000, 1e-3) << name << " lies flat";
+    EXPECT_NEAR(extent.high.y, 40000, 1e-3) << name;
+    EXPECT_GT(LinearDeterminant(drawing->instances[0].transform), 0) << name << " is not mirrored";
+    EXPECT_EQ(drawing->axes.rfind("Z up", 0), 0u) << drawing->axes;
+  }
+  const auto obj = Write("terrain.obj", kFlatTerrain);
+  EXPECT_NEAR(WorldExtent(*Load(obj)).high.z, 40000, 1e-3) << "an OBJ is Y up";
+  const auto asked = Load(obj, UpAxis::kZ);
+  ASSERT_TRUE(asked);
+  EXPECT_NEAR(WorldExtent(*asked).high.z, 2000, 1e-3) << "asked for Z up";
+  EXPECT_NEAR(WorldExtent(*asked).low.y, 0, 1e-3) << "the file's Y points away from the viewer, as the host's";
+  EXPECT_NEAR(WorldExtent(*Load(Write("terrain.stl", "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n"
+                                      "vertex 50 0 0\nvertex 50 40 2\nendloop\nendfacet\nendsolid t\n"),
+                                UpAxis::kY)).high.z,
+              40000, 1e-3)
+      << "asked for Y up";
 }
 
 TEST_F(ModelDrawingTest, UnreadableFilesGiveAnErrorNotADrawing) {

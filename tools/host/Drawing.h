@@ -61,6 +61,7 @@ struct DrawingInstance {
 
 struct Drawing {
   std::string description;  // for messages, e.g. "built-in sample" or the file name
+  std::string axes;         // how a file's axes were read, e.g. "Z up, as stl files have by convention"
   std::vector<DrawingMaterial> materials;
   std::vector<DrawingGeometry> geometries;
   std::vector<DrawingInstance> instances;

@@ -52,6 +52,10 @@ private:
       if (Exporting()) host_.PostNotification(kQuitCode, 0);
     }
     if (host_.RunUntil([&] { return !Exporting(); }, timeout)) return true;
+    if (host_.mainLoop().AnswerQuitRequest()) {
+      Print("ended by the application quitting");
+      return false;
+    }
     Print("did not end within " + std::to_string(options_.timeoutSeconds) + " s; quitting it");
     host_.PostNotification(kQuitCode, 0);
     return false;
@@ -75,7 +79,7 @@ private:
     const std::string completeTitle =
         platform::Utf8FromUtf16(host_.ResourceText(u"TideLinkTool", u"dlg_title_export_complete"));
     if (ending && !completeTitle.empty() && ending->caption.ends_with(completeTitle)) {
-      Print("complete: " + options_.exportPath);
+      Print("complete: " + WrittenFile(*ending).value_or(options_.exportPath));
       return true;
     }
     const std::string reason = WhyNoFile(options_.exportPath);
@@ -85,6 +89,20 @@ private:
       Print("ended with \"" + ending->caption + "\"" + reason);
     }
     return false;
+  }
+
+  // The file the completion message names (the plug-in may have added an extension to the
+  // answer); nothing when the message is not the completion text around one name.
+  std::optional<std::string> WrittenFile(const MessageRecord& complete) const {
+    const std::string format = platform::Utf8FromUtf16(host_.ResourceText(u"TideLinkTool", u"dlg_msg_export_complete"));
+    const size_t placeholder = format.find("%s");
+    if (placeholder == std::string::npos) return std::nullopt;
+    const std::string before = format.substr(0, placeholder), after = format.substr(placeholder + 2);
+    const std::string& text = complete.text;
+    if (text.size() < before.size() + after.size() || !text.starts_with(before) || !text.ends_with(after)) {
+      return std::nullopt;
+    }
+    return text.substr(before.size(), text.size() - before.size() - after.size());
   }
 
   // What the host can tell of a file that was not written: "; <why>", or nothing when it sees
@@ -146,7 +164,7 @@ int RunExportCommand(StandInHost& host, const HostOptions& options) {
   if (!extension) return 1;
   ExportRun run(host, options, watcher);
   bool allComplete = true;
-  for (int number = 1; number <= options.exportCount; ++number) {
+  for (int number = 1; number <= options.exportCount && !host.mainLoop().AnswerQuitRequest(); ++number) {
     allComplete = run.Run(extension, number) && allComplete;
   }
   const bool released = host.ReleaseExtension(kind, extension);

@@ -86,8 +86,12 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
     } else if (argument == "--expected-states" && hasValue) {
       options.expectedStatesPath = argv[++index];
     } else if (argument == "--seconds" && hasValue) {
-      const std::optional<int> value = WholeNumber(argument, argv[++index], 0, 86400, "a whole number of seconds", error);
-      if (!value) return std::nullopt;
+      const std::string_view text = argv[++index];
+      const std::optional<double> value = ParseDecimalNumber(text);
+      if (!value || *value < 0 || *value > 86400) {
+        error = "--seconds needs a number of seconds from 0 to 86400, such as 2.5, not \"" + std::string(text) + "\"";
+        return std::nullopt;
+      }
       options.linkSeconds = *value;
     } else if (argument == "--stop-with" && hasValue) {
       const std::string_view name = argv[++index];
@@ -126,6 +130,15 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       options.userInterfaceScript = argv[++index];
     } else if (argument == "--drawing" && hasValue) {
       options.drawingPath = argv[++index];
+    } else if (argument == "--up-axis" && hasValue) {
+      const std::string_view axis = argv[++index];
+      if (axis != "y" && axis != "z") {
+        error = "--up-axis is y or z, not \"" + std::string(axis) + "\"";
+        return std::nullopt;
+      }
+      options.upAxis = axis == "y" ? UpAxis::kY : UpAxis::kZ;
+    } else if (argument == "--names") {
+      options.listNames = true;
     } else if (argument == "--no-view-report") {
       options.viewReport = false;
     } else if (argument == "--cancel-after" && hasValue) {
@@ -216,7 +229,8 @@ std::string HostUsage() {
       "                       names with spaces in double quotes; millimetres, degrees, 0 to 1.\n"
       "                       The sample's instances: lawn house plinth post window-1 window-2\n"
       "                       pool screen ramp mirrored-ramp; geometries: box quad wedge\n"
-      "  --seconds N          keep the link running N seconds after the edits (default 0)\n"
+      "  --seconds N          keep the link running N seconds after the edits (default 0;\n"
+      "                       fractions such as 2.5 too, as for the step wait)\n"
       "  --stop-with HOW      button (default), script, close, save-as, quit, or renderer (wait\n"
       "                       for the renderer to close the link)\n"
       "  --via-script         start with the script function TideLink_Start\n"
@@ -255,7 +269,12 @@ std::string HostUsage() {
       "its own, as batches of operations, then a view report):\n"
       "  --drawing FILE       send FILE (any format Assimp reads: OBJ, glTF, FBX, DAE, PLY, STL,\n"
       "                       3DS, ...), converted to millimetres with Z up; default: the built-in\n"
-      "                       sample drawing\n"
+      "                       sample drawing. Lengths in the file are taken as metres (FBX: as it\n"
+      "                       records). Its up axis is the one it records (FBX), else Z for STL and\n"
+      "                       PLY files (as CAD tools write them) and Y for every other format\n"
+      "  --up-axis y|z        the file's up axis, whatever it records or its format suggests\n"
+      "  --names              print the drawing's instance, geometry and material names (what an\n"
+      "                       edit script names) and exit\n"
       "  --no-view-report     send no view report after the last batch\n"
       "  --cancel-after N     end the stream (kind 4) after N operations; with more than the\n"
       "                       drawing holds, kind 4 comes last\n"

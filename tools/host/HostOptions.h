@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tools/host/ModelDrawing.h"
+
 // The active view the host reports, so that the plug-in's view checks can be reached.
 enum class HostView {
   kPerspective,    // "ok": a design layer in perspective
@@ -43,6 +45,8 @@ struct HostOptions {
 
   // The drawing the scene-change service sends, and how the stream ends.
   std::string drawingPath;  // a file Assimp reads; empty: the built-in sample
+  std::optional<UpAxis> upAxis;  // of the drawing's file; nothing: its metadata or its format decides
+  bool listNames = false;        // print the names an edit script can use and exit
   bool viewReport = true;
   std::optional<uint64_t> cancelAfter;  // kind 4 after this many records
   bool endlessBatch = false;
@@ -63,7 +67,7 @@ struct HostOptions {
   // The link command.
   std::string editsPath;           // the edit script; empty: no edits
   std::string expectedStatesPath;  // JSON lines of what the drawing holds after each step
-  int linkSeconds = 0;             // how long the link runs after the drawing and the edits
+  double linkSeconds = 0;          // how long the link runs after the drawing and the edits
   LinkStop stopWith = LinkStop::kButton;
   // Steps are played on the ticks' own schedule: no tick follows a step at once and waits go on
   // with the schedule, so each edit reaches the plug-in at some moment of the tick period.

@@ -1,5 +1,6 @@
 #include "tools/host/LinkCommand.h"
 
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,6 +61,13 @@ std::u16string OtherFileName(const std::u16string& fileName) {
   return path.u16string() + u"-copy" + extension;
 }
 
+// As the user wrote it: "2", "2.5".
+std::string SecondsText(double seconds) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof(text), seconds);
+  return std::string(text, result.ptr);
+}
+
 int64_t Nanoseconds(std::chrono::steady_clock::time_point time) {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
 }
@@ -114,7 +122,14 @@ private:
     host_.tools().DeliverPostedMessages();
     if (!Open()) return Fail("the link did not start (last status \"" + LastStatus() + "\")");
     Print("started");
+    if (options_.disabledServices.count("scene-change")) {
+      // Nothing could ever reach the plug-in: waiting for the drawing would only wait out the timeout.
+      Print("the drawing cannot be sent: this host offers no scene-change service (--without scene-change)");
+      End();
+      return 1;
+    }
     host_.RunUntil([&] { return host_.sceneStream().IsDrawingDelivered() || !Open(); }, timeout_);
+    if (QuitAsked()) return Quit();
     Settle();
     // A renderer asked to close the link may do so before the host has looked.
     if (options_.stopWith == LinkStop::kRenderer && !Open()) return End();
@@ -126,14 +141,15 @@ private:
     WriteExpected(nullptr, options_.viewReport);
     host_.mainLoop().SetSteadySchedule(options_.paced);
     for (const EditStep& step : steps_) {
-      if (!Play(step)) break;
+      if (QuitAsked() || !Play(step)) break;
     }
-    if (options_.linkSeconds > 0 && Open()) {
-      Print("running for " + std::to_string(options_.linkSeconds) + " s");
-      host_.RunUntil([&] { return !Open(); }, std::chrono::seconds(options_.linkSeconds));
+    if (options_.linkSeconds > 0 && Open() && !QuitAsked()) {
+      Print("running for " + SecondsText(options_.linkSeconds) + " s");
+      host_.RunUntil([&] { return !Open(); },
+                     std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(options_.linkSeconds)));
     }
     WriteEditLog();
-    return End();
+    return QuitAsked() ? Quit() : End();
   }
 
   // Plays one step; false when the application quit and nothing more can be played.
@@ -223,6 +239,15 @@ private:
     } else {
       host_.labels().Click(labels.front().pane, item);
     }
+  }
+
+  bool QuitAsked() { return host_.mainLoop().AnswerQuitRequest(); }
+
+  // The system asked the application to quit; the plug-in has been told as a quitting host tells it.
+  int Quit() {
+    if (Open()) return Fail("the application quits, but the link did not end");
+    Print("the application quits; the link ended with \"" + LastStatus() + "\"");
+    return 0;
   }
 
   int End() {

@@ -2,6 +2,9 @@
 
 #include <thread>
 
+#include "platform/QuitSignal.h"
+#include "tools/host/HostConsole.h"
+
 bool MainLoop::Tick(std::chrono::steady_clock::time_point deadline) {
   if (idleWork_) idleWork_();
   if (stream_) {
@@ -19,11 +22,22 @@ bool MainLoop::RunUntil(const std::function<bool()>& done, std::chrono::millisec
   Clock::time_point& nextTick = nextTick_;
   if (!steady_ || nextTick == Clock::time_point{}) nextTick = Clock::now();
   while (!done()) {
-    if (Clock::now() >= deadline) return false;
+    if (AnswerQuitRequest() || Clock::now() >= deadline) return done();
     std::this_thread::sleep_until(std::min(nextTick, deadline));
     if (Clock::now() >= deadline) return done();
     if (!Tick(deadline)) return done();
     nextTick = std::max(nextTick + tickInterval_, Clock::now());
+  }
+  return true;
+}
+
+bool MainLoop::AnswerQuitRequest() {
+  const std::optional<platform::QuitRequest> request = platform::PendingQuitRequest();
+  if (!request) return false;
+  if (!quitAnswered_) {
+    quitAnswered_ = true;
+    HostConsole::PrintLine("the application was asked to quit (" + request->name + "); it tells the plug-in");
+    notifications_.Post(kQuitCode, 0);
   }
   return true;
 }

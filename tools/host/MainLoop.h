@@ -44,7 +44,8 @@ public:
   void SetIdleWork(std::function<void()> work) { idleWork_ = std::move(work); }
 
   // Ticks on the calling thread until `done` gives true (asked before the first tick and after
-  // each) or `timeout` has passed. True when `done` gave true. A tick that runs late moves the
+  // each), `timeout` has passed or the system asked the application to quit. True when `done`
+  // gave true. A tick that runs late moves the
   // schedule rather than firing the missed ticks in a burst.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   std::chrono::milliseconds tickInterval() const { return tickInterval_; }
@@ -52,6 +53,11 @@ public:
   // it first waits for the deliveries to go quiet, and gives false, without the tick, when they
   // were still sending at `deadline`.
   bool Tick(std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
+
+  // A request of the system to quit (Ctrl-C, termination, the terminal gone) is answered as an
+  // application answers its user's quit: the plug-in is told once ('APSD'), on the main thread.
+  // True once such a request came; the command then ends instead of going on.
+  bool AnswerQuitRequest();
 
   uint64_t tickCount() const { return tickCount_; }
 
@@ -63,5 +69,6 @@ private:
   std::function<void()> idleWork_;
   uint64_t tickCount_ = 0;
   bool steady_ = false;
+  bool quitAnswered_ = false;
   std::chrono::steady_clock::time_point nextTick_{};  // of the steady schedule
 };

@@ -8,6 +8,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 
@@ -36,8 +37,42 @@ bool IsFbx(const aiMetadata* metadata) {
          std::string(format.C_Str()).find("FBX") != std::string::npos;
 }
 
+// The file's axes: which of its axes points right, up and towards the viewer, with their signs.
+struct FileAxes {
+  int right = 0, up = 1, front = 2;
+  double rightSign = 1, upSign = 1, frontSign = 1;
+  std::string source;  // why these, for the drawing's description
+};
+
+FileAxes AxesOf(UpAxis up, std::string source) {
+  // Y up: Z towards the viewer. Z up: Y away from the viewer (the front is −Y).
+  return up == UpAxis::kY ? FileAxes{0, 1, 2, 1, 1, 1, std::move(source)} : FileAxes{0, 2, 1, 1, 1, -1, std::move(source)};
+}
+
+std::optional<FileAxes> RecordedAxes(const aiMetadata* metadata) {
+  const auto upAxis = MetadataNumber(metadata, "UpAxis");
+  const auto frontAxis = MetadataNumber(metadata, "FrontAxis");
+  const auto coordAxis = MetadataNumber(metadata, "CoordAxis");
+  if (!upAxis || !frontAxis || !coordAxis) return std::nullopt;
+  const int u = int(*upAxis), f = int(*frontAxis), c = int(*coordAxis);
+  if (u < 0 || u >= 3 || f < 0 || f >= 3 || c < 0 || c >= 3 || u == f || u == c || f == c) return std::nullopt;
+  FileAxes axes{c, u, f, 1, 1, 1, "as the file records"};
+  axes.rightSign = MetadataNumber(metadata, "CoordAxisSign").value_or(1) < 0 ? -1 : 1;
+  axes.upSign = MetadataNumber(metadata, "UpAxisSign").value_or(1) < 0 ? -1 : 1;
+  axes.frontSign = MetadataNumber(metadata, "FrontAxisSign").value_or(1) < 0 ? -1 : 1;
+  return axes;
+}
+
+FileAxes ChooseAxes(const aiScene& scene, const std::string& path, std::optional<UpAxis> asked) {
+  if (asked) return AxesOf(*asked, "as asked");
+  if (std::optional<FileAxes> recorded = RecordedAxes(scene.mMetaData)) return *recorded;
+  const std::string extension = std::filesystem::path(path).extension().string();
+  return AxesOf(ConventionalUpAxis(path), "as " + (extension.empty() ? std::string("such") : extension.substr(1)) +
+                                              " files have by convention");
+}
+
 // Maps the file's coordinates to host millimetres with Z up, as a row-vector transform.
-DrawingTransform FileToHost(const aiScene& scene) {
+DrawingTransform FileToHost(const aiScene& scene, const FileAxes& axes) {
   const aiMetadata* metadata = scene.mMetaData;
   // FBX records centimetres per unit; Assimp leaves the file's own units in place.
   double millimetresPerUnit = 1000;
@@ -46,26 +81,11 @@ DrawingTransform FileToHost(const aiScene& scene) {
       millimetresPerUnit = *centimetres * 10;
     }
   }
-
-  // Y up, Z towards the viewer, X to the right: right stays X, up becomes Z, front becomes −Y.
-  int right = 0, up = 1, front = 2;
-  double rightSign = 1, upSign = 1, frontSign = 1;
-  const auto upAxis = MetadataNumber(metadata, "UpAxis");
-  const auto frontAxis = MetadataNumber(metadata, "FrontAxis");
-  const auto coordAxis = MetadataNumber(metadata, "CoordAxis");
-  if (upAxis && frontAxis && coordAxis) {
-    const int u = int(*upAxis), f = int(*frontAxis), c = int(*coordAxis);
-    if (u >= 0 && u < 3 && f >= 0 && f < 3 && c >= 0 && c < 3 && u != f && u != c && f != c) {
-      right = c, up = u, front = f;
-      rightSign = MetadataNumber(metadata, "CoordAxisSign").value_or(1) < 0 ? -1 : 1;
-      upSign = MetadataNumber(metadata, "UpAxisSign").value_or(1) < 0 ? -1 : 1;
-      frontSign = MetadataNumber(metadata, "FrontAxisSign").value_or(1) < 0 ? -1 : 1;
-    }
-  }
+  // Right stays X, up becomes Z, front becomes −Y.
   DrawingTransform transform{};
-  transform[right * 4 + 0] = rightSign * millimetresPerUnit;
-  transform[front * 4 + 1] = -frontSign * millimetresPerUnit;
-  transform[up * 4 + 2] = upSign * millimetresPerUnit;
+  transform[axes.right * 4 + 0] = axes.rightSign * millimetresPerUnit;
+  transform[axes.front * 4 + 1] = -axes.frontSign * millimetresPerUnit;
+  transform[axes.up * 4 + 2] = axes.upSign * millimetresPerUnit;
   transform[15] = 1;
   return transform;
 }
@@ -267,7 +287,14 @@ private:
 
 }  // namespace
 
-std::optional<Drawing> LoadModelDrawing(const std::string& path, std::string& error,
+UpAxis ConventionalUpAxis(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char letter) { return char(std::tolower(letter)); });
+  return extension == ".stl" || extension == ".ply" ? UpAxis::kZ : UpAxis::kY;
+}
+
+std::optional<Drawing> LoadModelDrawing(const std::string& path, std::optional<UpAxis> upAxis, std::string& error,
                                         std::vector<std::string>& warnings) {
   Assimp::Importer importer;
   // Points and lines are kept on reading (removing them leaves a file of nothing else unreadable)
@@ -285,13 +312,15 @@ std::optional<Drawing> LoadModelDrawing(const std::string& path, std::string& er
   }
 
   Drawing drawing;
+  const FileAxes axes = ChooseAxes(*scene, path, upAxis);
   drawing.description = std::filesystem::path(path).filename().string();
+  drawing.axes = std::string(axes.up == 2 ? "Z" : axes.up == 1 ? "Y" : "X") + " up, " + axes.source;
   MaterialConverter materials(*scene, std::filesystem::path(path).parent_path(), warnings);
   for (unsigned index = 0; index < scene->mNumMaterials; ++index) {
     if (scene->mMaterials[index]) drawing.materials.push_back(materials.Convert(*scene->mMaterials[index], index));
   }
   NodeWalker walker(*scene, drawing);
-  walker.Walk(*scene->mRootNode, FileToHost(*scene), 0);
+  walker.Walk(*scene->mRootNode, FileToHost(*scene, axes), 0);
   if (drawing.instances.empty()) warnings.push_back(path + " holds no triangles (points and lines are not drawn)");
   drawing.view = OverviewCamera(drawing);
   return drawing;

@@ -251,8 +251,8 @@ bool StandInHost::LoadDrawing() {
     std::vector<std::string> warnings;
   };
   auto reading = std::make_shared<Reading>();
-  std::packaged_task<void()> task([reading, path = options_.drawingPath] {
-    reading->drawing = LoadModelDrawing(path, reading->error, reading->warnings);
+  std::packaged_task<void()> task([reading, path = options_.drawingPath, upAxis = options_.upAxis] {
+    reading->drawing = LoadModelDrawing(path, upAxis, reading->error, reading->warnings);
   });
   std::future<void> finished = task.get_future();
   std::thread(std::move(task)).detach();
@@ -270,7 +270,7 @@ bool StandInHost::LoadDrawing() {
   }
   HostConsole::PrintLine("drawing: " + drawing->description + " with " + std::to_string(drawing->materials.size()) +
                          " materials, " + std::to_string(drawing->geometries.size()) + " geometries, " +
-                         std::to_string(drawing->instances.size()) + " instances");
+                         std::to_string(drawing->instances.size()) + " instances; " + drawing->axes);
   sceneChange_.SetDrawing(std::make_shared<const Drawing>(std::move(*drawing)));
   return true;
 }

@@ -334,14 +334,34 @@ void ToolService::BuildModeBar() {
 
 bool ToolService::Press(int32_t index, int32_t choice) {
   VWTool_EventSink* sink = nullptr;
+  std::string refusal;
   {
     std::lock_guard lock(mutex_);
     sink = sink_;
+    refusal = RefusalOf(index, choice);
   }
   if (!sink) return false;
-  HostConsole::PrintLine("mode-bar button " + std::to_string(index) + " pressed (choice " + std::to_string(choice) + ")");
+  const std::string button = "mode-bar button " + std::to_string(index);
+  if (!refusal.empty()) {
+    HostConsole::PrintLine(button + " not pressed: " + refusal);
+    return false;
+  }
+  HostConsole::PrintLine(button + " pressed (choice " + std::to_string(choice) + ")");
   sink->HandleModeBarButton(index, choice);
   return true;
+}
+
+std::string ToolService::RefusalOf(int32_t index, int32_t choice) const {
+  if (index < 0 || size_t(index) >= buttons_.size()) {
+    return "the mode bar has " + std::to_string(buttons_.size()) + " buttons, 0 to " + std::to_string(buttons_.size() - 1);
+  }
+  const ModeBarButton& button = buttons_[size_t(index)];
+  if (!button.enabled) return "it is disabled";
+  if (choice < 0 || size_t(choice) >= button.images.size()) {
+    return "it has " + std::to_string(button.images.size()) + (button.images.size() == 1 ? " choice" : " choices") +
+           ", not choice " + std::to_string(choice);
+  }
+  return {};
 }
 
 void ToolService::AddButton(Sequence<TXString> images) {

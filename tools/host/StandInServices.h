@@ -198,7 +198,9 @@ public:
   void BuildModeBar();
   // Hands every posted message to the active tool's sink, in order. Main thread only.
   void DeliverPostedMessages();
-  // Presses a button of the active tool's mode bar; false when there is no active tool.
+  // Presses a button of the active tool's mode bar, as a user clicks it: false when there is no
+  // active tool, and false, with the reason printed, for a button that is missing or disabled or
+  // a choice the button does not offer, which a host never delivers to the tool.
   bool Press(int32_t index, int32_t choice);
 
   std::vector<ModeBarButton> modeBar();
@@ -206,6 +208,8 @@ public:
 
 private:
   void PrintModeBar();
+  // Why the press cannot reach the tool; empty when it can. With the lock held.
+  std::string RefusalOf(int32_t index, int32_t choice) const;
 
   std::mutex mutex_;
   VWTool_EventSink* sink_ = nullptr;

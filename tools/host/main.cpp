@@ -7,6 +7,7 @@
 
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
+#include "platform/QuitSignal.h"
 #include "platform/TextConversion.h"
 #include "sdk/MessageRecords.h"
 #include "tools/host/ExportCommand.h"
@@ -29,7 +30,7 @@ bool ChooseUserInterface(const HostOptions& options) {
   if (!options.userInterfaceScript.empty()) {
     std::ifstream file(options.userInterfaceScript);
     if (!file) {
-      std::fprintf(stderr, "tidelink-host: cannot read %s\n", options.userInterfaceScript.c_str());
+      std::fprintf(stderr, "tidelink-host: --ui-script: cannot read %s\n", options.userInterfaceScript.c_str());
       return false;
     }
     script.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -41,6 +42,20 @@ bool ChooseUserInterface(const HostOptions& options) {
   return platform::WriteEnvironmentVariable("TIDELINK_UI", options.userInterface) &&
          platform::WriteEnvironmentVariable("TIDELINK_UI_SCRIPT", script) &&
          platform::WriteEnvironmentVariable(kMessageRecordsVariable, options.messageRecordsPath);
+}
+
+// The names an edit script uses for the drawing's instances, geometries and materials.
+void PrintNames(const Drawing& drawing) {
+  std::string instances = "instances:", geometries = "geometries:", materials = "materials:";
+  const auto add = [](std::string& line, const std::string& name) {
+    line += name.find(' ') == std::string::npos ? " " + name : " \"" + name + "\"";
+  };
+  for (const DrawingInstance& instance : drawing.instances) add(instances, instance.name);
+  for (const DrawingGeometry& geometry : drawing.geometries) add(geometries, geometry.name);
+  for (const DrawingMaterial& material : drawing.materials) add(materials, platform::Utf8FromUtf16(material.name));
+  HostConsole::PrintLine(instances);
+  HostConsole::PrintLine(geometries);
+  HostConsole::PrintLine(materials);
 }
 
 void FillDefaults(HostOptions& options) {
@@ -59,6 +74,9 @@ void FillDefaults(HostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Ctrl-C, termination and a closed terminal are answered as a user's quit, so that the plug-in
+  // ends its link and leaves nothing behind.
+  if (!platform::WatchQuitRequests()) std::fputs("tidelink-host: cannot watch for requests to quit\n", stderr);
   std::string error;
   std::optional<HostOptions> options = ParseHostOptions(argc, argv, error);
   if (!options) {
@@ -74,6 +92,10 @@ int main(int argc, char** argv) {
 
   StandInHost host(*options);
   if (!host.LoadDrawing()) return 1;
+  if (options->listNames) {
+    PrintNames(*host.sceneStream().drawing());
+    return 0;
+  }
   if (!host.LoadModule()) return 1;
   int result = 0;
   switch (options->command) {
@@ -84,5 +106,6 @@ int main(int argc, char** argv) {
   const bool referencesReleased = host.UnloadModule();
   std::error_code ignored;
   std::filesystem::remove(options->messageRecordsPath, ignored);
+  if (const std::optional<platform::QuitRequest> quit = platform::PendingQuitRequest()) return quit->exitStatus;
   return result != 0 ? result : referencesReleased ? 0 : 1;
 }

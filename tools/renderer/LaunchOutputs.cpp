@@ -22,4 +22,5 @@ void ChooseLaunchOutputs(RendererOptions& options) {
   const std::filesystem::path folder = OutputFolder();
   options.dumpPath = (folder / "TideLink.json").string();
   options.snapshotPath = (folder / "TideLink.png").string();
+  if (options.historyPath.empty()) options.historyPath = (folder / "TideLink.history.jsonl").string();
 }

@@ -14,6 +14,7 @@ struct RendererOptions {
   std::string historyPath;             // one JSON summary line appended per update
   std::string readLogPath;             // one line of read timings appended per update
   std::optional<uint32_t> closeAfter;  // close the link after this many updates
+  bool quiet = false;                  // one line per update, without a line per surface
   std::string installFolder;           // register as installed there and exit
   std::string installVersion = "12.0.1.157";
   bool uninstall = false;              // remove the installation this program runs from and exit

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
+#include <system_error>
 
 #include "platform/Registry.h"
 #include "platform/SteadyClock.h"
@@ -99,14 +103,22 @@ std::string DescribeSurface(const MirroredSurface& surface) {
   return line;
 }
 
-// Written beside the target and renamed, so a reader never sees half a file.
-bool WriteWhole(const std::string& path, const std::string& content) {
+// Written beside the target and renamed, so a reader never sees half a file. When it cannot be
+// written nothing of it is left and `problem` gives the system's reason.
+bool WriteWhole(const std::string& path, const std::string& content, std::string& problem) {
   const std::string temporary = path + ".partial";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (!(file << content)) return false;
+  std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+  if (file) {
+    file << content;
+    file.close();
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  const int error = errno;
+  if (!file || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    problem = std::generic_category().message(file ? errno : error);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -168,8 +180,25 @@ void RendererSession::OpenNewLinks(const std::vector<std::u16string>& announced)
     std::string problem;
     if (!link->reader.Open(name, problem)) continue;  // a stale announcement: its plug-in prunes it
     Say("found TideLink document " + Quoted(name));
+    ChooseOutputs(*link);
+    if (link->slot > 1 && !link->dumpPath.empty()) Say("keeping its scene summary in " + link->dumpPath);
+    if (link->slot > 1 && !link->snapshotPath.empty()) Say("keeping its scene picture in " + link->snapshotPath);
     links_.emplace(name, std::move(link));
   }
+}
+
+void RendererSession::ChooseOutputs(Link& link) const {
+  std::set<int> taken;
+  for (const auto& [name, open] : links_) taken.insert(open->slot);
+  while (taken.count(link.slot)) ++link.slot;
+  const auto numbered = [&](const std::string& path) {
+    if (path.empty() || link.slot == 1) return path;
+    const std::filesystem::path file(path);
+    return (file.parent_path() / (file.stem().string() + "-" + std::to_string(link.slot) + file.extension().string()))
+        .string();
+  };
+  link.dumpPath = numbered(options_.dumpPath);
+  link.snapshotPath = numbered(options_.snapshotPath);
 }
 
 void RendererSession::RefreshLinks(bool notified) {
@@ -190,9 +219,11 @@ void RendererSession::ReadLink(Link& link) {
   ++updates_;
   if (!options_.readLogPath.empty()) LogRead(scene, link.reader.lastRead());
   Say("update " + std::to_string(updates_) + ": " + Describe(scene));
-  for (const MirroredSurface& surface : scene.surfaces) Say(DescribeSurface(surface));
+  if (!options_.quiet) {
+    for (const MirroredSurface& surface : scene.surfaces) Say(DescribeSurface(surface));
+  }
   for (const std::string& problem : scene.problems) Say("  rejected: " + problem);
-  Publish(scene);
+  Publish(link, scene);
   if (options_.closeAfter && updates_ >= *options_.closeAfter && !scene.closedByRenderer) {
     link.reader.CloseLink();
     Say("closing the link " + Quoted(scene.documentName));
@@ -215,17 +246,26 @@ void RendererSession::LogRead(const MirroredScene& scene, const LinkReader::Read
   if (!(log << line << std::flush)) Say("cannot write " + options_.readLogPath);
 }
 
-void RendererSession::Publish(const MirroredScene& scene) {
-  const std::string summary = SceneToJson(scene);
-  if (!options_.dumpPath.empty() && !WriteWhole(options_.dumpPath, summary)) Say("cannot write " + options_.dumpPath);
+void RendererSession::Publish(Link& link, const MirroredScene& scene) {
+  std::string summary = SceneToJson(scene);
+  if (summary == link.lastSummary) return;
+  std::string problem;
+  if (!link.dumpPath.empty() && !WriteWhole(link.dumpPath, summary, problem)) {
+    Say("cannot write " + link.dumpPath + ": " + problem);
+  }
   if (!options_.historyPath.empty()) {
     std::ofstream history(options_.historyPath, std::ios::binary | std::ios::app);
-    if (!(history << summary << std::flush)) Say("cannot write " + options_.historyPath);
+    if (!(history << summary << std::flush)) {
+      Say("cannot write " + options_.historyPath + ": " + std::generic_category().message(errno));
+    }
   }
-  if (!options_.snapshotPath.empty()) {
-    const std::string temporary = options_.snapshotPath + ".partial.png";
-    const bool saved = SaveSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight), temporary) &&
-                       std::rename(temporary.c_str(), options_.snapshotPath.c_str()) == 0;
-    if (!saved) Say("cannot write " + options_.snapshotPath);
+  if (!link.snapshotPath.empty()) {
+    const std::string picture = EncodeSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight));
+    if (picture.empty()) {
+      Say("cannot draw the picture for " + link.snapshotPath);
+    } else if (!WriteWhole(link.snapshotPath, picture, problem)) {
+      Say("cannot write " + link.snapshotPath + ": " + problem);
+    }
   }
+  link.lastSummary = std::move(summary);
 }

@@ -26,6 +26,12 @@ private:
   struct Link {
     LinkReader reader;
     uint32_t lastVersion = 0;
+    std::string lastSummary;  // the last one published; a drawing read again unchanged is not
+    // Where this link's summary and picture go: the names asked for, for the first link of those
+    // open at once, with "-2", "-3", ... before the extension for the others.
+    std::string dumpPath;
+    std::string snapshotPath;
+    int slot = 1;
   };
 
   // Lets go of the links that were withdrawn (when the registry could be read), whose header no
@@ -34,8 +40,12 @@ private:
   // Opens every announced document that is not linked yet.
   void OpenNewLinks(const std::vector<std::u16string>& announced);
   void RefreshLinks(bool notified);
+  // Gives a new link the lowest slot that no open link holds, and its file names.
+  void ChooseOutputs(Link& link) const;
   void ReadLink(Link& link);
-  void Publish(const MirroredScene& scene);
+  // Keeps the summary, the history and the picture of `scene`, read from `link`; the history only
+  // gains a line when the drawing differs from the one last read.
+  void Publish(Link& link, const MirroredScene& scene);
   void LogRead(const MirroredScene& scene, const LinkReader::ReadTimes& times);
 
   RendererOptions options_;

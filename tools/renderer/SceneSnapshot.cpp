@@ -152,11 +152,16 @@ SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_
   return image;
 }
 
-bool SaveSnapshotPng(const SnapshotImage& image, const std::string& path) {
+std::string EncodeSnapshotPng(const SnapshotImage& image) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
   png.width = image.width;
   png.height = image.height;
   png.format = PNG_FORMAT_RGBA;
-  return png_image_write_to_file(&png, path.c_str(), 0, image.rgba.data(), 0, nullptr) != 0;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_to_memory(&png, nullptr, &size, 0, image.rgba.data(), 0, nullptr)) return {};
+  std::string bytes(size, '\0');
+  if (!png_image_write_to_memory(&png, bytes.data(), &size, 0, image.rgba.data(), 0, nullptr)) return {};
+  bytes.resize(size);
+  return bytes;
 }

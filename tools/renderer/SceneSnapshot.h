@@ -15,5 +15,5 @@ struct SnapshotImage {
 };
 
 SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_t height);
-// False when the file cannot be written.
-bool SaveSnapshotPng(const SnapshotImage& image, const std::string& path);
+// The picture as the bytes of a PNG file; empty when it cannot be encoded.
+std::string EncodeSnapshotPng(const SnapshotImage& image);

@@ -1,0 +1,245 @@
+// What a person meets running the host, the renderer and the main job by hand: quitting the host
+// from its terminal, buttons the tool does not offer, a renderer that cannot write, two runs of
+// the main job at once. Outcomes are judged by the host's account of each step and by the state of
+// the services and files where those show them, else by the transcript the person reads.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/Registry.h"
+#include "platform/SharedMemory.h"
+#include "platform/TextConversion.h"
+#include "tests/e2e/LinkFixture.h"
+#include "tests/e2e/MirroredDrawing.h"
+#include "transport/SharedMemoryChannel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class UserSessionTest : public LinkFixture {
+protected:
+  // The main job of scripts/run.sh with the programs built here, writing into `out`.
+  static std::string MainJob(const fs::path& out) {
+    return "env TIDELINK_BIN=" + binaryDirectory().string() + " bash " RUN_SAMPLE_SCRIPT " " + out.string();
+  }
+};
+
+size_t ConnectionValues() {
+  platform::RegistryKey key;
+  if (platform::RegistryKey::Open(platform::RegistryRoot::CurrentUser, u"Software\\Brisca\\LiveConnections", key) != 0) {
+    return 0;
+  }
+  uint32_t subkeys = 0, values = 0;
+  return key.QueryInfoKey(&subkeys, &values) == 0 ? values : 0;
+}
+
+// The shared memory objects of a host's link: the main mapping and the segments named after it.
+std::vector<std::string> ObjectsOf(pid_t host, const fs::path& drawing) {
+  const std::u16string link = platform::Utf16FromUtf8(fs::path(drawing).replace_extension(".dae").string());
+  const std::string main = platform::SharedMemory::ObjectName(SharedMemoryChannel::MappingName(link)).substr(1);
+  const std::string segments =
+      platform::SharedMemory::ObjectName(u"TideLinkAPI/" + platform::Utf16FromUtf8(std::to_string(host)) + u"/").substr(1);
+  std::vector<std::string> objects;
+  for (const auto& entry : fs::directory_iterator("/dev/shm")) {
+    const std::string object = entry.path().filename();
+    if (object == main || object.rfind(segments, 0) == 0) objects.push_back(object);
+  }
+  return objects;
+}
+
+// Every file of `folder` that the closing words of the main job's `output` name exists.
+void ExpectNamedFilesExist(const std::string& output, const fs::path& folder) {
+  const std::string prefix = folder.string() + "/";
+  const size_t closing = output.find("The sample drawing was saved as");
+  ASSERT_NE(closing, std::string::npos) << output;
+  for (size_t at = output.find(prefix, closing); at != std::string::npos; at = output.find(prefix, at + 1)) {
+    const size_t end = output.find_first_of(" \n\"'", at);
+    const std::string named = output.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    EXPECT_TRUE(fs::exists(named)) << "names " << named << " which does not exist";
+  }
+}
+
+// Ctrl-C, kill and a closed terminal quit the host as its user quitting would: the plug-in is
+// told, ends the link, and nothing of it stays in the registry or in shared memory.
+TEST_F(UserSessionTest, ARequestToQuitEndsTheLinkAndLeavesNothingBehind) {
+  auto renderer = StartRenderer();
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    BackgroundProcess host(LinkCommandLine(Document() + " --seconds 600"));
+    ASSERT_NE(host.ReadLineStartingWith("link: running for"), "") << signal;
+    const pid_t pid = host.pid();
+    ASSERT_EQ(ConnectionValues(), 1u) << signal;
+    ASSERT_FALSE(ObjectsOf(pid, document_).empty()) << signal;
+    kill(pid, signal);
+    EXPECT_EQ(host.Wait(), 128 + signal) << signal;
+    EXPECT_EQ(ConnectionValues(), 0u) << signal;
+    EXPECT_EQ(ObjectsOf(pid, document_), std::vector<std::string>{}) << signal;
+  }
+}
+
+// A host delivers no click on a disabled or missing button, nor a choice the button lacks: each
+// is refused, and the link runs on as if nothing had been pressed.
+TEST_F(UserSessionTest, DisabledAndMissingButtonsAreRefusedAndTheLinkRunsOn) {
+  auto renderer = StartRenderer();
+  const CommandResult result =
+      Link(Document() + " --edits " + Write("press.txt", "button 4\nbutton 3\nbutton 7\nbutton 1 1\n").string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  const std::vector<json> expected = ReadJsonLines(expectedPath());
+  ASSERT_EQ(expected.size(), 5u) << result.output;
+  for (const json& step : expected) EXPECT_EQ(step["link"], "running") << step.dump();
+  EXPECT_NE(result.output.find("mode-bar button 4 not pressed: it is disabled"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("mode-bar button 7 not pressed: the mode bar has 5 buttons"), std::string::npos);
+  EXPECT_NE(result.output.find("mode-bar button 1 not pressed: it has 1 choice, not choice 1"), std::string::npos);
+}
+
+// Without a scene-change service nothing can reach the plug-in; the host says so at once instead
+// of waiting out its timeout.
+TEST_F(UserSessionTest, WithoutTheSceneChangeServiceTheLinkSaysSoInsteadOfWaiting) {
+  auto renderer = StartRenderer();
+  const CommandResult result = Link(Document() + " --without scene-change");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_NE(result.output.find("link: the drawing cannot be sent: this host offers no scene-change service"),
+            std::string::npos)
+      << result.output;
+  EXPECT_EQ(ConnectionValues(), 0u) << "the link was ended";
+}
+
+// The renderer's history gains a line only when the drawing changed; quiet, it prints one line per
+// update.
+TEST_F(UserSessionTest, TheHistoryHoldsEachDrawingOnceAndAQuietRendererOneLinePerUpdate) {
+  auto renderer = StartRenderer("--quiet");
+  const fs::path edits = Write("edits.txt", "move house 0 0 100\ntouch Lawn\nwait 0.3\nbutton 2\n");
+  const CommandResult result = Link(Document() + " --edits " + edits.string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  std::vector<std::string> printed;
+  for (std::string line = renderer->ReadLine(); !line.empty() && !line.starts_with("TideLink document");
+       line = renderer->ReadLine()) {
+    printed.push_back(line);
+  }
+  renderer->Stop();
+  EXPECT_TRUE(std::any_of(printed.begin(), printed.end(),
+                          [](const std::string& line) { return line.starts_with("update 1:"); }));
+  for (const std::string& line : printed) EXPECT_FALSE(line.starts_with("  surface")) << line;
+  const std::vector<json> history = ReadJsonLines(historyPath());
+  ASSERT_GE(history.size(), 2u);
+  for (size_t index = 1; index < history.size(); ++index) EXPECT_NE(history[index], history[index - 1]) << index;
+  ExpectMirroredInOrder();
+}
+
+// The small things a new user meets on the command line.
+TEST_F(UserSessionTest, TheCommandLineSaysWhatItDidAndWhatItNeeds) {
+  // The export reports the file it wrote, extension added.
+  const fs::path noExtension = scratch() / "noext";
+  const CommandResult exported = RunCommand(Program("tidelink-host") + " export -o " + noExtension.string());
+  ASSERT_EQ(exported.status, 0) << exported.output;
+  EXPECT_TRUE(fs::exists(noExtension.string() + ".dae"));
+  EXPECT_NE(exported.output.find("complete: " + noExtension.string() + ".dae\n"), std::string::npos) << exported.output;
+  // An answers file that cannot be read names its option.
+  const CommandResult missing =
+      RunCommand(Program("tidelink-host") + " --ui-script " + (scratch() / "nope.txt").string());
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.output.find("--ui-script"), std::string::npos) << missing.output;
+  // The names an edit script can use.
+  const CommandResult names = RunCommand(Program("tidelink-host") + " --names");
+  EXPECT_EQ(names.status, 0) << names.output;
+  EXPECT_NE(names.output.find("instances: lawn house plinth post"), std::string::npos) << names.output;
+  EXPECT_NE(names.output.find("geometries: box quad wedge"), std::string::npos) << names.output;
+  // A link may run on for a fraction of a second, as the script's wait does.
+  auto renderer = StartRenderer();
+  const CommandResult half = Link(Document() + " --seconds 0.5");
+  EXPECT_EQ(half.status, 0) << half.output;
+  EXPECT_NE(half.output.find("link: running for 0.5 s"), std::string::npos) << half.output;
+}
+
+// The README sends the user to the project's checker for four counts; they are what it prints,
+// with the schema findings the format prescribes counted on one line.
+TEST_F(UserSessionTest, TheColladaCheckerPrintsTheFourCountsAndOneLineOfExpectedFindings) {
+  const fs::path file = scratch() / "sample.dae";
+  ASSERT_EQ(RunCommand(Program("tidelink-host") + " export -o " + file.string()).status, 0);
+  const CommandResult checked = RunCommand("/usr/bin/python3 " READ_COLLADA_SCRIPT " " + file.string());
+  ASSERT_EQ(checked.status, 0) << checked.output;
+  std::vector<std::string> lines;
+  std::istringstream text(checked.output);
+  for (std::string line; std::getline(text, line);) lines.push_back(line.substr(0, line.find(' ')));
+  EXPECT_EQ(lines, (std::vector<std::string>{"geometries", "triangles", "images", "nodes", "expected"}))
+      << checked.output;
+}
+
+// A renderer whose files cannot be written (here each file's temporary is the system's always-full
+// device, as on a full disk) says why and leaves nothing half written in their place.
+TEST_F(UserSessionTest, ARendererThatCannotWriteItsFilesSaysWhyAndLeavesNothingPartial) {
+  const fs::path outputs = scratch() / "full";
+  fs::create_directories(outputs);
+  const fs::path summary = outputs / "scene.json", picture = outputs / "scene.png";
+  for (const fs::path& file : {summary, picture}) fs::create_symlink("/dev/full", file.string() + ".partial");
+  auto renderer = StartRenderer("--quiet --dump " + summary.string() + " --snapshot " + picture.string());
+  const CommandResult result = Link(Document());
+  ASSERT_EQ(result.status, 0) << result.output;
+  for (const fs::path& file : {summary, picture}) {
+    EXPECT_EQ(renderer->ReadLineStartingWith("cannot write " + file.string()),
+              "cannot write " + file.string() + ": No space left on device");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file.string() + ".partial"))) << file;
+    EXPECT_FALSE(fs::is_symlink(file)) << file << " took the place of a full file";
+  }
+  renderer->Stop();
+}
+
+// With two links at once the renderer keeps a summary and a picture of each drawing.
+TEST_F(UserSessionTest, TwoLinksAtOnceKeepASummaryAndAPictureEach) {
+  const fs::path summary = scratch() / "scene.json", picture = scratch() / "scene.png";
+  auto renderer = StartRenderer("--quiet --dump " + summary.string() + " --snapshot " + picture.string());
+  BackgroundProcess first(LinkCommandLine(Document() + " --seconds 600", scratch() / "first.jsonl"));
+  ASSERT_NE(renderer->ReadLineStartingWith("update 1:"), "");
+  const fs::path other = scratch() / "other.vwx";
+  const CommandResult second =
+      RunCommand(LinkCommandLine("--document " + other.string(), scratch() / "second.jsonl"));
+  ASSERT_EQ(second.status, 0) << second.output;
+  first.Stop();
+  EXPECT_EQ(json::parse(ReadFile(summary))["document"], fs::path(document_).replace_extension(".dae").string());
+  EXPECT_EQ(json::parse(ReadFile(scratch() / "scene-2.json"))["document"],
+            fs::path(other).replace_extension(".dae").string());
+  EXPECT_TRUE(fs::exists(picture) && fs::exists(scratch() / "scene-2.png"));
+}
+
+// The README's main job: the renderer it launches shows each update interleaved with the host's
+// account, and the run ends by naming only files that this run wrote, whoever mirrored the link.
+TEST_F(UserSessionTest, TheMainJobShowsTheRenderersUpdatesAndNamesOnlyWhatItsRunWrote) {
+  const fs::path out = scratch() / "out";
+  const CommandResult launched = RunCommand(MainJob(out));
+  ASSERT_EQ(launched.status, 0) << launched.output;
+  EXPECT_NE(launched.output.find("Ombrel.exe mirrors \"" + (out / "sample.dae").string() + "\""), std::string::npos)
+      << launched.output;
+  EXPECT_NE(launched.output.find((out / "TideLink.png").string()), std::string::npos) << launched.output;
+  ExpectNamedFilesExist(launched.output, out);
+
+  // With a renderer started by hand the launched one's files are not this run's to name.
+  fs::remove_all(out);
+  auto renderer = StartRenderer();
+  const CommandResult byHand = RunCommand(MainJob(out));
+  ASSERT_EQ(byHand.status, 0) << byHand.output;
+  EXPECT_EQ(byHand.output.find((out / "TideLink.png").string()), std::string::npos) << byHand.output;
+  ExpectNamedFilesExist(byHand.output, out);
+}
+
+// A second run into the same folder changes nothing of the first's and says why it stops.
+TEST_F(UserSessionTest, ASecondMainJobLeavesTheFirstsFilesAlone) {
+  const fs::path out = scratch() / "out";
+  BackgroundProcess first(MainJob(out));
+  ASSERT_EQ(first.ReadLineStartingWith("== the live link =="), "== the live link ==");
+  const auto exported = fs::last_write_time(out / "sample.dae");
+  const CommandResult second = RunCommand(MainJob(out));
+  EXPECT_EQ(second.status, 1) << second.output;
+  EXPECT_NE(second.output.find("another run is writing into " + out.string()), std::string::npos) << second.output;
+  EXPECT_EQ(fs::last_write_time(out / "sample.dae"), exported);
+  EXPECT_NE(first.ReadLineStartingWith("The sample drawing was saved as"), "");
+  EXPECT_EQ(first.Wait(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// The stand-in host's command line: the options a person reaches for first.
+
+#include "tools/host/HostOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::optional<HostOptions> Parse(std::initializer_list<const char*> arguments, std::string& error) {
+  std::vector<char*> argv{const_cast<char*>("tidelink-host")};
+  for (const char* argument : arguments) argv.push_back(const_cast<char*>(argument));
+  return ParseHostOptions(int(argv.size()), argv.data(), error);
+}
+
+TEST(HostOptionsTest, TheLinkRunsForFractionsOfASecondAsTheScriptsWaitDoes) {
+  std::string error;
+  const auto half = Parse({"link", "--seconds", "2.5"}, error);
+  ASSERT_TRUE(half) << error;
+  EXPECT_EQ(half->linkSeconds, 2.5);
+  for (const char* bad : {"-1", "x", "nan", "86401"}) EXPECT_FALSE(Parse({"link", "--seconds", bad}, error)) << bad;
+}
+
+TEST(HostOptionsTest, TheUpAxisIsTheFilesUnlessNamed) {
+  std::string error;
+  EXPECT_FALSE(Parse({"--drawing", "terrain.stl"}, error)->upAxis);
+  EXPECT_EQ(Parse({"--drawing", "terrain.obj", "--up-axis", "z"}, error)->upAxis, UpAxis::kZ);
+  EXPECT_EQ(Parse({"--up-axis", "y"}, error)->upAxis, UpAxis::kY);
+  EXPECT_FALSE(Parse({"--up-axis", "x"}, error));
+  EXPECT_NE(HostUsage().find("Z for STL"), std::string::npos) << "--help says what is assumed";
+}
+
+}  // namespace
