@@ -402,6 +402,34 @@ TEST_F(ExportCommandTest, AViewThatIsNotAPerspectiveRefusesTheExport) {
   }
 }
 
+// A host without one of these services still gets its file: the steps that need the service are
+// skipped. Without layers there is no sheet layer to refuse; without the document service the
+// drawing counts as never saved.
+TEST_F(ExportCommandTest, AHostWithoutAServiceTheExportCanDoWithoutStillGetsTheFile) {
+  StoreSetting(u"FirstExport", 0);
+  const struct {
+    const char* service;
+    const char* extra;
+    const char* offered;
+  } missing[] = {{"status-messages", "", "house.dae"}, {"view-pane-label", "", "house.dae"},
+                 {"tools", "", "house.dae"},           {"program-variables", "", "house.dae"},
+                 {"layers", " --view sheet", "house.dae"}, {"document", "", "untitled.dae"}};
+  for (const auto& without : missing) {
+    SCOPED_TRACE(without.service);
+    const fs::path file = out() / (std::string(without.service) + ".dae");
+    const CommandResult result = Export(std::string("--without ") + without.service + without.extra +
+                                        " --document /plans/house.vwx -o '" + file.string() + "'");
+    EXPECT_EQ(result.status, 0) << result.output;
+    const auto dialogs = Lines(result.output, "ui save-dialog ");
+    ASSERT_EQ(dialogs.size(), 1u) << result.output;
+    EXPECT_NE(dialogs[0].find(std::string(" offered \"") + without.offered + "\""), std::string::npos) << dialogs[0];
+    EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Export complete"})
+        << result.output;
+    EXPECT_TRUE(fs::is_regular_file(file));
+    ExpectEndedCleanly(result);
+  }
+}
+
 TEST_F(ExportCommandTest, ACancelledSaveDialogChangesNothing) {
   StoreSetting(u"FirstExport", 0);
   const fs::path file = out() / "never.dae";

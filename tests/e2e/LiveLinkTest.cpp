@@ -159,6 +159,21 @@ TEST_F(LiveLinkTest, EveryWayOfEndingTheLinkEndsItWithItsOwnStatus) {
   EXPECT_NE(savedAway.output.find("link: ended with \"TideLink has ended"), std::string::npos) << savedAway.output;
 }
 
+// A host without the label or the layers still gets its drawing mirrored; one whose view
+// variable cannot be read counts as a view that is off, so the link pauses at the first tick.
+TEST_F(LiveLinkTest, AHostWithoutOneServiceLinksWithoutWhatNeedsIt) {
+  auto renderer = StartRenderer();
+  const CommandResult noLabel = Link(Document() + " --without view-pane-label");
+  EXPECT_EQ(noLabel.status, 0) << noLabel.output;
+  EXPECT_EQ(noLabel.output.find("view-pane label"), std::string::npos) << noLabel.output;
+  const CommandResult noLayers = Link(Document() + " --without layers");
+  EXPECT_EQ(noLayers.status, 0) << noLayers.output;
+  const CommandResult noVariables = Link(Document() + " --without program-variables");
+  EXPECT_NE(noVariables.output.find("link: started"), std::string::npos) << noVariables.output;
+  EXPECT_NE(noVariables.output.find("the drawing was not mirrored (link paused"), std::string::npos)
+      << noVariables.output;
+}
+
 TEST_F(LiveLinkTest, TheRendererClosingTheLinkEndsIt) {
   auto renderer = StartRenderer("--close-after 2");
   const CommandResult result = Link(Document() + " --stop-with renderer --edits " +

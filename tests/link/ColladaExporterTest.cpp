@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -38,11 +39,14 @@ struct OneTriangleScene {
 class ColladaExporterTest : public TestEnvironment {
 protected:
   void SetUp() override {
+    SetUpHost();
+    ASSERT_EQ(exporter().Start(), 1);
+  }
+  void SetUpHost() {
     TestEnvironment::SetUp();
     file_ = scratch() / "export.dae";
     host_ = std::make_unique<LinkTestHost>("message ok\nsave " + file_.string());
     platform::SteadyClock::Set(now_);
-    ASSERT_EQ(exporter().Start(), 1);
   }
   void TearDown() override {
     OmbrelPlugin::DestroyInstance();
@@ -198,5 +202,79 @@ TEST_F(ColladaExporterTest, ABatchThatNeverEndsHoldsTheFinishBackWithoutBlocking
   host().Tick();
   EXPECT_TRUE(std::filesystem::exists(file_));
 }
+
+// --- A host that lacks one service ------------------------------------------------------------------
+
+struct MissingService {
+  const char* name;
+  VWIID id;
+  const char16_t* offeredName;  // the file name the save dialog offers
+  bool delivers;                // the drawing reaches the exporter
+  bool ticks;                   // the host's ticks reach the exporter
+};
+
+void PrintTo(const MissingService& missing, std::ostream* out) { *out << missing.name; }
+
+class ColladaExporterWithoutServiceTest : public ColladaExporterTest,
+                                          public testing::WithParamInterface<MissingService> {
+protected:
+  void SetUp() override {
+    SetUpHost();
+    host().documents.fileName = u"/plans/house.vwx";
+    host().Withhold(GetParam().id);
+  }
+};
+
+TEST_P(ColladaExporterWithoutServiceTest, TheExportSkipsWhatNeedsTheMissingService) {
+  const MissingService& missing = GetParam();
+  ASSERT_EQ(exporter().Start(), 1) << "the view is not refused and the dialog is answered";
+  const auto dialogs = host().ui->SaveDialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].request.fileName, missing.offeredName);
+  EXPECT_EQ(host().sceneChanges.handlers.size(), missing.delivers ? 1u : 0u);
+  EXPECT_EQ(host().IsRegistered(ColladaExporter::kTickCode), missing.ticks);
+
+  SendBatch();
+  Advance(5001ms);
+  host().Tick();
+  if (!missing.delivers) {
+    // Nothing arrives and nothing ends the stream: the export waits, never reporting it cancelled.
+    ExpectCollecting();
+    Advance(24h);
+    host().Tick();
+    ExpectCollecting();
+    return;
+  }
+  if (!missing.ticks) {
+    // Only the view report can finish it then; the file is written, but no tick reports it.
+    EXPECT_FALSE(std::filesystem::exists(file_));
+    host().Send(VGS::kViewChanged);
+    EXPECT_TRUE(std::filesystem::exists(file_));
+    EXPECT_EQ(EndMessage(), "");
+    return;
+  }
+  EXPECT_TRUE(std::filesystem::exists(file_));
+  EXPECT_TRUE(Says(EndMessage(), "export_complete")) << EndMessage();
+  ExpectEnded();
+  EXPECT_EQ(host().heldReferences(), 0u) << "every service is released after use";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachServiceInTurn, ColladaExporterWithoutServiceTest,
+    testing::Values(MissingService{"notifications", IID_NotificationService, u"house.dae", true, false},
+                    MissingService{"variables", IID_ProgramVariables, u"house.dae", true, true},
+                    MissingService{"layers", IID_LayerService, u"house.dae", true, true},
+                    MissingService{"document", IID_DocumentService, u"untitled.dae", true, true},
+                    MissingService{"scene changes", IID_SceneChangeService, u"house.dae", false, true},
+                    MissingService{"status messages", IID_StatusMessageService, u"house.dae", true, true},
+                    MissingService{"view-pane label", IID_ViewPaneLabelService, u"house.dae", true, true},
+                    MissingService{"tools", IID_ToolService, u"house.dae", true, true}),
+    [](const testing::TestParamInfo<MissingService>& info) {
+      std::string name;
+      for (const char* c = info.param.name; *c; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+      }
+      return "Without" + name;
+    });
 
 }  // namespace

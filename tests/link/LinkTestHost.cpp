@@ -84,6 +84,15 @@ bool LinkTestHost::IsRegistered(uint32_t code) const {
                      [&](const auto& entry) { return entry.first == code; });
 }
 
+void LinkTestHost::Withhold(const VWIID& id) {
+  std::erase_if(host.services, [&](const auto& offered) { return offered.first == id; });
+}
+
+uint32_t LinkTestHost::heldReferences() const {
+  return notifications.references + variables.references + layers.references + documents.references +
+         sceneChanges.references + status.references + labels.references + tools.references;
+}
+
 bool LinkTestHost::Notifications::Register(uint32_t code, NotificationCallback callback, void*) {
   callbacks.emplace_back(code, callback);
   registrationOrder.push_back(code);
@@ -135,7 +144,11 @@ void LinkTestHost::Tools::AddButton(Sequence<TXString> images) {
 }
 
 void LinkTestHost::Tools::SetButtonHelp(Sequence<SModeBarButtonHelp> help) {
-  for (const SModeBarButtonHelp& entry : help) helpTips.push_back(entry.tip.GetStdUString());
+  for (const SModeBarButtonHelp& entry : help) {
+    helpTips.push_back(entry.tip.GetStdUString());
+    helpEntries.push_back(platform::Utf8FromUtf16(entry.tip.GetStdUString()) + "|" +
+                          platform::Utf8FromUtf16(entry.help.GetStdUString()) + "|" + std::to_string(entry.kind));
+  }
 }
 
 void LinkTestHost::Tools::EnableButton(int32_t index, bool on) { enabled.emplace_back(index, on); }

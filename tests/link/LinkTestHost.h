@@ -33,6 +33,10 @@ public:
   std::vector<ui::MessageBoxRecord> messageBoxes() const { return ui->MessageBoxes(); }
   std::u16string lastMessageText() const;
   bool IsRegistered(uint32_t code) const;
+  // Stops offering the service `id`, as a host that lacks it.
+  void Withhold(const VWIID& id);
+  // References the plug-in holds to any of the services below.
+  uint32_t heldReferences() const;
 
   TestHost host;
   ui::HeadlessBackend* ui = nullptr;  // owned by the plug-in's DialogUI
@@ -127,6 +131,7 @@ public:
     std::vector<std::u16string> refreshed;
     std::vector<std::vector<std::u16string>> buttons;  // images per button, file names only
     std::vector<std::u16string> helpTips;
+    std::vector<std::string> helpEntries;  // "tip|help|kind" per entry handed over
     std::vector<std::pair<int32_t, bool>> enabled;  // in call order
     uint32_t references = 0;
   } tools;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <functional>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -607,5 +610,227 @@ TEST_F(OmbrelPluginTest, AReducedHostGetsOnlyTheVersionWarning) {
   sink.HandleModeBarButton(4, 0);
   EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
 }
+
+// --- Every cell of the mode bar and the label -------------------------------------------------------
+
+// One combination of link state, camera availability and camera sync, and what the tool and the
+// label must show for it. Camera sync is on after a start (the setting's default).
+struct ShownCell {
+  const char* name;
+  std::function<void(OmbrelPluginTest&)> reach;
+  std::vector<std::vector<std::u16string>> images;  // per button, every choice
+  std::vector<std::string> help;                    // "tip|help|kind" per choice, after the about entry
+  std::vector<std::pair<int32_t, bool>> enabled;    // buttons 2, 4 and 3, in that order
+  std::optional<std::string> labelCamera;           // "image|text" of the camera item; "" for no label
+};
+
+void StartLink(OmbrelPluginTest& t) { ASSERT_TRUE(t.plugin().Start()); }
+void SyncOff(OmbrelPluginTest& t) { ASSERT_TRUE(t.plugin().SetCameraSync(false)); }
+void OtherView(OmbrelPluginTest& t) {
+  t.host().sceneChanges.viewId = 8;
+  t.host().Tick();
+}
+void OffView(OmbrelPluginTest& t) {
+  t.host().layers.projection = 6;
+  t.host().Tick();
+}
+void OtherDrawing(OmbrelPluginTest& t) {
+  t.host().documents.fileName = u"/plans/other.vwx";
+  t.host().Post(kDocumentChanged);
+}
+
+const std::vector<std::u16string> kStart{u"start.png"}, kStop{u"stop.png"}, kResumeOrStop{u"resume.png", u"stop.png"},
+    kCameraStart{u"camera_start.png"}, kCameraStop{u"camera_stop.png"}, kSettings{u"settings.png"}, kSave{u"save.png"};
+const std::string kStartHelp = "tool_start|tool_start_help|1", kStopHelp = "tool_stop|tool_stop_help|1",
+                  kResumeHelp = "tool_resume|tool_resume_help|1", kIdleHelp = "tool_camera_idle|tool_camera_idle_help|1",
+                  kResumeCameraHelp = "tool_camera_resume|tool_camera_resume_help|1",
+                  kCameraStartHelp = "tool_camera_start|tool_camera_start_help|1",
+                  kCameraStopHelp = "tool_camera_stop|tool_camera_stop_help|1",
+                  kSettingsHelp = "tool_settings|tool_settings_help|1", kSaveHelp = "tool_save|tool_save_help|1";
+const std::vector<std::pair<int32_t, bool>> kIdleEnabled{{2, false}, {4, true}, {3, true}},
+    kRunningEnabled{{2, true}, {4, false}, {3, false}}, kPausedEnabled{{2, false}, {4, false}, {3, false}};
+
+const ShownCell kShownCells[] = {
+    {"no link", [](OmbrelPluginTest&) {},
+     {kStart, kCameraStart, kSettings, kSave}, {kStartHelp, kIdleHelp, kSettingsHelp, kSaveHelp}, kIdleEnabled, ""},
+    {"running, camera, sync on", StartLink,
+     {kStop, kCameraStop, kSettings, kSave}, {kStopHelp, kCameraStopHelp, kSettingsHelp, kSaveHelp}, kRunningEnabled,
+     "label_camera_stop.png|tool_camera_stop"},
+    {"running, camera, sync off", [](OmbrelPluginTest& t) { StartLink(t); SyncOff(t); },
+     {kStop, kCameraStart, kSettings, kSave}, {kStopHelp, kCameraStartHelp, kSettingsHelp, kSaveHelp}, kRunningEnabled,
+     "label_camera_start.png|tool_camera_start"},
+    {"running, no camera, sync on", [](OmbrelPluginTest& t) { StartLink(t); OtherView(t); },
+     {kStop, kCameraStart, kSettings, kSave}, {kStopHelp, kResumeCameraHelp, kSettingsHelp, kSaveHelp},
+     kRunningEnabled, "label_camera_start.png|tool_camera_idle"},
+    {"running, no camera, sync off", [](OmbrelPluginTest& t) { StartLink(t); SyncOff(t); OtherView(t); },
+     {kStop, kCameraStart, kSettings, kSave}, {kStopHelp, kResumeCameraHelp, kSettingsHelp, kSaveHelp},
+     kRunningEnabled, "label_camera_start.png|tool_camera_idle"},
+    {"paused, no camera, sync on", [](OmbrelPluginTest& t) { StartLink(t); OffView(t); },
+     {kResumeOrStop, kCameraStart, kSettings, kSave}, {kResumeHelp, kStopHelp, kIdleHelp, kSettingsHelp, kSaveHelp},
+     kPausedEnabled, "label_camera_start.png|tool_camera_idle"},
+    {"paused, no camera, sync off", [](OmbrelPluginTest& t) { StartLink(t); SyncOff(t); OffView(t); },
+     {kResumeOrStop, kCameraStart, kSettings, kSave}, {kResumeHelp, kStopHelp, kIdleHelp, kSettingsHelp, kSaveHelp},
+     kPausedEnabled, "label_camera_start.png|tool_camera_idle"},
+    // Another drawing made active: the link counts as idle while the camera flags are those last
+    // evaluated, until the next tick finds the camera gone.
+    {"idle, camera, sync on", [](OmbrelPluginTest& t) { StartLink(t); OtherDrawing(t); },
+     {kStart, kCameraStop, kSettings, kSave}, {kStartHelp, kCameraStopHelp, kSettingsHelp, kSaveHelp}, kIdleEnabled,
+     std::nullopt},
+    {"idle, camera, sync off", [](OmbrelPluginTest& t) { StartLink(t); SyncOff(t); OtherDrawing(t); },
+     {kStart, kCameraStart, kSettings, kSave}, {kStartHelp, kCameraStartHelp, kSettingsHelp, kSaveHelp}, kIdleEnabled,
+     std::nullopt},
+    {"idle, no camera, sync on", [](OmbrelPluginTest& t) { StartLink(t); OtherDrawing(t); t.host().Tick(); },
+     {kStart, kCameraStart, kSettings, kSave}, {kStartHelp, kIdleHelp, kSettingsHelp, kSaveHelp}, kIdleEnabled,
+     std::nullopt},
+};
+
+TEST_F(OmbrelPluginTest, EveryCellOfTheModeBarShowsItsImagesTextsAndEnabledStates) {
+  host().host.texts[u"tool_about_help"] = u"About, version %s";
+  VGS_Ombrel::OmbrelExtTool_EventSink sink;
+  for (const ShownCell& cell : kShownCells) {
+    SCOPED_TRACE(cell.name);
+    cell.reach(*this);
+    host().tools = {};
+    sink.SetupModeBar();
+    std::vector<std::vector<std::u16string>> images{{u"about.png"}};
+    images.insert(images.end(), cell.images.begin(), cell.images.end());
+    EXPECT_EQ(host().tools.buttons, images);
+    std::vector<std::string> help{"tool_about|About, version 3.60.92|1"};
+    help.insert(help.end(), cell.help.begin(), cell.help.end());
+    EXPECT_EQ(host().tools.helpEntries, help);
+    EXPECT_EQ(host().tools.enabled, cell.enabled);
+    plugin().Stop(false);
+    host().documents.fileName = drawing_;
+    host().sceneChanges.viewId = 7;
+    host().layers.projection = kProjectionPerspective;
+  }
+}
+
+TEST_F(OmbrelPluginTest, EveryCellOfTheLabelShowsItsCameraIconWithAndWithoutItsText) {
+  for (const ShownCell& cell : kShownCells) {
+    if (!cell.labelCamera) continue;
+    SCOPED_TRACE(cell.name);
+    cell.reach(*this);
+    if (cell.labelCamera->empty()) {
+      EXPECT_TRUE(host().labels.byPane.empty());
+      continue;
+    }
+    EXPECT_EQ(host().LabelItems(3), (std::vector<std::string>{"label_about.png|", *cell.labelCamera}));
+    ASSERT_TRUE(host().ClickLabel(3, 0));
+    const std::string image = cell.labelCamera->substr(0, cell.labelCamera->find('|') + 1);
+    EXPECT_EQ(host().LabelItems(3), (std::vector<std::string>{"label_about.png|", image}));
+    ASSERT_TRUE(host().ClickLabel(3, 0));
+    plugin().Stop(false);
+    host().sceneChanges.viewId = 7;
+    host().layers.projection = kProjectionPerspective;
+  }
+}
+
+TEST_F(OmbrelPluginTest, TheReducedToolIsTheSameInEveryLinkState) {
+  host().host.majorVersion = 24;
+  host().host.texts[u"tool_about_help"] = u"About, version %s";
+  VGS_Ombrel::OmbrelExtTool_EventSink sink;
+  for (const ShownCell& cell : kShownCells) {
+    SCOPED_TRACE(cell.name);
+    cell.reach(*this);
+    host().tools = {};
+    sink.SetupModeBar();
+    EXPECT_EQ(host().tools.buttons, (std::vector<std::vector<std::u16string>>{{u"about.png"}, {u"version.png"}}));
+    EXPECT_EQ(host().tools.helpEntries, (std::vector<std::string>{"tool_about|About, version 3.60.92|1",
+                                                                  "tool_version_tip|tool_version_help|1"}));
+    EXPECT_TRUE(host().tools.enabled.empty());
+    plugin().Stop(false);
+    host().documents.fileName = drawing_;
+    host().sceneChanges.viewId = 7;
+    host().layers.projection = kProjectionPerspective;
+  }
+}
+
+// --- A host that lacks one service ------------------------------------------------------------------
+
+// A link started from the tool's button, sent one batch, ticked once and stopped, on a host without
+// one service: what the user and the renderer see of it.
+struct MissingService {
+  const char* name;
+  VWIID id;
+  bool starts;
+  LinkState afterTick;
+  bool mirrored;                    // the renderer reads the batch after the tick
+  bool label;                       // a label in the pane the link started in
+  std::vector<std::u16string> tips;  // the mode bar's tips after the tick
+  std::vector<std::string> statuses;
+};
+
+void PrintTo(const MissingService& missing, std::ostream* out) { *out << missing.name; }
+
+class OmbrelPluginWithoutServiceTest : public OmbrelPluginTest, public testing::WithParamInterface<MissingService> {};
+
+TEST_P(OmbrelPluginWithoutServiceTest, TheLinkSkipsWhatNeedsTheMissingService) {
+  const MissingService& missing = GetParam();
+  host().Withhold(missing.id);
+  VGS_Ombrel::OmbrelExtTool_EventSink sink;
+  sink.HandleModeBarButton(1, 0);
+  EXPECT_EQ(plugin().IsActive(), missing.starts);
+  OneTriangleScene scene;
+  SendScene(scene);
+  host().Tick();
+  EXPECT_EQ(plugin().GetState(), missing.afterTick);
+  if (missing.starts) {
+    EXPECT_EQ(Surface(Read(), u"Brick") != nullptr, missing.mirrored);
+  }
+  EXPECT_EQ(host().labels.byPane.count(3), missing.label ? 1u : 0u);
+  host().tools = {};
+  sink.SetupModeBar();
+  EXPECT_EQ(host().tools.helpTips, missing.tips);
+  if (plugin().IsActive()) sink.HandleModeBarButton(1, plugin().GetState() == LinkState::kPaused ? 1 : 0);
+  EXPECT_EQ(plugin().GetState(), LinkState::kIdle);
+  EXPECT_EQ(host().status.shown, missing.statuses);
+  EXPECT_TRUE(host().notifications.callbacks.empty());
+  EXPECT_TRUE(host().sceneChanges.handlers.empty());
+  EXPECT_TRUE(host().labels.byPane.empty());
+  EXPECT_EQ(host().heldReferences(), 0u) << "every service is released after use";
+}
+
+const std::vector<std::u16string> kRunningTips{u"tool_about", u"tool_stop", u"tool_camera_stop", u"tool_settings",
+                                               u"tool_save"},
+    kNoCameraTips{u"tool_about", u"tool_stop", u"tool_camera_resume", u"tool_settings", u"tool_save"};
+const std::vector<std::string> kStartedAndStopped{"status_tl_initializing/0", "/0", "status_tl_started/1",
+                                                  "status_tl_stopped/1"};
+
+INSTANTIATE_TEST_SUITE_P(
+    EachServiceInTurn, OmbrelPluginWithoutServiceTest,
+    testing::Values(
+        // No ticks reach the link, so nothing is committed; it still starts and stops.
+        MissingService{"notifications", IID_NotificationService, true, LinkState::kRunning, false, true, kRunningTips,
+                       kStartedAndStopped},
+        // The view cannot be shown to be on: paused at the first tick, with no camera.
+        MissingService{"variables", IID_ProgramVariables, true, LinkState::kPaused, false, true,
+                       {u"tool_about", u"tool_resume", u"tool_stop", u"tool_camera_idle", u"tool_settings",
+                        u"tool_save"},
+                       {"status_tl_initializing/0", "/0", "status_tl_started/1", "status_tl_paused/2",
+                        "status_tl_stopped/1"}},
+        // No sheet layer to refuse and no pause, but no perspective to give a camera either.
+        MissingService{"layers", IID_LayerService, true, LinkState::kRunning, true, true, kNoCameraTips,
+                       kStartedAndStopped},
+        // No file name: a drawing never saved.
+        MissingService{"document", IID_DocumentService, false, LinkState::kIdle, false, false,
+                       {u"tool_about", u"tool_start", u"tool_camera_idle", u"tool_settings", u"tool_save"},
+                       {"status_tl_initializing/0", "/0", "/0"}},
+        // No operations, no pane and no view: the link runs on empty, and the tick must not take
+        // the missing registration for an ended stream.
+        MissingService{"scene changes", IID_SceneChangeService, true, LinkState::kRunning, false, false, kNoCameraTips,
+                       kStartedAndStopped},
+        MissingService{"status messages", IID_StatusMessageService, true, LinkState::kRunning, true, true,
+                       kRunningTips, {}},
+        MissingService{"view-pane label", IID_ViewPaneLabelService, true, LinkState::kRunning, true, false,
+                       kRunningTips, kStartedAndStopped},
+        MissingService{"tools", IID_ToolService, true, LinkState::kRunning, true, true, {}, kStartedAndStopped}),
+    [](const testing::TestParamInfo<MissingService>& info) {
+      std::string name;
+      for (const char* c = info.param.name; *c; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+      }
+      return "Without" + name;
+    });
 
 }  // namespace

@@ -2,6 +2,9 @@
 // images.
 #include <cmath>
 #include <gtest/gtest.h>
+
+#include <array>
+#include <utility>
 #include <limits>
 
 #include "scene/TextureImage.h"
@@ -119,19 +122,18 @@ TEST(TextureImage, OpacityOfAnotherSizeIsResampledOnlyFromBytes) {
   }
   const TextureImage resampled = buildTextureImage(Image(256, 256, 3, 0, rgb.data()),
                                                    Image(128, 128, 1, 0, alpha.data()), kColour);
-  // Step 127 / 256 on both axes; the value is truncated, not rounded.
-  const auto expected = [&](uint64_t x, uint64_t y) {
-    const double step = 127.0 / 256.0;
-    const double fx = x * step, fy = y * step;
-    const double ix = std::floor(fx), iy = std::floor(fy);
-    const double dx = fx - ix, dy = fy - iy;
-    const auto s = [&](double c, double r) { return static_cast<double>(alpha[r * 128 + c]); };
-    return static_cast<uint32_t>(s(ix, iy) * (1 - dx) * (1 - dy) + s(ix + 1, iy) * dx * (1 - dy) +
-                                 s(ix, iy + 1) * (1 - dx) * dy + s(ix + 1, iy + 1) * dx * dy);
-  };
-  for (uint64_t y : {0u, 1u, 3u, 100u, 255u}) {
-    for (uint64_t x : {0u, 1u, 5u, 200u, 255u}) {
-      EXPECT_EQ(resampled.pixels[y * 256 + x] >> 24, expected(x, y)) << x << "," << y;
+  // Step 127 / 256 on both axes; the value is truncated, not rounded. The opacity rises by one a
+  // column and one a row, so pixel (x, y) holds (x + y) · 127 / 256 cut to a whole number.
+  const uint64_t columns[] = {0, 1, 5, 200, 255};
+  const std::pair<uint64_t, std::array<uint32_t, 5>> rows[] = {{0, {0, 0, 2, 99, 126}},
+                                                               {1, {0, 0, 2, 99, 127}},
+                                                               {3, {1, 1, 3, 100, 127}},
+                                                               {100, {49, 50, 52, 148, 176}},
+                                                               {255, {126, 127, 128, 225, 253}}};
+  for (const auto& [y, alphas] : rows) {
+    for (size_t i = 0; i < 5; ++i) {
+      const uint64_t x = columns[i];
+      EXPECT_EQ(resampled.pixels[y * 256 + x] >> 24, alphas[i]) << x << "," << y;
       EXPECT_EQ(resampled.pixels[y * 256 + x] & 0xFFFFFF, 0x404040u);
     }
   }

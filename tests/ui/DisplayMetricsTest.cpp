@@ -35,17 +35,22 @@ TEST(DisplayMetricsTest, AboutPictureIsDesignedFor96DpiAndFullSizeAt384) {
 TEST(DisplayMetricsTest, FontsAreRequestedByNegativeCharacterHeight) {
   EXPECT_EQ(ui::FontHeight(12, {96, 8, 16, 16}), -12);
   EXPECT_EQ(ui::FontHeight(10, {144, 8, 16, 16}), -15);
+  EXPECT_EQ(ui::FontHeight(10, {120, 8, 16, 16}), -13);  // 12.5 rounds away from zero
+}
+
+TEST(DisplayMetricsTest, DialogUnitsUseTheHorizontalUnitAcrossAndTheVerticalOneDown) {
+  EXPECT_EQ(ui::DialogUnitsToPixels(10, 12, {96, 6, 13, 16}), (Size{15, 20}));  // 19.5 rounds up
+  EXPECT_EQ(ui::DialogUnitsToPixels(7, 3, {96, 8, 16, 16}), (Size{14, 6}));
 }
 
 TEST(DisplayMetricsTest, ProgressBarRectangleTakesItsHeightFromTheHorizontalBaseUnit) {
-  // Base units 6 × 13 tell the two apart: with the vertical unit the height would be 21.
-  const DisplayMetrics metrics{96, 6, 13, 16};
-  const Rect bar = ui::ProgressBarRectangle(metrics);
-  EXPECT_EQ(bar.left, MulDiv(MulDiv(13, 6, 4), 72, 96));
-  EXPECT_EQ(bar.top, MulDiv(MulDiv(40, 13, 8), 72, 96));
-  EXPECT_EQ(bar.width, MulDiv(MulDiv(193, 6, 4), 72, 96));
-  EXPECT_EQ(bar.height, 10);
+  // Base units 6 × 13 tell the two apart: with the vertical unit the height would be 21. Each
+  // step rounds halves away from zero: 13 · 6 / 4 = 19.5 → 20, then 20 · 72 / 96 = 15; 40 · 13 / 8
+  // = 65 → 48.75 → 49; 193 · 6 / 4 = 289.5 → 290 → 217.5 → 218; 17 · 6 / 8 = 12.75 → 13 → 9.75 → 10.
+  EXPECT_EQ(ui::ProgressBarRectangle({96, 6, 13, 16}), (Rect{15, 49, 218, 10}));
   EXPECT_EQ(ui::ProgressBarRectangle({96, 8, 16, 16}), (Rect{20, 60, 290, 13}));
+  // At 144 dpi the dialog units shrink by 72 / 144; 17 · 8 / 8 = 17 → 8.5 → 9.
+  EXPECT_EQ(ui::ProgressBarRectangle({144, 8, 16, 16}), (Rect{13, 40, 193, 9}));
 }
 
 TEST(DisplayMetricsTest, CentringKeepsTheSizeAndTruncatesHalves) {
