@@ -1,5 +1,6 @@
 #include "export/TextModeFile.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/TextConversion.h"
@@ -16,17 +17,30 @@ TextModeFile::~TextModeFile() { Close(); }
 bool TextModeFile::Open(std::u16string_view path) {
   Close();
   failed_ = false;
+  error_ = 0;
   const std::string nativePath = platform::Utf8FromUtf16(path);
   // A path with an embedded zero would name another file.
-  if (nativePath.empty() || nativePath.find('\0') != std::string::npos) return false;
+  if (nativePath.empty() || nativePath.find('\0') != std::string::npos) {
+    error_ = EINVAL;
+    return false;
+  }
+  errno = 0;
   file_ = std::fopen(nativePath.c_str(), "wb");
-  if (!file_) return false;
+  if (!file_) {
+    error_ = errno;
+    return false;
+  }
   std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
   return true;
 }
 
 void TextModeFile::WriteBytes(const char* data, size_t size) {
-  if (size > 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  if (size > 0 && std::fwrite(data, 1, size, file_) != size) Fail();
+}
+
+void TextModeFile::Fail() {
+  if (!failed_) error_ = errno;
+  failed_ = true;
 }
 
 void TextModeFile::Write(std::string_view text) {
@@ -47,8 +61,10 @@ void TextModeFile::Write(std::initializer_list<std::string_view> pieces) {
 
 bool TextModeFile::Close() {
   if (!file_) return false;
-  const bool flushed = std::fflush(file_) == 0;
-  const bool closed = std::fclose(file_) == 0;
+  errno = 0;
+  if (std::fflush(file_) != 0) Fail();
+  errno = 0;
+  if (std::fclose(file_) != 0) Fail();
   file_ = nullptr;
-  return flushed && closed && !failed_;
+  return !failed_;
 }
