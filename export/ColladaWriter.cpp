@@ -1,9 +1,11 @@
 #include "export/ColladaWriter.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "diag/DebugLog.h"
@@ -287,23 +289,50 @@ void ColladaWriter::AddNode(std::unique_ptr<ExportNode> node) {
 }
 
 bool ColladaWriter::Write() {
-  if (options_.path.empty()) return false;
+  failureReason_.clear();
+  texturesWritten_.clear();
+  texturesFolderCreated_.clear();
+  if (options_.path.empty()) {
+    failureReason_ = std::generic_category().message(EINVAL);
+    return false;
+  }
   ReportProgress(0);
   const Outcome outcome = WriteFile();
-  if (outcome == Outcome::kFailed) DeleteIfRegularFile(options_.path);
+  if (outcome == Outcome::kFailed) {
+    DeleteIfRegularFile(options_.path);
+    RemoveWrittenTextures();
+  }
   nodes_.clear();
   return outcome == Outcome::kWritten;
 }
 
 ColladaWriter::Outcome ColladaWriter::WriteFile() {
+  TextModeFile file;
   try {
-    TextModeFile file;
-    if (!file.Open(options_.path)) return Outcome::kNotOpened;
+    if (!file.Open(options_.path)) {
+      failureReason_ = std::generic_category().message(file.error());
+      return Outcome::kNotOpened;
+    }
     WriteDocument(file);
-    return file.Close() ? Outcome::kWritten : Outcome::kFailed;
+    if (file.Close()) return Outcome::kWritten;
+    // A failed write with no code of its own is still a failed write.
+    failureReason_ = std::generic_category().message(file.error() ? file.error() : EIO);
+  } catch (const std::bad_alloc&) {
+    failureReason_ = std::generic_category().message(ENOMEM);
   } catch (...) {
-    // The file is closed by now; the caller removes what was written.
-    return Outcome::kFailed;
+    failureReason_ = std::generic_category().message(EIO);
+  }
+  // Closed before the caller removes what was written.
+  file.Close();
+  return Outcome::kFailed;
+}
+
+void ColladaWriter::RemoveWrittenTextures() {
+  for (const std::u16string& texture : texturesWritten_) DeleteIfRegularFile(texture);
+  if (!texturesFolderCreated_.empty()) {
+    std::error_code ignored;
+    // Only when empty: whatever else is in it is not ours.
+    std::filesystem::remove(std::filesystem::path(texturesFolderCreated_), ignored);
   }
 }
 
@@ -356,7 +385,15 @@ void ColladaWriter::WriteImages(TextModeFile& file) {
   for (const auto& node : nodes_) {
     if (!node->texture) continue;
     // Only when there is a texture to put into it; once per export.
-    if (!folderCreated) folderCreated = platform::MakeDirectory(texturesFolder);
+    if (!folderCreated) {
+      const bool existed = platform::QueryFileAttributes(texturesFolder).has_value();
+      folderCreated = platform::MakeDirectory(texturesFolder);
+      if (folderCreated && !existed) texturesFolderCreated_ = texturesFolder;
+    }
+    // Copied or encoded into the folder: a write that fails later takes it away again.
+    if (options_.copyTextures || node->texture->state() != TextureSlot::kFile) {
+      texturesWritten_.push_back(platform::JoinPath(texturesFolder, node->texture->ExportFileName()));
+    }
     std::optional<std::string> imagePath =
         node->texture->ExportTexture(options_.copyTextures, texturesFolder);
     if (!imagePath) {

@@ -26,10 +26,14 @@ public:
   void AddNode(std::unique_ptr<ExportNode> node) override;
   // Empty path: false, nothing done. A file that cannot be opened: false, nothing written or
   // deleted. A failure while writing (an exception, a failed write such as a full disk): the
-  // partial file is deleted if it is a regular file, and false. A texture that cannot be written
+  // partial file is deleted if it is a regular file, so are the texture files this write made and
+  // the textures folder when this write created it, and false. A texture that cannot be written
   // only loses its image element. Afterwards the nodes are gone, whatever the outcome. An
   // exception thrown by the progress callback at its first call propagates.
   bool Write() override;
+  // Why the last Write gave false, in the system's words ("No space left on device"); empty
+  // before a Write and after one that succeeded.
+  const std::string& failureReason() const { return failureReason_; }
 
 private:
   enum class Outcome { kWritten, kNotOpened, kFailed };
@@ -45,8 +49,13 @@ private:
   void WriteScene(TextModeFile& file) const;
   void WriteMarkerNodes(TextModeFile& file) const;
   void ReportProgress(int step) const;
+  // Removes the texture files this write made and the textures folder if it made it.
+  void RemoveWrittenTextures();
 
   ColladaExportOptions options_;
   std::mutex nodesMutex_;  // AddNode may come from several threads
   std::vector<std::unique_ptr<ExportNode>> nodes_;
+  std::string failureReason_;
+  std::vector<std::u16string> texturesWritten_;  // each texture file this write tried to make
+  std::u16string texturesFolderCreated_;         // the textures folder, when this write made it
 };

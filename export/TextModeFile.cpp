@@ -1,5 +1,6 @@
 #include "export/TextModeFile.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/FileSystem.h"
@@ -16,15 +17,26 @@ TextModeFile::~TextModeFile() { Close(); }
 bool TextModeFile::Open(std::u16string_view path) {
   Close();
   failed_ = false;
+  error_ = 0;
+  errno = 0;
   // Binary: the line ends are translated here, the same on every platform.
   file_ = platform::OpenFile(path, platform::FileOpenMode::kReplace);
-  if (!file_) return false;
+  if (!file_) {
+    // A path the system was never asked about (empty, or with a zero unit) has no code of its own.
+    error_ = errno ? errno : EINVAL;
+    return false;
+  }
   std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
   return true;
 }
 
 void TextModeFile::WriteBytes(const char* data, size_t size) {
-  if (size > 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  if (size > 0 && std::fwrite(data, 1, size, file_) != size) Fail();
+}
+
+void TextModeFile::Fail() {
+  if (!failed_) error_ = errno;
+  failed_ = true;
 }
 
 void TextModeFile::Write(std::string_view text) {
@@ -45,8 +57,10 @@ void TextModeFile::Write(std::initializer_list<std::string_view> pieces) {
 
 bool TextModeFile::Close() {
   if (!file_) return false;
-  const bool flushed = std::fflush(file_) == 0;
-  const bool closed = std::fclose(file_) == 0;
+  errno = 0;
+  if (std::fflush(file_) != 0) Fail();
+  errno = 0;
+  if (std::fclose(file_) != 0) Fail();
   file_ = nullptr;
-  return flushed && closed && !failed_;
+  return !failed_;
 }

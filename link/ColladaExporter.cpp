@@ -1,7 +1,9 @@
 #include "link/ColladaExporter.h"
 
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <system_error>
 
 #include "export/ColladaWriter.h"
 #include "link/ExportNaming.h"
@@ -10,6 +12,7 @@
 #include "link/LinkName.h"
 #include "link/OmbrelPlugin.h"
 #include "platform/SteadyClock.h"
+#include "platform/TextConversion.h"
 #include "sdk/HostBinding.h"
 #include "sdk/PluginIdentity.h"
 #include "sdk/ResourceStrings.h"
@@ -57,7 +60,7 @@ int32_t ColladaExporter::Start() {
   }
   ShowFirstExportWarning();
 
-  std::u16string defaultName = ExportDefaultName(ActiveDocumentFileName());
+  std::u16string defaultName = DaeNameOf(ActiveDocumentFileName());
   if (lastFolder_.empty()) lastFolder_ = ExportFolderOf(defaultName);
   if (defaultName.empty()) defaultName = kUntitledName;
   const std::u16string chosen = dialogs.ChooseExportFile(defaultName, lastFolder_);
@@ -67,6 +70,7 @@ int32_t ColladaExporter::Start() {
   done_ = false;
   started_ = false;
   succeeded_ = false;
+  failureReason_.clear();
   lastFolder_ = ExportFolderOf(chosen);
   options_.path = chosen;
   options_.generatorName = GeneratorName();
@@ -210,11 +214,12 @@ void ColladaExporter::Tick() {
   }
   if (done_) {
     Stop();
-    // A file that could not be written must not pass for one that was.
+    // A file that could not be written must not pass for one that was, nor for a view with
+    // nothing to export.
     if (succeeded_) {
       DialogUI::Instance().ShowExportComplete(options_.path);
     } else {
-      DialogUI::Instance().ShowExportFailed(options_.path);
+      DialogUI::Instance().ShowExportNotWritten(options_.path, failureReason_);
     }
   }
 }
@@ -235,5 +240,10 @@ void ColladaExporter::Finish() {
   DialogUI::Instance().SetProgressText(texturesLabel_);
   ColladaWriter writer(options_);
   succeeded_ = document_->ExportCollada(writer) == 0;
+  // The writer was not reached when the document could not hand over its surfaces.
+  const std::string reason = writer.failureReason().empty() && !succeeded_
+                                 ? std::generic_category().message(EIO)
+                                 : writer.failureReason();
+  failureReason_ = platform::Utf16FromUtf8(reason);
   done_ = true;
 }

@@ -67,6 +67,8 @@ private:
   std::atomic<bool> running_{false};
   std::atomic<bool> done_{false};
   std::atomic<bool> succeeded_{false};
+  // Why the file was not written; set before `done_`, read after it.
+  std::u16string failureReason_;
   std::atomic<bool> streamActive_{false};
   // A view report and a quiet-time tick may both want to finish; only the first one writes.
   std::mutex finishMutex_;

@@ -2,11 +2,6 @@
 
 #include "platform/Path.h"
 
-std::u16string ExportDefaultName(std::u16string_view drawingPath) {
-  if (drawingPath.empty()) return {};
-  return std::u16string(platform::WithoutExtension(drawingPath)) + u".dae";
-}
-
 std::u16string ExportFolderOf(std::u16string_view path) {
   return std::u16string(platform::FolderOf(platform::WithNativeSeparators(path)));
 }

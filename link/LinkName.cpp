@@ -1,5 +1,6 @@
 #include "link/LinkName.h"
 
+#include "platform/Path.h"
 #include "sdk/HostBinding.h"
 
 std::u16string ActiveDocumentFileName() {
@@ -7,8 +8,9 @@ std::u16string ActiveDocumentFileName() {
   return documents ? documents->GetActiveDocumentFileName().GetStdUString() : std::u16string();
 }
 
-std::u16string LinkNameOf(std::u16string_view fileName) {
-  if (fileName.empty()) return {};
-  const size_t dot = fileName.rfind(u'.');
-  return std::u16string(fileName.substr(0, dot)) + u".dae";
+std::u16string DaeNameOf(std::u16string_view path) {
+  if (path.empty()) return {};
+  // A '.' in a folder name is not the drawing's extension: cut there and two drawings of one
+  // dotted folder would share a name in its parent.
+  return std::u16string(platform::WithoutExtension(path)) + u".dae";
 }

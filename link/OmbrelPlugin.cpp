@@ -74,7 +74,7 @@ bool OmbrelPlugin::Start() {
   SetStatus(u"status_tl_initializing", kStatusNeutral);
   AskAboutRenderer();
 
-  const std::u16string linkName = LinkNameOf(ActiveDocumentFileName());
+  const std::u16string linkName = DaeNameOf(ActiveDocumentFileName());
   DialogUI& dialogs = DialogUI::Instance();
   if (linkName.empty()) {
     dialogs.ShowTitledMessage(ui::UserMessage::SaveFirst);
@@ -202,7 +202,7 @@ void OmbrelPlugin::RefreshInterface() {
 
 bool OmbrelPlugin::IsLinkedDocumentActive() const {
   if (!linkOpen_ || !document_ || !document_->IsOpen()) return false;
-  return LinkNameOf(ActiveDocumentFileName()) == document_->GetName();
+  return DaeNameOf(ActiveDocumentFileName()) == document_->GetName();
 }
 
 void OmbrelPlugin::OnNotification(uint32_t code, intptr_t /*data*/, void* /*context*/) {

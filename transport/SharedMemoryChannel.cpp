@@ -1,13 +1,11 @@
 #include "transport/SharedMemoryChannel.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <limits>
-#include <thread>
 
-#include "platform/ProcessList.h"
 #include "platform/SystemErrors.h"
+#include "transport/HeaderLock.h"
 #include "transport/TideLinkDocumentManager.h"
 
 namespace {
@@ -67,32 +65,13 @@ void SharedMemoryChannel::Close() {
   blocks_ = nullptr;
 }
 
-bool SharedMemoryChannel::TryLock() {
-  auto owner = Shared(header_->lockOwner);
-  uint32_t holder = 0;
-  if (owner.compare_exchange_strong(holder, processId_) || holder == processId_) return true;
-  // A holder that died would otherwise keep both sides out for good.
-  return !platform::IsProcessAlive(holder) && owner.compare_exchange_strong(holder, processId_);
-}
-
 bool SharedMemoryChannel::Lock(uint32_t timeoutMicroseconds) {
-  if (!IsOpen()) return false;
-  if (TryLock()) return true;
-  if (timeoutMicroseconds == 0) return false;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::microseconds(timeoutMicroseconds);
-  do {
-    std::this_thread::yield();
-    if (TryLock()) return true;
-  } while (std::chrono::steady_clock::now() < deadline);
-  return false;
+  return IsOpen() && wire::LockHeader(*header_, processId_, timeoutMicroseconds);
 }
 
 uint32_t SharedMemoryChannel::Unlock() {
   if (!IsOpen()) return 0;
-  auto owner = Shared(header_->lockOwner);
-  uint32_t holder = processId_;
-  owner.compare_exchange_strong(holder, 0, std::memory_order_release);
+  wire::UnlockHeader(*header_, processId_);
   return processId_;
 }
 

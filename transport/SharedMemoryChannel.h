@@ -86,7 +86,6 @@ private:
   wire::RecordHeader* Block(uint32_t index) const;
   // Last block index a scan visits: the high water, bounded by the block count.
   int64_t LastScannedBlock() const;
-  bool TryLock();
   platform::SharedMemory* FindOrOpenSegment(uint32_t number);
 
   platform::SharedMemory mapping_;

@@ -99,10 +99,13 @@ struct ViewRecord {
   uint8_t zero616[36];
 };
 
+// The plug-in only allocates it; the payload is the renderers'. Its first word is the highest
+// header version a renderer has read, so that whoever runs the link can tell that one did.
 struct StatusRecord {
   RecordHeader record;
   uint8_t payload[8];
 };
+inline constexpr size_t kStatusVersionReadOffset = offsetof(StatusRecord, payload);
 
 static_assert(sizeof(HeaderRecord) == 1244 && offsetof(HeaderRecord, lockOwner) == 24 &&
               offsetof(HeaderRecord, ownerProcessId) == 48 &&

@@ -133,6 +133,11 @@ bool DialogUI::AskNotRunning(std::u16string_view minimumVersion) {
 void DialogUI::ShowExportComplete(std::u16string_view path) { ShowNamedMessage(UserMessage::ExportComplete, path); }
 void DialogUI::ShowExportFailed(std::u16string_view path) { ShowNamedMessage(UserMessage::ExportFailed, path); }
 
+void DialogUI::ShowExportNotWritten(std::u16string_view path, std::u16string_view reason) {
+  const std::u16string named = std::u16string(path) + u"\n" + FormatText(ToolText(u"dlg_msg_export_write_reason"), reason);
+  ShowNamedMessage(UserMessage::ExportNotWritten, named);
+}
+
 const std::u16string& DialogUI::GetQuery() { return addresses_.Query(); }
 const std::u16string& DialogUI::GetRootAddress() { return addresses_.RootAddress(); }
 const std::u16string& DialogUI::GetSupportAddress() { return addresses_.SupportAddress(); }

@@ -66,7 +66,10 @@ public:
   bool AskOldVersion(std::u16string_view minimumVersion);
   bool AskNotRunning(std::u16string_view minimumVersion);
   void ShowExportComplete(std::u16string_view path);
+  // Nothing to export: the view shows no 3D objects.
   void ShowExportFailed(std::u16string_view path);
+  // The file at `path` could not be written; `reason` is the system's account of why.
+  void ShowExportNotWritten(std::u16string_view path, std::u16string_view reason);
 
   // Opens `address` with the system's default action, shown normally.
   void OpenWebAddress(std::u16string_view address);

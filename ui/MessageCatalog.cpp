@@ -26,8 +26,9 @@ constexpr MessageDefinition kMessages[] = {
     {u"dlg_title_not_running", u"dlg_msg_not_running", kQuestion, true},
     {u"dlg_title_export_complete", u"dlg_msg_export_complete", kInformation, true},
     {u"dlg_title_export_failed", u"dlg_msg_export_failed", kError, true},
+    {u"dlg_title_export_not_written", u"dlg_msg_export_not_written", kError, true},
 };
-static_assert(std::size(kMessages) == static_cast<size_t>(UserMessage::ExportFailed) + 1);
+static_assert(std::size(kMessages) == static_cast<size_t>(UserMessage::ExportNotWritten) + 1);
 
 }  // namespace
 

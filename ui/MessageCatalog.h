@@ -23,6 +23,8 @@ enum class UserMessage {
   NotRunning,
   ExportComplete,
   ExportFailed,
+  // The file could not be written: the argument is the path and the system's reason.
+  ExportNotWritten,
 };
 
 struct MessageDefinition {

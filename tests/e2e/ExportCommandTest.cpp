@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,8 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include <sys/mount.h>
@@ -444,24 +447,33 @@ TEST_F(ExportCommandTest, ACancelledSaveDialogChangesNothing) {
   ExpectEndedCleanly(result);
 }
 
-// A file that could not be written is reported, never left to pass for a saved one.
-TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithTheExportFailedMessage) {
+// A file that could not be written is reported as such, with the system's reason, never left to
+// pass for a saved one nor for a view without 3D objects. A folder under a regular file cannot be
+// written by anyone, the superuser included.
+TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithAMessageNamingItAndTheReason) {
   StoreSetting(u"FirstExport", 0);
   fs::create_directories(out() / "taken.dae");
-  for (const fs::path& file : {out() / "missing-folder" / "unwritable.dae", out() / "taken.dae"}) {
+  std::ofstream(out() / "plain") << "a file, not a folder";
+  const std::pair<fs::path, int> cases[] = {{out() / "missing-folder" / "unwritable.dae", ENOENT},
+                                            {out() / "taken.dae", EISDIR},
+                                            {out() / "plain" / "unwritable.dae", ENOTDIR}};
+  for (const auto& [file, error] : cases) {
     const CommandResult result = Export("-o '" + file.string() + "'");
     EXPECT_EQ(result.status, 1) << result.output;
-    EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Export failed"})
+    EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - File not written"})
         << result.output;
     EXPECT_NE(result.output.find(file.string()), std::string::npos) << "the message names the chosen file";
+    EXPECT_NE(result.output.find(std::generic_category().message(error)), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("no 3D objects"), std::string::npos) << result.output;
     EXPECT_FALSE(fs::is_regular_file(file));
     ExpectEndedCleanly(result);
   }
 }
 
 // The disk fills up while the file is written (a file system of the test's own, too small for
-// the sample): no partial file is left to pass for the drawing, and the user is told.
-TEST_F(ExportCommandTest, ADiskThatFillsUpWhileWritingLeavesNoFileAndSaysTheExportFailed) {
+// the sample): no partial file, image or textures folder is left to pass for the drawing, and the
+// user is told why.
+TEST_F(ExportCommandTest, ADiskThatFillsUpWhileWritingLeavesNothingAndSaysTheDiskIsFull) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small file system";
   StoreSetting(u"FirstExport", 0);
   const fs::path disk = out() / "disk";
@@ -469,13 +481,15 @@ TEST_F(ExportCommandTest, ADiskThatFillsUpWhileWritingLeavesNoFileAndSaysTheExpo
   ASSERT_EQ(mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16k"), 0) << std::strerror(errno);
   const fs::path file = disk / "sample.dae";
   const CommandResult result = Export("-o '" + file.string() + "'");
-  const bool left = fs::exists(file);
+  const bool left = fs::exists(file), texturesLeft = fs::exists(disk / "sample_Textures");
   umount2(disk.c_str(), MNT_DETACH);
   EXPECT_EQ(result.status, 1) << result.output;
-  EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Export failed"})
+  EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - File not written"})
       << result.output;
   EXPECT_NE(result.output.find(file.string()), std::string::npos) << "the message names the chosen file";
+  EXPECT_NE(result.output.find(std::generic_category().message(ENOSPC)), std::string::npos) << result.output;
   EXPECT_FALSE(left) << "the partial file was kept";
+  EXPECT_FALSE(texturesLeft) << "the textures of a file not written were kept";
   ExpectEndedCleanly(result);
 }
 

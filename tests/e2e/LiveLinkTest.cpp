@@ -111,6 +111,43 @@ TEST_F(LiveLinkTest, EveryEditStepIsMirroredAfterTheTickThatCommitsIt) {
   ExpectMirroredInOrder();
 }
 
+// Replacing a geometry is the script's last edit, so no later operation can rebuild the surfaces
+// on it by chance: the renderer's last update must hold the new triangles of every instance.
+TEST_F(LiveLinkTest, AReplacedGeometryReachesTheRendererOnItsOwn) {
+  auto renderer = StartRenderer();
+  const CommandResult result =
+      Link(Document() + " --edits " + Write("edits.txt", "wait 1.5\nreplace box wedge\nwait 1\n").string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  renderer->Stop();
+  ExpectMirroredInOrder();
+}
+
+// The plug-in goes on without a renderer, but the host does not call that mirrored: it fails and
+// says why, and a renderer that the plug-in started and that could not come up says why in its
+// launch log beside its outputs, which the host names.
+TEST_F(LiveLinkTest, ADrawingThatNoRendererReadIsNotCalledMirrored) {
+  const CommandResult none = Link(Document());
+  EXPECT_EQ(none.status, 1) << none.output;
+  EXPECT_NE(none.output.find("link: failed: no renderer read the drawing: none is running"), std::string::npos)
+      << none.output;
+  EXPECT_EQ(none.output.find("the drawing is mirrored"), std::string::npos) << none.output;
+
+  const fs::path outputs = scratch() / "renderer-output", runtime = scratch() / "shared-runtime";
+  fs::create_directories(outputs);
+  setenv("OMBREL_OUTPUT_DIR", outputs.c_str(), 1);
+  // A runtime folder that others may read: the launched renderer refuses to open its window there.
+  fs::create_directories(runtime);
+  fs::permissions(runtime, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+  Write("answers.txt", "message yes\n");
+  const CommandResult failed = RunCommand("TIDELINK_RUNTIME_DIR=" + runtime.string() + " " + LinkCommandLine(Document()));
+  EXPECT_EQ(failed.status, 1) << failed.output;
+  const fs::path log = outputs / "TideLink.log";
+  EXPECT_NE(failed.output.find("no renderer read the drawing: none is running; the renderer that the plug-in started "
+                               "says why in " + log.string()), std::string::npos) << failed.output;
+  EXPECT_NE(ReadFile(log).find("cannot open a message window"), std::string::npos) << ReadFile(log);
+}
+
 TEST_F(LiveLinkTest, AFaultyEditScriptSendsNothingAndNamesTheLine) {
   const CommandResult unknown = Link(Document() + " --edits " + Write("bad.txt", "move house 1 2 3\nfly house\n").string());
   EXPECT_EQ(unknown.status, 2);

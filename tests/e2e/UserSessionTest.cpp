@@ -14,6 +14,7 @@
 
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
+#include "platform/posix/SharedMemoryObjects.h"
 #include "platform/TextConversion.h"
 #include "tests/e2e/LinkFixture.h"
 #include "tests/e2e/MirroredDrawing.h"
@@ -44,9 +45,9 @@ size_t ConnectionValues() {
 // The shared memory objects of a host's link: the main mapping and the segments named after it.
 std::vector<std::string> ObjectsOf(pid_t host, const fs::path& drawing) {
   const std::u16string link = platform::Utf16FromUtf8(fs::path(drawing).replace_extension(".dae").string());
-  const std::string main = platform::SharedMemory::ObjectName(SharedMemoryChannel::MappingName(link)).substr(1);
+  const std::string main = platform::posix::SharedMemoryObjectName(SharedMemoryChannel::MappingName(link)).substr(1);
   const std::string segments =
-      platform::SharedMemory::ObjectName(u"TideLinkAPI/" + platform::Utf16FromUtf8(std::to_string(host)) + u"/").substr(1);
+      platform::posix::SharedMemoryObjectName(u"TideLinkAPI/" + platform::Utf16FromUtf8(std::to_string(host)) + u"/").substr(1);
   std::vector<std::string> objects;
   for (const auto& entry : fs::directory_iterator("/dev/shm")) {
     const std::string object = entry.path().filename();

@@ -1,8 +1,10 @@
 #include "export/ColladaWriter.h"
 
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -382,15 +384,29 @@ TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
   writer.AddNode(std::move(node));
   EXPECT_FALSE(writer.Write());
   EXPECT_FALSE(std::filesystem::exists(scratch() / "missing"));
+  EXPECT_EQ(writer.failureReason(), std::generic_category().message(ENOENT));
 
   // A directory in the way is not deleted either.
   std::filesystem::create_directory(target());
   ColladaWriter second(Options());
   EXPECT_FALSE(second.Write());
   EXPECT_TRUE(std::filesystem::is_directory(target()));
+  EXPECT_EQ(second.failureReason(), std::generic_category().message(EISDIR));
+
+  // A folder the user may not write to, in a way that binds the superuser too: its "parent" is a
+  // regular file.
+  std::ofstream(scratch() / "plain") << "a file, not a folder";
+  ColladaExportOptions underFile = Options();
+  underFile.path = platform::Utf16FromUtf8((scratch() / "plain" / "house.dae").string());
+  ColladaWriter third(underFile);
+  third.AddNode(TriangleNode("1", "A"));
+  EXPECT_FALSE(third.Write());
+  EXPECT_EQ(third.failureReason(), std::generic_category().message(ENOTDIR));
 }
 
-TEST_F(ColladaWriterTest, FailureWhileWritingDeletesThePartialFileButKeepsTextures) {
+// Nothing of a document that could not be written stays behind to pass for part of it: neither
+// the file nor the images this write put beside it nor the folder it made for them.
+TEST_F(ColladaWriterTest, FailureWhileWritingDeletesThePartialFileAndTheTexturesItWrote) {
   TextureSlot texture;
   const uint8_t pixel[3] = {1, 2, 3};
   texture.SetImage(1, 1, pixel, false);
@@ -404,8 +420,19 @@ TEST_F(ColladaWriterTest, FailureWhileWritingDeletesThePartialFileButKeepsTextur
   writer.AddNode(std::move(node));
   EXPECT_FALSE(writer.Write());
   EXPECT_FALSE(std::filesystem::exists(target()));
-  EXPECT_TRUE(std::filesystem::exists(scratch() / "house_Textures" /
-                                      platform::Utf8FromUtf16(texture.ExportFileName())));
+  EXPECT_FALSE(std::filesystem::exists(scratch() / "house_Textures"));
+  EXPECT_EQ(writer.failureReason(), std::generic_category().message(ENOMEM));
+
+  // A folder that was there before keeps what it held; only this write's image goes.
+  std::filesystem::create_directory(scratch() / "house_Textures");
+  std::ofstream(scratch() / "house_Textures" / "other.png") << "someone else's";
+  ColladaWriter again(options);
+  auto second = TriangleNode("2", "B");
+  second->texture = &texture;
+  again.AddNode(std::move(second));
+  EXPECT_FALSE(again.Write());
+  EXPECT_TRUE(std::filesystem::exists(scratch() / "house_Textures" / "other.png"));
+  EXPECT_FALSE(std::filesystem::exists(scratch() / "house_Textures" / platform::Utf8FromUtf16(texture.ExportFileName())));
 }
 
 TEST_F(ColladaWriterTest, FullDiskIsAFailureAndLeavesNoPartialFile) {
@@ -415,6 +442,7 @@ TEST_F(ColladaWriterTest, FullDiskIsAFailureAndLeavesNoPartialFile) {
   ColladaWriter writer(options);
   writer.AddNode(TriangleNode("1", "A"));
   EXPECT_FALSE(writer.Write());
+  EXPECT_EQ(writer.failureReason(), std::generic_category().message(ENOSPC));
   // Only regular files are deleted.
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }

@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "link/OmbrelPlugin.h"
@@ -135,6 +137,20 @@ TEST_F(ColladaExporterTest, NoInstanceAfterTheQuietTimeEndsWithTheFailedMessageA
   host().Tick();
   EXPECT_FALSE(std::filesystem::exists(file_));
   EXPECT_TRUE(Says(EndMessage(), "export_failed")) << EndMessage();
+  ExpectEnded();
+}
+
+// A file that cannot be written is not a view without 3D objects: the message of its own names
+// the file and the system's reason.
+TEST_F(ColladaExporterTest, AFileThatCannotBeWrittenEndsWithItsOwnMessageNamingFileAndReason) {
+  std::filesystem::create_directory(file_);
+  host().host.texts[u"dlg_msg_export_not_written"] = u"not written: %s";
+  host().host.texts[u"dlg_msg_export_write_reason"] = u"(%s)";
+  SendBatch();
+  Advance(5001ms);
+  host().Tick();
+  EXPECT_TRUE(std::filesystem::is_directory(file_));
+  EXPECT_EQ(EndMessage(), "not written: " + file_.string() + "\n(" + std::generic_category().message(EISDIR) + ")");
   ExpectEnded();
 }
 

@@ -8,15 +8,6 @@
 
 namespace {
 
-TEST(ExportNamingTest, TheDefaultNameReplacesOnlyTheFileNamesExtension) {
-  EXPECT_EQ(ExportDefaultName(u"/home/ann/house.vwx"), u"/home/ann/house.dae");
-  EXPECT_EQ(ExportDefaultName(u"/home/ann/house.v1.vwx"), u"/home/ann/house.v1.dae");
-  EXPECT_EQ(ExportDefaultName(u"/home/ann/house"), u"/home/ann/house.dae");
-  // A dotted folder must not swallow the file name.
-  EXPECT_EQ(ExportDefaultName(u"/home/ann.b/house"), u"/home/ann.b/house.dae");
-  EXPECT_EQ(ExportDefaultName(u""), u"");
-}
-
 TEST(ExportNamingTest, TheFolderIsEverythingBeforeTheLastSeparator) {
   EXPECT_EQ(ExportFolderOf(u"/home/ann/house.dae"), u"/home/ann");
   EXPECT_EQ(ExportFolderOf(u"house.dae"), u"house.dae");

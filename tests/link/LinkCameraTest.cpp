@@ -58,11 +58,16 @@ TEST(LinkCameraTest, NumbersNoFloatCanCarryGiveNothing) {
   EXPECT_FALSE(CameraFromReport(Report({0, 0, 0}, {1, 0, 0}, {0, 0, 1}, 10, nan)));
 }
 
-TEST(LinkNameTest, TheLastDotStartsTheExtension) {
-  EXPECT_EQ(LinkNameOf(u"/plans/site.phase2.vwx"), u"/plans/site.phase2.dae");
-  EXPECT_EQ(LinkNameOf(u"site"), u"site.dae");
-  EXPECT_EQ(LinkNameOf(u"Küche.vwx"), u"Küche.dae");
-  EXPECT_EQ(LinkNameOf(u""), u"");
+// The link name and the export's default file name are one rule.
+TEST(LinkNameTest, TheLastDotOfTheFileNameStartsTheExtension) {
+  EXPECT_EQ(DaeNameOf(u"/plans/site.phase2.vwx"), u"/plans/site.phase2.dae");
+  EXPECT_EQ(DaeNameOf(u"/home/ann/house.vwx"), u"/home/ann/house.dae");
+  EXPECT_EQ(DaeNameOf(u"site"), u"site.dae");
+  EXPECT_EQ(DaeNameOf(u"Küche.vwx"), u"Küche.dae");
+  EXPECT_EQ(DaeNameOf(u""), u"");
+  // A dotted folder is part of the path, never the extension of a file name that has none.
+  EXPECT_EQ(DaeNameOf(u"/home/ann/my.projects/house"), u"/home/ann/my.projects/house.dae");
+  EXPECT_EQ(DaeNameOf(u"/home/ann/my.projects/house.v1.vwx"), u"/home/ann/my.projects/house.v1.dae");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "link/LinkName.h"
 #include "link/OmbrelPlugin.h"
 #include "module/OmbrelExtTool_EventSink.h"
 #include "platform/TextConversion.h"
@@ -199,6 +200,21 @@ TEST_F(OmbrelPluginTest, ADrawingLinkedElsewhereIsRefusedWithTheAlreadyOpenMessa
   EXPECT_EQ(host().lastMessageText(), u"dlg_msg_already_open");
   EXPECT_EQ(lastStatus(), "/0");
   EXPECT_FALSE(host().IsRegistered(kQuit));
+  TideLinkDocumentManager::Instance().CloseDocument(elsewhere);
+}
+
+// Two drawings without an extension in a folder with a dot, one linked by another process: each
+// link is named after its own drawing, in that folder, never after the folder's name.
+TEST_F(OmbrelPluginTest, DrawingsOfADottedFolderLinkUnderNamesOfTheirOwn) {
+  const std::u16string folder = u"/plans/my.projects" + platform::Utf16FromUtf8(std::to_string(getpid())) + u"/";
+  auto elsewhere = TideLinkDocumentManager::Instance().OpenDocument(DaeNameOf(folder + u"garden"), 16);
+  ASSERT_NE(elsewhere, nullptr);
+  host().documents.fileName = folder + u"house";
+  EXPECT_TRUE(plugin().Start()) << platform::Utf8FromUtf16(host().lastMessageText());
+  platform::SharedMemory linked;
+  EXPECT_EQ(platform::SharedMemory::Open(folder + u"house.dae", linked), 0);
+  linked.Close();
+  plugin().Stop(false);
   TideLinkDocumentManager::Instance().CloseDocument(elsewhere);
 }
 

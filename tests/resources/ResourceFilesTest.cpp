@@ -42,6 +42,7 @@ const std::vector<std::string> kToolKeys = {
     // export messages
     "dlg_title_perspective_view", "dlg_msg_perspective_view_export", "dlg_title_export_complete",
     "dlg_msg_export_complete", "dlg_title_export_failed", "dlg_msg_export_failed",
+    "dlg_title_export_not_written", "dlg_msg_export_not_written", "dlg_msg_export_write_reason",
     "dlg_title_export_canceled", "dlg_msg_export_canceled", "dlg_title_export",
     "dae_export_dae_files", "dae_export_all_files",
     // dialogs
@@ -55,7 +56,8 @@ const std::vector<std::string> kToolKeys = {
 // Texts that the plug-in uses as a format with one text value (the version, a name or a path).
 const std::vector<std::string> kOneValueTexts = {"tool_about_help",       "dlg_msg_already_open",
                                                  "dlg_msg_old_version",   "dlg_msg_not_running",
-                                                 "dlg_msg_export_complete", "dlg_msg_export_failed"};
+                                                 "dlg_msg_export_complete", "dlg_msg_export_failed",
+                                                 "dlg_msg_export_not_written", "dlg_msg_export_write_reason"};
 
 struct StringTable {
   std::map<std::string, std::string> texts;

@@ -73,6 +73,15 @@ TEST_F(DrawingEditorTest, AnAddedInstanceNeverTakesTheIdOfARemovedOne) {
   EXPECT_EQ(Instance("shed").id, change_.placedInstances[0]);
 }
 
+// The cache rebuilds nothing for a new geometry alone; the instances on it must be reported again.
+TEST_F(DrawingEditorTest, AReplacedGeometryIsSentWithTheTransformOfEveryInstanceOnIt) {
+  const SceneId box = editor_.drawing()->geometries[0].id;
+  ASSERT_TRUE(Edit("replace box wedge"));
+  EXPECT_EQ(change_.setGeometries, std::vector<SceneId>{box});
+  EXPECT_EQ(change_.movedInstances, (std::vector<SceneId>{Instance("house").id, Instance("plinth").id, Instance("post").id}));
+  EXPECT_EQ(editor_.drawing()->geometries[0].meshes.size(), 1u);
+}
+
 TEST_F(DrawingEditorTest, TheSummaryCountsEachSurfaceWithItsMaterialAndBoundsItsPlacedPositions) {
   ASSERT_TRUE(Edit("materials post Concrete \"Brick wall\""));
   const nlohmann::json summary = SummariseDrawing(*editor_.drawing());

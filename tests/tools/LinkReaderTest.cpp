@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <random>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/support/TestEnvironment.h"
@@ -51,6 +53,11 @@ protected:
   }
 
   uint8_t* bytes() const { return static_cast<uint8_t*>(view_.data()); }
+  uint32_t LockOwner() const {
+    uint32_t owner;
+    std::memcpy(&owner, bytes() + offsetof(wire::HeaderRecord, lockOwner), 4);
+    return owner;
+  }
 
   std::u16string name_;
   std::shared_ptr<TideLinkDocumentImpl> document_;
@@ -70,6 +77,11 @@ TEST_F(LinkReaderTest, AnIntactDocumentReadsWhole) {
   EXPECT_EQ(scene.surfaces[1].textures[0].width, 3u);
   EXPECT_EQ(scene.surfaces[1].textures[0].height, 5u);
   EXPECT_EQ(scene.surfaces[2].triangleCount(), 0u);
+  // The read is recorded in the status record (block 1) for whoever runs the link to see.
+  uint32_t read;
+  std::memcpy(&read, bytes() + 2 * wire::kBlockSize + wire::kStatusVersionReadOffset, 4);
+  EXPECT_EQ(read, scene.headerVersion);
+  EXPECT_GT(read, 1u);
 }
 
 // A reader that kept its copies from an earlier read sees the same scene as one reading afresh,
@@ -104,6 +116,27 @@ TEST_F(LinkReaderTest, AReadAfterACommitCopiesOnlyWhatChangedAndSeesTheSameAsAFr
   EXPECT_EQ(secondCopy, sizeof(wire::HeaderRecord) + 4 * wire::kBlockSize + meshes);
   EXPECT_LT(secondCopy, firstCopy);
   EXPECT_EQ(kept.lastRead().meshBytes, fresh.lastRead().meshBytes);
+}
+
+// The reader takes the header's lock as the plug-in does: a process that ended holding it cannot
+// keep the renderer out, a living holder does, and the reader frees only its own.
+TEST_F(LinkReaderTest, ALockLeftByAnEndedProcessIsTakenOverAndALivingHoldersIsWaitedFor) {
+  LinkReader reader;
+  std::string problem;
+  ASSERT_TRUE(reader.Open(name_, problem)) << problem;
+  MirroredScene scene;
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  std::memcpy(bytes() + offsetof(wire::HeaderRecord, lockOwner), &ended, 4);
+  ASSERT_TRUE(reader.Read(scene));
+  EXPECT_EQ(scene.surfaces.size(), 3u);
+  EXPECT_EQ(LockOwner(), 0u) << "the reader let go of the lock it took over";
+
+  const uint32_t living = uint32_t(getppid());
+  std::memcpy(bytes() + offsetof(wire::HeaderRecord, lockOwner), &living, 4);
+  EXPECT_FALSE(reader.Read(scene));
+  EXPECT_EQ(LockOwner(), living);
 }
 
 // Vertex and UV set counts whose sizes add up past 2^64 to almost nothing must not pass for a

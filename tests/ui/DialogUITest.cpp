@@ -241,7 +241,10 @@ TEST_F(DialogUITest, EveryMessageShowsItsKeysAndFlags) {
       {[](DialogUI& ui) { ui.AskNotRunning(u"8.5"); }, u"dlg_title_not_running", u"dlg_msg_not_running", 0x24, u"8.5"},
       {[](DialogUI& ui) { ui.ShowExportComplete(u"/p/H.dae"); }, u"dlg_title_export_complete", u"dlg_msg_export_complete", 0x40, u"/p/H.dae"},
       {[](DialogUI& ui) { ui.ShowExportFailed(u"/p/H.dae"); }, u"dlg_title_export_failed", u"dlg_msg_export_failed", 0x10, u"/p/H.dae"},
+      {[](DialogUI& ui) { ui.ShowExportNotWritten(u"/p/H.dae", u"Disk full"); }, u"dlg_title_export_not_written",
+       u"dlg_msg_export_not_written", 0x10, u"/p/H.dae\nbecause Disk full"},
   };
+  host.texts[u"dlg_msg_export_write_reason"] = u"because %s";
   for (const ExpectedMessage& message : expected) {
     host.texts[message.titleKey] = u"Title of " + message.titleKey;
     host.texts[message.messageKey] = u"[%s] " + message.messageKey;

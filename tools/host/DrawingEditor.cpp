@@ -139,6 +139,11 @@ private:
     target->meshes = source->meshes;
     target->isSolid = source->isSolid;
     change_.setGeometries.push_back(target->id);
+    // A new geometry alone rebuilds no surface: the instances on it report their transforms again,
+    // as a host does after replacing a geometry, so that their surfaces are built from the new one.
+    for (const DrawingInstance& instance : drawing_.instances) {
+      if (instance.geometry == target->id) change_.movedInstances.push_back(instance.id);
+    }
     return true;
   }
 

@@ -14,6 +14,7 @@
 #include "tools/host/DrawingSummary.h"
 #include "tools/host/EditScript.h"
 #include "tools/host/HostConsole.h"
+#include "tools/host/RendererReads.h"
 
 namespace {
 
@@ -137,6 +138,8 @@ private:
       return Fail(std::string("the drawing was not mirrored (link ") + StateName(State()) + ", last status \"" +
                   LastStatus() + "\")");
     }
+    // The plug-in goes on without a renderer; the claim that the drawing is mirrored must not.
+    if (const std::string unread = WhyNoRendererRead(); !unread.empty()) return Fail(unread);
     Print("the drawing is mirrored");
     WriteExpected(nullptr, options_.viewReport);
     host_.mainLoop().SetSteadySchedule(options_.paced);
@@ -296,6 +299,27 @@ private:
   }
 
   bool Open() { return host_.IsNotificationRegistered(kAfterEventCode); }
+
+  // Empty once a renderer has read the drawing as committed now, or is reading it (holds the
+  // document's lock); otherwise why none did. Waits while a renderer runs that may still read it.
+  std::string WhyNoRendererRead() {
+    const std::optional<LinkReads> drawn = OwnLinkReads();
+    if (!drawn) return "the link document cannot be found";
+    bool read = false;
+    host_.RunUntil([&] {
+      const std::optional<LinkReads> now = OwnLinkReads();
+      read = now && (now->read >= drawn->committed || now->readerHoldsLock);
+      return read || !Open() || !RendererRunning();
+    }, timeout_);
+    // A link the renderer closed meanwhile was read by it; how it ended is judged at the end.
+    if (read || !Open()) return "";
+    std::string why = RendererRunning() ? "no renderer read the drawing within the time-out"
+                                        : "no renderer read the drawing: none is running";
+    if (const std::optional<std::string> log = RendererLaunchLog()) {
+      why += "; the renderer that the plug-in started says why in " + *log;
+    }
+    return why;
+  }
 
   IVWUnknown* Functions() {
     if (!functions_) functions_ = host_.CreateExtension(IID_ExtensionKindScriptFunctions);

@@ -1,6 +1,8 @@
 #include "tools/renderer/LaunchOutputs.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
@@ -15,6 +17,8 @@ std::filesystem::path OutputFolder() {
   return image ? std::filesystem::path(platform::Utf8FromUtf16(*image)).parent_path() : std::filesystem::current_path();
 }
 
+std::filesystem::path LaunchLogPath() { return OutputFolder() / "TideLink.log"; }
+
 }  // namespace
 
 void ChooseLaunchOutputs(RendererOptions& options) {
@@ -23,4 +27,27 @@ void ChooseLaunchOutputs(RendererOptions& options) {
   options.dumpPath = (folder / "TideLink.json").string();
   options.snapshotPath = (folder / "TideLink.png").string();
   if (options.historyPath.empty()) options.historyPath = (folder / "TideLink.history.jsonl").string();
+}
+
+bool LaunchedForLink(int argc, char** argv) {
+  for (int index = 1; index < argc; ++index) {
+    if (std::string_view(argv[index]) == "/ref:[TideLink]") return true;
+  }
+  return false;
+}
+
+bool KeepErrorsInLaunchLog() {
+  const std::string path = LaunchLogPath().string();
+  // Tried first: a failed reopen would close the error output for good.
+  std::FILE* probe = std::fopen(path.c_str(), "w");
+  if (!probe) return false;
+  std::fclose(probe);
+  return std::freopen(path.c_str(), "w", stderr) != nullptr;
+}
+
+void RemoveLaunchLogIfEmpty() {
+  std::fflush(stderr);
+  std::error_code ignored;
+  const std::filesystem::path path = LaunchLogPath();
+  if (std::filesystem::file_size(path, ignored) == 0) std::filesystem::remove(path, ignored);
 }

@@ -12,12 +12,13 @@
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
+#include "transport/HeaderLock.h"
 #include "transport/SharedMemoryChannel.h"
 #include "transport/WireFormat.h"
 
 namespace {
 
-constexpr auto kLockWait = std::chrono::milliseconds(200);
+constexpr uint32_t kLockWaitMicroseconds = 200000;
 // Test only: how long each read keeps the lock, so that a test can end the renderer holding it.
 const uint32_t gLockHoldMilliseconds = platform::GetEnvironmentMilliseconds("OMBREL_HOLD_LOCK_MS");
 // Copies under the lock in one read, when records name segments not mapped before.
@@ -118,21 +119,12 @@ std::optional<uint32_t> LinkReader::HeaderVersion() const {
 }
 
 bool LinkReader::Lock() {
-  std::atomic_ref<uint32_t> owner(reinterpret_cast<wire::HeaderRecord*>(mainBytes_.data())->lockOwner);
-  const uint32_t self = platform::GetCurrentProcessId();
-  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-  do {
-    uint32_t expected = 0;
-    if (owner.compare_exchange_strong(expected, self) || expected == self) return true;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  } while (std::chrono::steady_clock::now() < deadline);
-  return false;
+  return wire::LockHeader(*reinterpret_cast<wire::HeaderRecord*>(mainBytes_.data()), platform::GetCurrentProcessId(),
+                          kLockWaitMicroseconds);
 }
 
 void LinkReader::Unlock() {
-  std::atomic_ref<uint32_t> owner(reinterpret_cast<wire::HeaderRecord*>(mainBytes_.data())->lockOwner);
-  uint32_t expected = platform::GetCurrentProcessId();
-  owner.compare_exchange_strong(expected, 0);
+  wire::UnlockHeader(*reinterpret_cast<wire::HeaderRecord*>(mainBytes_.data()), platform::GetCurrentProcessId());
 }
 
 void LinkReader::CloseLink() {
@@ -191,8 +183,21 @@ bool LinkReader::Read(MirroredScene& scene) {
   std::erase_if(segments_, [&](const auto& entry) { return !used.count(entry.first); });
   std::erase_if(meshes_, [&](const auto& entry) { return !liveRecords.count(entry.first); });
   lastRead_.copiedBytes = copiedBytes_;
+  RecordRead(scene.headerVersion, lastBlock);
   lastRead_.done = Clock::now();
   return true;
+}
+
+void LinkReader::RecordRead(uint32_t version, uint32_t lastBlock) {
+  for (uint32_t index = 0; index <= lastBlock && index < blocks_.size(); ++index) {
+    if (blocks_[index].tag != wire::kTagStatus) continue;
+    auto* word = reinterpret_cast<uint32_t*>(const_cast<uint8_t*>(BlockAddress(index)) + wire::kStatusVersionReadOffset);
+    std::atomic_ref<uint32_t> read(*word);
+    // Another renderer may have read a later version already.
+    for (uint32_t seen = read.load(); seen < version && !read.compare_exchange_weak(seen, version);) {
+    }
+    return;
+  }
 }
 
 const uint8_t* LinkReader::BlockAddress(uint32_t index) const {

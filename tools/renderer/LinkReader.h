@@ -96,6 +96,8 @@ private:
   };
 
   bool CheckHeader(std::string& problem) const;
+  // Raises the status record's version-read word to `version`, for whoever runs the link to see.
+  void RecordRead(uint32_t version, uint32_t lastBlock);
   bool Lock();
   void Unlock();
   uint32_t LastBlock(uint32_t highWater) const;

@@ -15,9 +15,7 @@ std::atomic<bool> gStop{false};
 
 void RequestStop(int) { gStop = true; }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::string error;
   std::optional<RendererOptions> options = ParseRendererOptions(argc, argv, error);
   if (!options) {
@@ -50,4 +48,15 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
   return RendererSession(*options).Run(gStop);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Started by the plug-in, the renderer has no error output anyone reads: why it could not start
+  // goes to the launch log instead, and the log goes again when there was nothing to say.
+  const bool launchLog = LaunchedForLink(argc, argv) && KeepErrorsInLaunchLog();
+  const int code = Run(argc, argv);
+  if (launchLog) RemoveLaunchLogIfEmpty();
+  return code;
 }
