@@ -329,11 +329,8 @@ ColladaWriter::Outcome ColladaWriter::WriteFile() {
 
 void ColladaWriter::RemoveWrittenTextures() {
   for (const std::u16string& texture : texturesWritten_) DeleteIfRegularFile(texture);
-  if (!texturesFolderCreated_.empty()) {
-    std::error_code ignored;
-    // Only when empty: whatever else is in it is not ours.
-    std::filesystem::remove(std::filesystem::path(texturesFolderCreated_), ignored);
-  }
+  // Only when empty: whatever else is in it is not ours.
+  if (!texturesFolderCreated_.empty()) platform::RemoveEmptyDirectory(texturesFolderCreated_);
 }
 
 void ColladaWriter::ReportProgress(int step) const {

@@ -25,6 +25,8 @@ bool CopyFileReplacing(std::u16string_view from, std::u16string_view to);
 // Creates one directory; true when it exists afterwards.
 bool MakeDirectory(std::u16string_view path);
 bool RemoveFile(std::u16string_view path);
+// Removes a directory only when it is empty; false when it is not, or cannot be removed.
+bool RemoveEmptyDirectory(std::u16string_view path);
 
 enum class FileOpenMode {
   kRead,     // an existing file, from its start

@@ -114,6 +114,11 @@ bool RemoveFile(std::u16string_view path) {
   return native && unlink(native->c_str()) == 0;
 }
 
+bool RemoveEmptyDirectory(std::u16string_view path) {
+  const auto native = NativePath(path);
+  return native && rmdir(native->c_str()) == 0;
+}
+
 std::FILE* OpenFile(std::u16string_view path, FileOpenMode mode) {
   const auto native = NativePath(path);
   if (!native) return nullptr;
