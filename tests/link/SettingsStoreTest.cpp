@@ -6,7 +6,7 @@
 
 #include "link/SettingsStore.h"
 #include "platform/Registry.h"
-#include "tests/support/RegistryHold.h"
+#include "tests/posix/RegistryHold.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {

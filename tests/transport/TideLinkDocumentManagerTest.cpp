@@ -8,7 +8,7 @@
 
 #include "platform/Registry.h"
 #include "tests/support/BackgroundProcess.h"
-#include "tests/support/RegistryHold.h"
+#include "tests/posix/RegistryHold.h"
 #include "tests/transport/TransportTestSupport.h"
 #include "transport/TideLinkDocumentManager.h"
 
