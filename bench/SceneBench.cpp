@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -14,6 +13,7 @@
 #include "scene/SceneGeometryCache.h"
 #include "scene/SceneMaterialSet.h"
 #include "transport/TideLinkDocumentImpl.h"
+#include "platform/ProcessList.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ void StreamDrawing(const Drawing& drawing, SceneMaterialSet& materials, SceneGeo
 std::u16string DocumentName() {
   static std::atomic<int> counter{0};
   const std::string name =
-      "bench-scene-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+      "bench-scene-" + std::to_string(platform::GetCurrentProcessId()) + "-" + std::to_string(counter++);
   return {name.begin(), name.end()};
 }
 

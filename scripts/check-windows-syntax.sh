@@ -12,11 +12,13 @@ cd "$(dirname "$0")/.."
 
 linux_only='^(platform/posix/|tests/posix/|tests/fuzz/)'
 
+status=0
+
 echo "-- system-specific names outside the POSIX backend"
 forbidden='tbb::|<unistd\.h>|<sys/|<fcntl\.h>|<dlfcn\.h>|fork|/proc/|/dev/shm'
 if git ls-files -- '*.cpp' '*.h' | grep -Ev "$linux_only" | xargs grep -nE "$forbidden"; then
   echo "check-windows-syntax: the lines above belong behind the platform layer" >&2
-  exit 1
+  status=1
 fi
 
 echo "-- mingw-w64 syntax-only pass"
@@ -72,3 +74,4 @@ if [ ${#failed[@]} -ne 0 ]; then
   exit 1
 fi
 echo "check-windows-syntax: $checked files compile for Windows"
+exit "$status"

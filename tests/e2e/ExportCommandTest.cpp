@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
@@ -429,26 +427,6 @@ TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithTheExportFailedMessage
     EXPECT_FALSE(fs::is_regular_file(file));
     ExpectEndedCleanly(result);
   }
-}
-
-// The disk fills up while the file is written (a file system of the test's own, too small for
-// the sample): no partial file is left to pass for the drawing, and the user is told.
-TEST_F(ExportCommandTest, ADiskThatFillsUpWhileWritingLeavesNoFileAndSaysTheExportFailed) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small file system";
-  StoreSetting(u"FirstExport", 0);
-  const fs::path disk = out() / "disk";
-  fs::create_directories(disk);
-  ASSERT_EQ(mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16k"), 0) << std::strerror(errno);
-  const fs::path file = disk / "sample.dae";
-  const CommandResult result = Export("-o '" + file.string() + "'");
-  const bool left = fs::exists(file);
-  umount2(disk.c_str(), MNT_DETACH);
-  EXPECT_EQ(result.status, 1) << result.output;
-  EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - Export failed"})
-      << result.output;
-  EXPECT_NE(result.output.find(file.string()), std::string::npos) << "the message names the chosen file";
-  EXPECT_FALSE(left) << "the partial file was kept";
-  ExpectEndedCleanly(result);
 }
 
 TEST_F(ExportCommandTest, TheHostSaysWhyNoFileWasWritten) {

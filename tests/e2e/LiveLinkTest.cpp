@@ -223,7 +223,7 @@ TEST_F(LiveLinkTest, AReducedHostOnlyExplainsTheVersion) {
 TEST_F(LiveLinkTest, ThePluginLaunchesTheInstalledRendererWhichKeepsItsSummaryAndPicture) {
   const fs::path outputs = scratch() / "renderer-output";
   fs::create_directories(outputs);
-  setenv("OMBREL_OUTPUT_DIR", outputs.c_str(), 1);
+  const ScopedEnvironment outputFolder("OMBREL_OUTPUT_DIR", outputs.string());
   // No renderer runs: the plug-in asks, is told yes, and launches the installed one.
   BackgroundProcess host(Program("tidelink-host") + " link --seconds 10 --ui-script " +
                          Write("yes.txt", "message yes\n").string() + Document());

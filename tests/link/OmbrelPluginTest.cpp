@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <unistd.h>
 
 #include "link/OmbrelPlugin.h"
 #include "module/OmbrelExtTool_EventSink.h"
@@ -16,6 +15,7 @@
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/WireFormat.h"
 #include "platform/SharedMemory.h"
+#include "platform/ProcessList.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ public:
   void SetUp() override {
     TestEnvironment::SetUp();
     host_ = std::make_unique<LinkTestHost>(answers_);
-    drawing_ = u"/plans/site" + platform::Utf16FromUtf8(std::to_string(getpid())) + u".phase2.vwx";
+    drawing_ = u"/plans/site" + platform::Utf16FromUtf8(std::to_string(platform::GetCurrentProcessId())) + u".phase2.vwx";
     linkName_ = drawing_.substr(0, drawing_.size() - 3) + u"dae";
     host_->documents.fileName = drawing_;
   }

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <map>
 #include <random>
-#include <unistd.h>
 
 #include "tests/support/TestEnvironment.h"
 #include "tools/renderer/LinkReader.h"
@@ -11,6 +10,7 @@
 #include "transport/SharedMemoryChannel.h"
 #include "transport/TideLinkDocumentImpl.h"
 #include "transport/TideLinkSurface.h"
+#include "platform/ProcessList.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ class LinkReaderTest : public TestEnvironment {
 protected:
   void SetUp() override {
     TestEnvironment::SetUp();
-    const std::string text = "tlreader" + std::to_string(getpid());
+    const std::string text = "tlreader" + std::to_string(platform::GetCurrentProcessId());
     name_.assign(text.begin(), text.end());
     document_ = TideLinkDocumentImpl::Create(name_, 32);
     ASSERT_TRUE(document_->IsOpen());
@@ -112,7 +112,7 @@ TEST_F(LinkReaderTest, MeshCountsThatWrapRoundAreRefused) {
   uint32_t meshSegment;
   std::memcpy(&meshSegment, bytes() + 2048 * 3 + 1924, 4);
   platform::SharedMemory segment;
-  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), meshSegment), segment), 0);
+  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), meshSegment), segment), 0);
   const uint32_t counts[3] = {1u << 30, 0, (1u << 31) - 3};  // 24·v + 8·v·uv is exactly 2^64
   std::memcpy(segment.data(), counts, sizeof(counts));
   LinkReader reader;
@@ -148,7 +148,7 @@ TEST_F(LinkReaderTest, CopiedMemoryReadsAsTheMappings) {
   std::map<uint32_t, std::vector<uint8_t>> segments;
   const auto source = [&](uint32_t number) -> std::optional<std::span<const uint8_t>> {
     platform::SharedMemory segment;
-    if (platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), number), segment) != 0) return std::nullopt;
+    if (platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), number), segment) != 0) return std::nullopt;
     const auto* data = static_cast<const uint8_t*>(segment.data());
     return std::span<const uint8_t>(segments[number] = std::vector<uint8_t>(data, data + segment.size()));
   };
@@ -178,7 +178,7 @@ TEST_F(LinkReaderTest, RandomValuesInRecordFieldsNeverLeadOutsideTheMappings) {
     return number;
   }();
   platform::SharedMemory segment;
-  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), meshSegment), segment), 0);
+  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), meshSegment), segment), 0);
   auto* meshBytes = static_cast<uint8_t*>(segment.data());
   const std::vector<uint8_t> originalMesh(meshBytes, meshBytes + segment.size());
 
