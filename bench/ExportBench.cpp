@@ -12,10 +12,10 @@
 #include <benchmark/benchmark.h>
 
 #include "export/ColladaWriter.h"
-#include "platform/TextConversion.h"
-#include "transport/TideLinkDocumentImpl.h"
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
+#include "transport/TideLinkDocumentImpl.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "platform/ProcessList.h"
 #include "scene/SceneGeometryCache.h"
 #include "scene/SceneMaterialSet.h"
 #include "transport/TideLinkDocumentImpl.h"
-#include "platform/ProcessList.h"
 
 namespace {
 

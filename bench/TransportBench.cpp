@@ -10,9 +10,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "transport/TideLinkDocumentImpl.h"
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
+#include "transport/TideLinkDocumentImpl.h"
 
 namespace {
 

@@ -17,6 +17,9 @@ namespace platform {
 
 using WindowHandle = uint64_t;  // 0 is no window
 
+// The request to close a window (WM_CLOSE), as Windows numbers it.
+inline constexpr uint32_t kCloseMessage = 0x0010;
+
 struct WindowMessage {
   uint32_t message;
   uint64_t wParam;

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Sets up the machine, then builds and runs every test twice, once optimised and once under
-# AddressSanitizer and UndefinedBehaviorSanitizer (with float-to-integer overflow), the
-# threaded suites a third time under ThreadSanitizer, and the fuzz targets for a fixed number of
-# executions each.
+# Sets up the machine, checks that the sources above the platform layer build for Windows, then
+# builds and runs every test twice, once optimised and once under AddressSanitizer and
+# UndefinedBehaviorSanitizer (with float-to-integer overflow), the threaded suites a third time
+# under ThreadSanitizer, and the fuzz targets for a fixed number of executions each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+bash scripts/setup.sh --windows-check
 jobs=$(nproc)
+
+echo "== Windows seam (no system calls above the platform layer; mingw-w64 syntax pass) =="
+bash scripts/check-windows-syntax.sh
 
 echo "== tests (Release) =="
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTIDELINK_BENCHMARKS=OFF >/dev/null

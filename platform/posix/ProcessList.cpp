@@ -50,6 +50,8 @@ std::optional<std::u16string> GetProcessImagePath(uint32_t processId) {
 
 uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
+uint32_t GetParentProcessId() { return static_cast<uint32_t>(getppid()); }
+
 size_t CountProcessThreads() {
   std::error_code error;
   size_t count = 0;

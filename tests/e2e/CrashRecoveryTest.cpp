@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
 #include "platform/TextConversion.h"
@@ -26,7 +27,6 @@
 #include "transport/TideLinkDocument.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/WireFormat.h"
-#include "platform/ProcessList.h"
 
 namespace {
 

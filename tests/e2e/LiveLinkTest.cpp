@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/TextConversion.h"
+#include "tests/e2e/HostBuild.h"
 #include "tests/e2e/LinkFixture.h"
 #include "tests/e2e/MirroredDrawing.h"
 #include "tests/support/BackgroundProcess.h"
@@ -243,6 +244,7 @@ TEST_F(LiveLinkTest, ThePluginLaunchesTheInstalledRendererWhichKeepsItsSummaryAn
 // More materials than the 5000-block document has room for: every surface that fits is mirrored
 // whole, each of the others is named once in the debug log, and the link runs and ends as usual.
 TEST_F(LiveLinkTest, SurfacesBeyondAFullDocumentAreLeftOutAndNamedOnceInTheDebugLog) {
+  if (!kHostReadsModels) GTEST_SKIP() << kWithoutModelImport;
   constexpr int kMaterials = 5010;
   // Blocks: 5000, less the view and status records, the plug-in's default material and the
   // model's own default one.

@@ -5,14 +5,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <csignal>
 
+#include "platform/MessageWindow.h"
+#include "platform/ProcessList.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/support/TestEnvironment.h"
 #include "transport/TideLinkDocument.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/TideLinkSurface.h"
-#include "platform/ProcessList.h"
 
 namespace {
 
@@ -111,6 +111,23 @@ TEST_F(RendererLinkTest, TheRendererCanCloseTheLink) {
   document_->Commit();
   EXPECT_NE(renderer.ReadLineStartingWith("closing the link").find("tlrender"), std::string::npos);
   EXPECT_TRUE(document_->IsClosedByRenderer());
+}
+
+// Closing the renderer's window ends it, as closing the program's window does on Windows: the
+// message reaches it on the channel the plug-in's updates take, at once and long before its time.
+TEST_F(RendererLinkTest, ACloseMessageToItsWindowEndsTheRenderer) {
+  BackgroundProcess renderer(Renderer("--seconds 600"));
+  ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
+  platform::WindowHandle window = 0;
+  for (const platform::WindowHandle candidate : platform::EnumerateWindows()) {
+    const auto attributes = platform::GetWindowAttributes(candidate);
+    if (attributes && attributes->processId == renderer.pid()) window = candidate;
+  }
+  ASSERT_NE(window, 0u) << "the renderer's window is not listed";
+  ASSERT_TRUE(platform::PostWindowMessage(window, {platform::kCloseMessage, 0, 0}));
+  EXPECT_EQ(renderer.ReadLineStartingWith("Ombrel stand-in stops"), "Ombrel stand-in stops after 0 updates");
+  EXPECT_EQ(renderer.Wait(), 0);
+  EXPECT_FALSE(platform::IsWindow(window));
 }
 
 TEST_F(RendererLinkTest, AnUnreadableRegistryClosesNoLink) {

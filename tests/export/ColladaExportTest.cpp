@@ -4,11 +4,11 @@
 #include <regex>
 
 #include "export/ColladaWriter.h"
+#include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
 #include "tests/export/ExportTestSupport.h"
 #include "transport/TideLinkDocumentImpl.h"
 #include "transport/TideLinkSurfaceImpl.h"
-#include "platform/ProcessList.h"
-#include "platform/TextConversion.h"
 
 namespace {
 

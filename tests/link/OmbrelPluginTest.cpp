@@ -7,6 +7,8 @@
 
 #include "link/OmbrelPlugin.h"
 #include "module/OmbrelExtTool_EventSink.h"
+#include "platform/ProcessList.h"
+#include "platform/SharedMemory.h"
 #include "platform/TextConversion.h"
 #include "tests/link/LinkTestHost.h"
 #include "tests/support/ExportLock.h"
@@ -14,8 +16,6 @@
 #include "tools/renderer/LinkReader.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/WireFormat.h"
-#include "platform/SharedMemory.h"
-#include "platform/ProcessList.h"
 
 namespace {
 
@@ -234,7 +234,7 @@ TEST_F(OmbrelPluginTest, ACommitThatFoundTheLockHeldIsWrittenAtTheNextTickWithou
   // The lock word as a living renderer (our parent process) holds it.
   auto& owner = *reinterpret_cast<std::atomic<uint32_t>*>(static_cast<uint8_t*>(mapping.data()) +
                                                           offsetof(wire::HeaderRecord, lockOwner));
-  owner = static_cast<uint32_t>(getppid());
+  owner = platform::GetParentProcessId();
   OneTriangleScene scene;
   SendScene(scene);
   host().Tick();

@@ -8,8 +8,8 @@
 // What the system holds of named mappings, live or abandoned, beyond what SharedMemory::Open
 // shows (which hides an abandoned object): for tests that check that nothing is left behind,
 // that a killed creator's objects are swept, and that a living one's are not. Names are mapping
-// names as the platform layer takes them. The POSIX backend keeps objects in /dev/shm until they
-// are removed; a Win32 backend, where the system removes a mapping with its last handle, lists
+// names as the platform layer takes them. The POSIX backend keeps objects in the system's shared
+// memory folder until they are removed; a Win32 backend, where the system removes a mapping with its last handle, lists
 // the session's named sections.
 
 // Whether an object of exactly this mapping name exists.

@@ -4,13 +4,13 @@
 #include <map>
 #include <random>
 
+#include "platform/ProcessList.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/renderer/LinkReader.h"
 #include "tools/renderer/SceneJson.h"
 #include "transport/SharedMemoryChannel.h"
 #include "transport/TideLinkDocumentImpl.h"
 #include "transport/TideLinkSurface.h"
-#include "platform/ProcessList.h"
 
 namespace {
 

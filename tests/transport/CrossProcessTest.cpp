@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/ProcessList.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/transport/TransportTestSupport.h"
-#include "platform/ProcessList.h"
 
 namespace {
 

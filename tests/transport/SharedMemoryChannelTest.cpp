@@ -3,10 +3,10 @@
 #include <chrono>
 
 #include "platform/ChildProcess.h"
+#include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/transport/TransportTestSupport.h"
-#include "platform/ProcessList.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/MessageWindow.h"
-#include "platform/SharedMemory.h"
 #include "platform/ProcessList.h"
+#include "platform/SharedMemory.h"
 
 namespace {
 

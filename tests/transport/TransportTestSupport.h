@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProcessList.h"
 #include "tests/support/MappingCensus.h"
 #include "tests/support/TestEnvironment.h"
 #include "transport/TideLinkDocumentImpl.h"
-#include "platform/ProcessList.h"
 
 // Documents named per test process, read back through plain byte offsets rather than the
 // writer's own structs; every test must leave no shared-memory object behind.

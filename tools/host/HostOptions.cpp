@@ -5,6 +5,8 @@
 #include <utility>
 #include <string_view>
 
+#include "tools/host/ModelDrawing.h"
+
 namespace {
 
 // The value of `option`: a whole number from `minimum` to `maximum`, or nothing with `error` saying
@@ -231,8 +233,8 @@ std::string HostUsage() {
       "                       edit handed to the plug-in\n"
       "\n"
       "Options:\n"
-      "  --module PATH        plug-in library (default: OmbrelTideLinkForVectorworks.so beside\n"
-      "                       this program)\n"
+      "  --module PATH        plug-in library (default: " TIDELINK_MODULE_FILE_NAME " beside this\n"
+      "                       program)\n"
       "  --resources DIR      folder that holds the plug-in's resource folder (default: the\n"
       "                       module's folder)\n"
       "  --host-version N     host major version to report (default 25; others get the reduced\n"
@@ -252,10 +254,14 @@ std::string HostUsage() {
       "\n"
       "\n"
       "Drawing and scene stream (sent to each scene handler the plug-in registers, on a thread of\n"
-      "its own, as batches of operations, then a view report):\n"
-      "  --drawing FILE       send FILE (any format Assimp reads: OBJ, glTF, FBX, DAE, PLY, STL,\n"
-      "                       3DS, ...), converted to millimetres with Z up; default: the built-in\n"
-      "                       sample drawing\n"
+      "its own, as batches of operations, then a view report):\n";
+  usage += ModelImportAvailable()
+               ? "  --drawing FILE       send FILE (any format Assimp reads: OBJ, glTF, FBX, DAE, PLY, STL,\n"
+                 "                       3DS, ...), converted to millimetres with Z up; default: the built-in\n"
+                 "                       sample drawing\n"
+               : "  --drawing FILE       not in this build: it was made without model import (Assimp), so\n"
+                 "                       it sends only the built-in sample drawing and edit scripts\n";
+  usage +=
       "  --no-view-report     send no view report after the last batch\n"
       "  --cancel-after N     end the stream (kind 4) after N operations; with more than the\n"
       "                       drawing holds, kind 4 comes last\n"

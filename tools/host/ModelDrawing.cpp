@@ -267,6 +267,8 @@ private:
 
 }  // namespace
 
+bool ModelImportAvailable() { return true; }
+
 std::optional<Drawing> LoadModelDrawing(const std::string& path, std::string& error,
                                         std::vector<std::string>& warnings) {
   Assimp::Importer importer;

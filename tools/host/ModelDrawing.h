@@ -15,5 +15,11 @@
 //
 // Nothing, with `error` saying why, when the file cannot be read or shows no triangles. Problems
 // that only lose detail (an image that cannot be decoded) are added to `warnings`.
+// A host built without Assimp (TIDELINK_MODEL_IMPORT off, as on Windows) reads no file: it gives
+// nothing, with `error` saying so.
 std::optional<Drawing> LoadModelDrawing(const std::string& path, std::string& error,
                                         std::vector<std::string>& warnings);
+
+// Whether this build reads model files; without it the host plays only the built-in sample
+// drawing and edit scripts.
+bool ModelImportAvailable();

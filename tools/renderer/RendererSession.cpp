@@ -4,8 +4,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
+#include <system_error>
 
 #include "platform/Registry.h"
 #include "platform/SteadyClock.h"
@@ -100,13 +102,19 @@ std::string DescribeSurface(const MirroredSurface& surface) {
 }
 
 // Written beside the target and renamed, so a reader never sees half a file.
+// The options' UTF-8 text as a path: a narrow path would be the ANSI code page on Windows.
+std::filesystem::path FilePath(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
 bool WriteWhole(const std::string& path, const std::string& content) {
-  const std::string temporary = path + ".partial";
+  std::filesystem::path temporary = FilePath(path);
+  temporary += ".partial";
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     if (!(file << content)) return false;
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  std::error_code error;
+  std::filesystem::rename(temporary, FilePath(path), error);
+  return !error;
 }
 
 }  // namespace
@@ -134,6 +142,8 @@ int RendererSession::Run(const std::atomic<bool>& stop) {
     const auto wait = std::min({end, nextPoll}) - Clock::now();
     const auto message = window_.Receive(std::chrono::duration_cast<std::chrono::milliseconds>(
         std::max(wait, Clock::duration::zero()) + std::chrono::milliseconds(1)));
+    // Closing the window ends the renderer as a signal does.
+    if (message && message->message == platform::kCloseMessage) break;
     const bool notified = message && message->message == wire::kUpdateMessage;
     messageAt_ = notified ? std::optional(platform::SteadyClock::Now()) : std::nullopt;
     if (notified || Clock::now() >= nextPoll) {
@@ -211,7 +221,7 @@ void RendererSession::LogRead(const MirroredScene& scene, const LinkReader::Read
                      ",\"read_ns\":" + nanoseconds(times.done) + ",\"copied_bytes\":" + std::to_string(times.copiedBytes) +
                      ",\"mesh_bytes\":" + std::to_string(times.meshBytes) + ",\"surfaces\":" +
                      std::to_string(scene.surfaces.size()) + ",\"triangles\":" + std::to_string(triangles) + "}\n";
-  std::ofstream log(options_.readLogPath, std::ios::binary | std::ios::app);
+  std::ofstream log(FilePath(options_.readLogPath), std::ios::binary | std::ios::app);
   if (!(log << line << std::flush)) Say("cannot write " + options_.readLogPath);
 }
 
@@ -219,13 +229,13 @@ void RendererSession::Publish(const MirroredScene& scene) {
   const std::string summary = SceneToJson(scene);
   if (!options_.dumpPath.empty() && !WriteWhole(options_.dumpPath, summary)) Say("cannot write " + options_.dumpPath);
   if (!options_.historyPath.empty()) {
-    std::ofstream history(options_.historyPath, std::ios::binary | std::ios::app);
+    std::ofstream history(FilePath(options_.historyPath), std::ios::binary | std::ios::app);
     if (!(history << summary << std::flush)) Say("cannot write " + options_.historyPath);
   }
   if (!options_.snapshotPath.empty()) {
-    const std::string temporary = options_.snapshotPath + ".partial.png";
-    const bool saved = SaveSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight), temporary) &&
-                       std::rename(temporary.c_str(), options_.snapshotPath.c_str()) == 0;
-    if (!saved) Say("cannot write " + options_.snapshotPath);
+    // The image unit writes beside the file and renames, so a reader never sees half a picture.
+    if (!SaveSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight), options_.snapshotPath)) {
+      Say("cannot write " + options_.snapshotPath);
+    }
   }
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <png.h>
+
+#include "platform/ImageEncoder.h"
+#include "platform/TextConversion.h"
 
 namespace {
 
@@ -153,10 +155,5 @@ SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_
 }
 
 bool SaveSnapshotPng(const SnapshotImage& image, const std::string& path) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = image.width;
-  png.height = image.height;
-  png.format = PNG_FORMAT_RGBA;
-  return png_image_write_to_file(&png, path.c_str(), 0, image.rgba.data(), 0, nullptr) != 0;
+  return platform::EncodePngPixels(image.width, image.height, image.rgba, platform::Utf16FromUtf8(path));
 }

@@ -9,12 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/ProcessList.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/support/TestEnvironment.h"
 #include "transport/TideLinkDocument.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/TideLinkSurface.h"
-#include "platform/ProcessList.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/ProcessList.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/transport/TransportTestSupport.h"
-#include "platform/ProcessList.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include "platform/Registry.h"
-#include "tests/support/BackgroundProcess.h"
 #include "tests/posix/RegistryHold.h"
+#include "tests/support/BackgroundProcess.h"
 #include "tests/transport/TransportTestSupport.h"
 #include "transport/TideLinkDocumentManager.h"
 

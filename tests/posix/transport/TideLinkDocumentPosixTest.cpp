@@ -4,9 +4,9 @@
 #include <sys/resource.h>
 
 #include "platform/Registry.h"
+#include "tests/transport/TransportTestSupport.h"
 #include "tools/renderer/LinkReader.h"
 #include "transport/TideLinkSurfaceImpl.h"
-#include "tests/transport/TransportTestSupport.h"
 
 namespace {
 
