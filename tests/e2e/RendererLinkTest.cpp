@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/MessageWindow.h"
 #include "platform/ProcessList.h"
@@ -143,7 +145,7 @@ TEST_F(RendererLinkTest, AnUnreadableRegistryClosesNoLink) {
   const std::filesystem::path saved = scratch() / "registry.saved";
   std::filesystem::rename(registryPath(), saved);
   std::ofstream(registryPath()) << "not a database at all, for a few of the renderer's polls";
-  sleep(3);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
   std::filesystem::rename(saved, registryPath());
   ASSERT_TRUE(brick->SetMesh(Strip(2)));
   document_->Commit();
