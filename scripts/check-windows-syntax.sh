@@ -60,27 +60,37 @@ while IFS= read -r header; do
   assimp_pattern+="|#include \"$header\""
 done < <(git grep -l '#include <assimp/' -- '*.h')
 
-failed=()
+files=()
 skipped=()
-checked=0
 while IFS= read -r file; do
   if grep -qE "$assimp_pattern" "$file"; then
     skipped+=("$file")
-    continue
-  fi
-  mapfile -t defines < <(/usr/bin/python3 -c 'import json,sys; print("\n".join(json.load(open(sys.argv[1])).get(sys.argv[2], [])))' "$definitions" "$file")
-  checked=$((checked + 1))
-  if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -include windows.h -DNOMINMAX -DWIN32_LEAN_AND_MEAN \
-      -I. -isystem "$staging" "${defines[@]}" "$file" 2>"$staging/errors"; then
-    failed+=("$file")
-    head -n 5 "$staging/errors" >&2
+  else
+    files+=("$file")
   fi
 done < <(git ls-files -- '*.cpp' | grep -Ev "$linux_only")
 
+# One compiler per core; each file's messages go to a file of its own, named after it.
+check_one() {
+  local file=$1 report
+  report="$staging/errors/${file//\//_}"
+  mapfile -t defines < <(/usr/bin/python3 -c 'import json,sys; print("\n".join(json.load(open(sys.argv[1])).get(sys.argv[2], [])))' \
+    "$staging/definitions.json" "$file")
+  "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -include windows.h -DNOMINMAX -DWIN32_LEAN_AND_MEAN \
+    -I. -isystem "$staging" "${defines[@]}" "$file" >"$report" 2>&1 || echo "$file" >>"$staging/failed"
+}
+export -f check_one
+export compiler staging
+mkdir "$staging/errors"
+touch "$staging/failed"
+printf '%s\n' "${files[@]}" | xargs -P "$(nproc)" -I{} bash -c 'check_one "$1"' _ {}
+
+mapfile -t failed < <(sort "$staging/failed")
 if [ ${#failed[@]} -ne 0 ]; then
-  echo "check-windows-syntax: ${#failed[@]} of $checked files do not compile for Windows:" >&2
+  for file in "${failed[@]}"; do head -n 8 "$staging/errors/${file//\//_}" >&2; done
+  echo "check-windows-syntax: ${#failed[@]} of ${#files[@]} files do not compile for Windows:" >&2
   printf '  %s\n' "${failed[@]}" >&2
   exit 1
 fi
-echo "check-windows-syntax: $checked files compile for Windows; ${#skipped[@]} need Assimp: ${skipped[*]}"
+echo "check-windows-syntax: ${#files[@]} files compile for Windows; ${#skipped[@]} need Assimp: ${skipped[*]}"
 exit "$status"

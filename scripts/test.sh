@@ -35,7 +35,7 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_THREAD_SAN
 cmake --build build-tsan -j"$jobs" --target tidelink_link_tests tidelink_e2e_tests tidelink_scene_tests tidelink_ui_tests
 TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=1 exitcode=66 history_size=7" \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
-  -R '^(OmbrelPluginTest|OmbrelPluginYesTest|LiveLinkTest|HostLifecycleTest|RendererLinkTest|CrashRecoveryTest|SceneGeometryCacheTest|ExportCommandTest|DialogUITest)\.' \
+  -R '^(OmbrelPluginTest|OmbrelPluginYesTest|LiveLinkTest|HostLifecycleTest|RendererLinkTest|RendererLinkPosixTest|CrashRecoveryTest|SceneGeometryCacheTest|ExportCommandTest|ExportCommandPosixTest|DialogUITest)\.' \
   -E '^(DialogUITest\.(ShowingTheProgressTwiceReplacesTheWindow|DestroyingTheUIClosesTheProgressWindowAndEndsItsThread|ProcessWideInstanceTakesItsBackendFromTheEnvironment)|LiveLinkTest\.SurfacesBeyondAFullDocumentAreLeftOutAndNamedOnceInTheDebugLog)$'
 
 echo "== fuzz targets (libFuzzer, clang, AddressSanitizer + UndefinedBehaviorSanitizer) =="
