@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <assimp/Exporter.hpp>
@@ -13,6 +12,8 @@
 #include <benchmark/benchmark.h>
 
 #include "export/ColladaWriter.h"
+#include "platform/Environment.h"
+#include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "transport/TideLinkDocumentImpl.h"
 
@@ -66,10 +67,11 @@ const std::vector<TideLinkMesh>& Meshes() {
 class ScratchFolder {
 public:
   ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tidelink-bench-XXXXXX");
-    folder_ = mkdtemp(pattern.data());
-    setenv("TIDELINK_REGISTRY", (folder_ / "registry.sqlite").c_str(), 1);
-    setenv("TIDELINK_RUNTIME_DIR", (folder_ / "runtime").c_str(), 1);
+    folder_ = std::filesystem::temp_directory_path() /
+              ("tidelink-bench-export-" + std::to_string(platform::GetCurrentProcessId()));
+    std::filesystem::create_directories(folder_);
+    platform::WriteEnvironmentVariable("TIDELINK_REGISTRY", (folder_ / "registry.sqlite").string());
+    platform::WriteEnvironmentVariable("TIDELINK_RUNTIME_DIR", (folder_ / "runtime").string());
   }
   ~ScratchFolder() { std::filesystem::remove_all(folder_); }
   std::filesystem::path operator/(const std::string& name) const { return folder_ / name; }
@@ -80,7 +82,7 @@ private:
 
 void BM_ExportCollada_1MTri(benchmark::State& state) {
   ScratchFolder folder;
-  const std::string name = "bench-export-" + std::to_string(getpid());
+  const std::string name = "bench-export-" + std::to_string(platform::GetCurrentProcessId());
   const auto document = TideLinkDocumentImpl::Create(platform::Utf16FromUtf8(name), 5000);
   std::vector<std::shared_ptr<TideLinkSurface>> surfaces;
   for (int surface = 0; surface < kSurfaces; ++surface) {

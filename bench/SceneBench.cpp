@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "platform/ProcessList.h"
 #include "scene/SceneGeometryCache.h"
 #include "scene/SceneMaterialSet.h"
 #include "transport/TideLinkDocumentImpl.h"
@@ -140,7 +140,7 @@ void StreamDrawing(const Drawing& drawing, SceneMaterialSet& materials, SceneGeo
 std::u16string DocumentName() {
   static std::atomic<int> counter{0};
   const std::string name =
-      "bench-scene-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+      "bench-scene-" + std::to_string(platform::GetCurrentProcessId()) + "-" + std::to_string(counter++);
   return {name.begin(), name.end()};
 }
 

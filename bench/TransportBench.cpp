@@ -6,11 +6,12 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "platform/Environment.h"
+#include "platform/ProcessList.h"
 #include "transport/TideLinkDocumentImpl.h"
 
 namespace {
@@ -42,10 +43,11 @@ uint64_t MeshBytes(const TideLinkMesh& mesh) {
 class ScratchEnvironment {
 public:
   ScratchEnvironment() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tidelink-bench-XXXXXX");
-    folder_ = mkdtemp(pattern.data());
-    setenv("TIDELINK_REGISTRY", (folder_ / "registry.sqlite").c_str(), 1);
-    setenv("TIDELINK_RUNTIME_DIR", (folder_ / "runtime").c_str(), 1);
+    folder_ = std::filesystem::temp_directory_path() /
+              ("tidelink-bench-transport-" + std::to_string(platform::GetCurrentProcessId()));
+    std::filesystem::create_directories(folder_);
+    platform::WriteEnvironmentVariable("TIDELINK_REGISTRY", (folder_ / "registry.sqlite").string());
+    platform::WriteEnvironmentVariable("TIDELINK_RUNTIME_DIR", (folder_ / "runtime").string());
   }
   ~ScratchEnvironment() { std::filesystem::remove_all(folder_); }
 
@@ -58,7 +60,7 @@ private:
 class CommittedSurface {
 public:
   CommittedSurface() {
-    const std::string name = "bench-transport-" + std::to_string(getpid());
+    const std::string name = "bench-transport-" + std::to_string(platform::GetCurrentProcessId());
     document_ = TideLinkDocumentImpl::Create(std::u16string(name.begin(), name.end()), 5000);
     surface_ = document_->CreateSurface(u"Terrain", true);
     surface_->SetMesh(Mesh1MTri());

@@ -16,4 +16,9 @@ bool EncodePng(std::span<const uint8_t> bitmapFile, std::u16string_view path);
 // JPEG at `quality` (1 to 100); alpha is dropped.
 bool EncodeJpeg(std::span<const uint8_t> bitmapFile, int quality, std::u16string_view path);
 
+// PNG with alpha of `width` × `height` pixels given as R, G, B, A bytes, rows top first without
+// padding. False, leaving no partial file, when `rgba` is not exactly that size, a side is 0, or
+// the file cannot be written.
+bool EncodePngPixels(uint32_t width, uint32_t height, std::span<const uint8_t> rgba, std::u16string_view path);
+
 }  // namespace platform

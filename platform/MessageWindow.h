@@ -13,9 +13,18 @@
 // with an attribute file beside it, both mode 0600. The directory is used only when it belongs to
 // the user and has mode 0700; otherwise no window is opened or listed there, and the debug output
 // says why. A window of a dead process is not a window.
+//
+// Isolation: TIDELINK_RUNTIME_DIR gives a process (and the programs it starts) windows of its
+// own: only windows made under the same value are listed, found or posted to, so that tests never
+// see each other's renderers or the user's. Every backend honours it; a Win32 backend keeps real
+// top-level windows and appends a suffix made from the value to each window class it registers,
+// enumerating only windows whose class carries the suffix.
 namespace platform {
 
 using WindowHandle = uint64_t;  // 0 is no window
+
+// The request to close a window (WM_CLOSE), as Windows numbers it.
+inline constexpr uint32_t kCloseMessage = 0x0010;
 
 struct WindowMessage {
   uint32_t message;

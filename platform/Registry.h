@@ -15,6 +15,11 @@
 // The file is made with mode 0600, and folders that the path lacks with mode 0700.
 // Key paths and value names compare case-insensitively; values keep their type and size;
 // enumeration follows creation order. Safe for several threads and processes at once.
+//
+// Isolation: TIDELINK_REGISTRY, read at each call, gives a process (and the programs it starts) a
+// registry of its own, so that tests never see each other's keys or the user's. Every backend
+// honours it; a Win32 backend keeps the real registry and puts both roots' keys under a key named
+// after the variable's value in the current user's hive (HKCU\Software\TideLinkTest\<value>).
 namespace platform {
 
 // What a caller on the main thread allows the registry calls of one operation, all together, to

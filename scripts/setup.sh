@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the benchmarks need (clang, its libFuzzer
-# runtime and expat for the fuzz targets).
+# runtime and expat for the fuzz targets). With --windows-check, also the mingw-w64 compiler that
+# the test command's Windows syntax check uses (scripts/check-windows-syntax.sh).
 # Idempotent: packages already present are not reinstalled, and apt is only asked when one is missing.
 set -euo pipefail
 
@@ -12,6 +13,12 @@ packages=(
   libmeshoptimizer-dev nlohmann-json3-dev
   clang libclang-rt-14-dev libexpat1-dev
 )
+if [ "${1:-}" = "--windows-check" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix)
+elif [ $# -ne 0 ]; then
+  echo "usage: scripts/setup.sh [--windows-check]" >&2
+  exit 2
+fi
 
 missing=()
 for package in "${packages[@]}"; do

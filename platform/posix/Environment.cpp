@@ -14,4 +14,6 @@ bool WriteEnvironmentVariable(const char* name, const std::string& value) {
   return setenv(name, value.c_str(), 1) == 0;
 }
 
+bool RemoveEnvironmentVariable(const char* name) { return unsetenv(name) == 0; }
+
 }  // namespace platform

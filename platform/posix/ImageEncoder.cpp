@@ -21,6 +21,7 @@ struct BitmapView {
   uint32_t bytesPerPixel;  // 3 or 4
   bool topDown;
   const uint8_t* pixels;
+  bool blueFirst = true;  // a bitmap file's order; plain pixels are red first
 
   size_t rowBytes() const { return size_t{width} * bytesPerPixel; }
   // Row `index` counted from the top of the picture.
@@ -95,7 +96,7 @@ bool WritePng(const BitmapView& bitmap, FILE* file) {
                bitmap.bytesPerPixel == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  png_set_bgr(png);  // bitmap pixels are stored blue first
+  if (bitmap.blueFirst) png_set_bgr(png);
   for (uint32_t row = 0; row < bitmap.height; ++row) {
     png_write_row(png, bitmap.row(row));
   }
@@ -128,6 +129,13 @@ bool EncodePng(std::span<const uint8_t> bitmapFile, std::u16string_view path) {
   if (!bitmap) return false;
   OutputFile output(path);
   return output.get() && WritePng(*bitmap, output.get()) && output.Commit();
+}
+
+bool EncodePngPixels(uint32_t width, uint32_t height, std::span<const uint8_t> rgba, std::u16string_view path) {
+  if (width == 0 || height == 0 || uint64_t{width} * height * 4 != rgba.size()) return false;
+  const BitmapView pixels{width, height, 4, true, rgba.data(), false};
+  OutputFile output(path);
+  return output.get() && WritePng(pixels, output.get()) && output.Commit();
 }
 
 bool EncodeJpeg(std::span<const uint8_t> bitmapFile, int quality, std::u16string_view path) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <signal.h>
@@ -48,6 +49,17 @@ std::optional<std::u16string> GetProcessImagePath(uint32_t processId) {
 }
 
 uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+
+uint32_t GetParentProcessId() { return static_cast<uint32_t>(getppid()); }
+
+size_t CountProcessThreads() {
+  std::error_code error;
+  size_t count = 0;
+  for (std::filesystem::directory_iterator task("/proc/self/task", error), end; !error && task != end; task.increment(error)) {
+    ++count;
+  }
+  return count;
+}
 
 namespace {
 

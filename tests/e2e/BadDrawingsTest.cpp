@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/HostBuild.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/support/ExportLock.h"
 #include "tests/support/TestEnvironment.h"
@@ -55,6 +56,7 @@ protected:
 #ifndef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "the sweep runs in the sanitizer build, where a fault in the host is reported";
 #endif
+    if (!kHostReadsModels) GTEST_SKIP() << kWithoutModelImport;
     files_ = ModelFiles();
     if (files_.empty()) GTEST_SKIP() << kModels << " is empty or missing (package assimp-testmodels)";
     std::ofstream(scratch() / "answers.txt") << "message no\n";

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,15 +16,15 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include <sys/wait.h>
 
+#include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
-#include "platform/posix/SharedMemoryObjects.h"
 #include "platform/TextConversion.h"
 #include "tests/e2e/LinkFixture.h"
 #include "tests/e2e/MirroredDrawing.h"
 #include "tools/renderer/LinkReader.h"
+#include "tests/support/MappingCensus.h"
 #include "transport/SharedMemoryChannel.h"
 #include "transport/TideLinkDocument.h"
 #include "transport/TideLinkDocumentManager.h"
@@ -92,19 +91,14 @@ uint32_t LockOwner(const std::u16string& link) {
 
 // Shared memory objects in the system that belong to the link of a host process: its main
 // mapping and the segments named after the process.
-std::vector<std::string> ObjectsOf(pid_t host, const std::u16string& link) {
-  const std::string main = platform::posix::SharedMemoryObjectName(SharedMemoryChannel::MappingName(link)).substr(1);
-  const std::string segments =
-      platform::posix::SharedMemoryObjectName(u"TideLinkAPI/" + platform::Utf16FromUtf8(std::to_string(host)) + u"/").substr(1);
-  std::vector<std::string> objects;
-  for (const auto& entry : fs::directory_iterator("/dev/shm")) {
-    const std::string object = entry.path().filename();
-    if (object == main || object.rfind(segments, 0) == 0) objects.push_back(object);
-  }
+std::vector<std::string> ObjectsOf(uint32_t host, const std::u16string& link) {
+  std::vector<std::string> objects =
+      MappingObjectsContaining(u"TideLinkAPI/" + platform::Utf16FromUtf8(std::to_string(host)) + u"/");
+  if (MappingObjectExists(SharedMemoryChannel::MappingName(link))) objects.push_back("main");
   return objects;
 }
 
-size_t CountObjectsOf(pid_t host, const std::u16string& link) { return ObjectsOf(host, link).size(); }
+size_t CountObjectsOf(uint32_t host, const std::u16string& link) { return ObjectsOf(host, link).size(); }
 
 // The registry values of the connection key, live or not, as a renderer would read them.
 std::vector<std::u16string> Announcements() {
@@ -128,7 +122,7 @@ bool IsAnnounced(const std::u16string& link) {
 }
 
 void KillOutright(BackgroundProcess& process) {
-  kill(process.pid(), SIGKILL);
+  process.Kill();
   process.Wait();
 }
 
@@ -157,7 +151,7 @@ TEST_F(CrashRecoveryTest, AHostKilledInTheMiddleOfACommitLeavesNothingInTheWayOf
                          ScratchFile("dying.jsonl"), "TIDELINK_COMMIT_PAUSE_MS=3000");
   ASSERT_TRUE(WaitUntil([&] { return LineCount(firstHistory) > 0 && LineCount(secondHistory) > 0; }));
   ASSERT_TRUE(WaitUntil([&] { return LockOwner(link) == uint32_t(dying->pid()); })) << "never caught in a commit";
-  const pid_t dead = dying->pid();
+  const uint32_t dead = dying->pid();
   KillOutright(*dying);
   const size_t firstSeen = LineCount(firstHistory), secondSeen = LineCount(secondHistory);
   ASSERT_TRUE(IsAnnounced(link));
@@ -245,14 +239,14 @@ TEST_F(CrashRecoveryTest, TwoRenderersReadingOneLinkBothMirrorEveryEdit) {
 // Each killed host leaves its document (10 MB) and segments in the system's memory; the next open
 // of any process of the user removes them, and never a living process's.
 TEST_F(CrashRecoveryTest, MappingsOfKilledHostsAreRemovedByTheNextOpenAndNeverPileUp) {
-  std::vector<std::pair<pid_t, std::u16string>> killed;
+  std::vector<std::pair<uint32_t, std::u16string>> killed;
   for (int round = 0; round < 3; ++round) {
     const fs::path drawing = ScratchFile("drawing" + std::to_string(round) + ".vwx");
     const std::u16string link = LinkNameOf(drawing);
     auto host = StartLink(" --seconds 60 --document " + drawing.string(), "", ScratchFile("expected" + std::to_string(round)));
     ASSERT_TRUE(WaitUntil([&] { return IsAnnounced(link) && CountObjectsOf(host->pid(), link) > 1; }));
     for (const auto& [pid, name] : killed) EXPECT_EQ(CountObjectsOf(pid, name), 0u) << "round " << round;
-    const pid_t pid = host->pid();
+    const uint32_t pid = host->pid();
     KillOutright(*host);
     EXPECT_GT(CountObjectsOf(pid, link), 1u) << "a killed host leaves its document and segments";
     killed.emplace_back(pid, link);
@@ -263,19 +257,21 @@ TEST_F(CrashRecoveryTest, MappingsOfKilledHostsAreRemovedByTheNextOpenAndNeverPi
   auto host = StartLink(" --seconds 60 --document " + drawing.string(), "", ScratchFile("expected-living"));
   ASSERT_TRUE(WaitUntil([&] { return IsAnnounced(living) && CountObjectsOf(host->pid(), living) > 1; }));
   const std::vector<std::string> livingObjects = ObjectsOf(host->pid(), living);
-  auto document = TideLinkDocumentManager::Instance().OpenDocument(u"crash-recovery-" + platform::Utf16FromUtf8(std::to_string(getpid())), 16);
+  auto document = TideLinkDocumentManager::Instance().OpenDocument(u"crash-recovery-" + platform::Utf16FromUtf8(std::to_string(platform::GetCurrentProcessId())), 16);
   ASSERT_NE(document, nullptr);
   TideLinkDocumentManager::Instance().CloseDocument(document);
   // The living host may still be adding segments; none of those it had may be gone.
+  const std::vector<std::string> livingAfter = ObjectsOf(host->pid(), living);
   for (const std::string& object : livingObjects) {
-    EXPECT_TRUE(fs::exists("/dev/shm/" + object)) << "a living host's mapping was removed: " << object;
+    EXPECT_NE(std::find(livingAfter.begin(), livingAfter.end(), object), livingAfter.end())
+        << "a living host's mapping was removed: " << object;
   }
   for (const auto& [pid, name] : killed) EXPECT_EQ(CountObjectsOf(pid, name), 0u);
   EXPECT_EQ(Announcements(), std::vector<std::u16string>{living});
 
-  const pid_t pid = host->pid();
+  const uint32_t pid = host->pid();
   KillOutright(*host);
-  EXPECT_GT(platform::posix::RemoveAbandonedSharedMemory(), 1u);
+  EXPECT_GT(SweepAbandonedMappings(), 1u);
   EXPECT_EQ(CountObjectsOf(pid, living), 0u);
 }
 

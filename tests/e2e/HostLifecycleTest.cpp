@@ -9,6 +9,7 @@
 
 #include "platform/SharedLibrary.h"
 #include "sdk/ModuleEntryPoints.h"
+#include "tests/e2e/HostBuild.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -36,7 +37,7 @@ protected:
     return lines;
   }
 
-  static std::string ModulePath() { return (binaryDirectory() / "OmbrelTideLinkForVectorworks.so").string(); }
+  static std::string ModulePath() { return (binaryDirectory() / TIDELINK_MODULE_FILE_NAME).string(); }
 };
 
 TEST_F(HostLifecycleTest, SupportedHostRegistersCreatesAndReleasesAllThreeExtensions) {
@@ -106,6 +107,7 @@ TEST_F(HostLifecycleTest, DrawingAndStreamOptionsAreCheckedBeforeTheModuleLoads)
 
 TEST_F(HostLifecycleTest, AModelFileIsReadAsTheDrawing) {
   const std::string model = "/usr/share/assimp/models/glTF2/BoxTextured-glTF/BoxTextured.gltf";
+  if (!kHostReadsModels) GTEST_SKIP() << kWithoutModelImport;
   if (!std::filesystem::exists(model)) GTEST_SKIP() << model << " is not installed (package assimp-testmodels)";
   const CommandResult result = RunHost("--drawing " + model);
   ASSERT_EQ(result.status, 0) << result.output;

@@ -1,8 +1,8 @@
 #include "tests/e2e/LinkFixture.h"
 
-#include <csignal>
 #include <fstream>
 
+#include "platform/ChildProcess.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "tests/e2e/MirroredDrawing.h"
@@ -23,7 +23,7 @@ void LinkFixture::TearDown() {
   const std::string installed = (scratch() / "ombrel" / "Ombrel.exe").string();
   for (const uint32_t process : platform::EnumerateProcesses()) {
     const auto image = platform::GetProcessImagePath(process);
-    if (image && platform::Utf8FromUtf16(*image) == installed) kill(pid_t(process), SIGTERM);
+    if (image && platform::Utf8FromUtf16(*image) == installed) platform::RequestProcessStop(process);
   }
   TestEnvironment::TearDown();
 }

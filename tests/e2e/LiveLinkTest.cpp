@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/TextConversion.h"
+#include "tests/e2e/HostBuild.h"
 #include "tests/e2e/LinkFixture.h"
 #include "tests/e2e/MirroredDrawing.h"
 #include "tests/support/BackgroundProcess.h"
@@ -134,7 +135,7 @@ TEST_F(LiveLinkTest, ADrawingThatNoRendererReadIsNotCalledMirrored) {
 
   const fs::path outputs = scratch() / "renderer-output", runtime = scratch() / "shared-runtime";
   fs::create_directories(outputs);
-  setenv("OMBREL_OUTPUT_DIR", outputs.c_str(), 1);
+  const ScopedEnvironment outputFolder("OMBREL_OUTPUT_DIR", outputs.string());
   // A runtime folder that others may read: the launched renderer refuses to open its window there.
   fs::create_directories(runtime);
   fs::permissions(runtime, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -275,7 +276,7 @@ TEST_F(LiveLinkTest, AReducedHostOnlyExplainsTheVersion) {
 TEST_F(LiveLinkTest, ThePluginLaunchesTheInstalledRendererWhichKeepsItsSummaryAndPicture) {
   const fs::path outputs = scratch() / "renderer-output";
   fs::create_directories(outputs);
-  setenv("OMBREL_OUTPUT_DIR", outputs.c_str(), 1);
+  const ScopedEnvironment outputFolder("OMBREL_OUTPUT_DIR", outputs.string());
   // No renderer runs: the plug-in asks, is told yes, and launches the installed one.
   BackgroundProcess host(Program("tidelink-host") + " link --seconds 10 --ui-script " +
                          Write("yes.txt", "message yes\n").string() + Document());
@@ -295,6 +296,7 @@ TEST_F(LiveLinkTest, ThePluginLaunchesTheInstalledRendererWhichKeepsItsSummaryAn
 // More materials than the 5000-block document has room for: every surface that fits is mirrored
 // whole, each of the others is named once in the debug log, and the link runs and ends as usual.
 TEST_F(LiveLinkTest, SurfacesBeyondAFullDocumentAreLeftOutAndNamedOnceInTheDebugLog) {
+  if (!kHostReadsModels) GTEST_SKIP() << kWithoutModelImport;
   constexpr int kMaterials = 5010;
   // Blocks: 5000, less the view and status records, the plug-in's default material and the
   // model's own default one.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -91,7 +92,7 @@ std::optional<Camera> CameraOf(const json& view, bool& valid) {
   Camera camera;
   camera.matrix = {r[0], r[2], r[1], 0, u[0], u[2], u[1], 0, d[0], d[2], d[1], 0,
                    v(0) / 1000, v(2) / 1000, v(1) / 1000, 1};
-  camera.fieldOfView = std::max(5.0, 2 * std::atan(v(10) / (2 * v(11))) * 180 / M_PI);
+  camera.fieldOfView = std::max(5.0, 2 * std::atan(v(10) / (2 * v(11))) * 180 / std::numbers::pi);
   return camera;
 }
 

@@ -3,12 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <thread>
 
+#include "platform/MessageWindow.h"
+#include "platform/ProcessList.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/support/TestEnvironment.h"
 #include "transport/TideLinkDocument.h"
@@ -37,7 +38,7 @@ class RendererLinkTest : public TestEnvironment {
 protected:
   void SetUp() override {
     TestEnvironment::SetUp();
-    name_ = u"C:\\Drawings\\tlrender" + std::u16string(u"") + Digits(getpid()) + u".vwx";
+    name_ = u"C:\\Drawings\\tlrender" + std::u16string(u"") + Digits(platform::GetCurrentProcessId()) + u".vwx";
   }
   void TearDown() override {
     if (document_) TideLinkDocumentManager::Instance().CloseDocument(document_);
@@ -114,37 +115,23 @@ TEST_F(RendererLinkTest, TheRendererCanCloseTheLink) {
   EXPECT_TRUE(document_->IsClosedByRenderer());
 }
 
-// A plug-in that dies with its link open: the renderer notices and lets go of the document, so
-// the stale announcement is pruned and the drawing can be linked again at once.
-TEST_F(RendererLinkTest, TheRendererLetsGoOfALinkWhosePlugInDied) {
-  BackgroundProcess renderer(Renderer("--seconds 30"));
+// Closing the renderer's window ends it, as closing the program's window does on Windows: the
+// message reaches it on the channel the plug-in's updates take, at once and long before its time.
+TEST_F(RendererLinkTest, ACloseMessageToItsWindowEndsTheRenderer) {
+  BackgroundProcess renderer(Renderer("--seconds 600"));
   ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    auto document = TideLinkDocumentManager::Instance().OpenDocument(name_, 64);
-    if (!document) _exit(3);
-    document->CreateSurface(u"Brick", false)->SetMesh(Strip(1));
-    document->Commit();
-    pause();
-    _exit(0);
+  platform::WindowHandle window = 0;
+  for (const platform::WindowHandle candidate : platform::EnumerateWindows()) {
+    const auto attributes = platform::GetWindowAttributes(candidate);
+    if (attributes && attributes->processId == renderer.pid()) window = candidate;
   }
-  EXPECT_NE(renderer.ReadLineStartingWith("update 1:"), "");
-  kill(child, SIGKILL);
-  ASSERT_EQ(waitpid(child, nullptr, 0), child);
-  const std::string closed = renderer.ReadLineStartingWith("TideLink document");
-  EXPECT_NE(closed.find("was closed"), std::string::npos) << closed;
-
-  document_ = TideLinkDocumentManager::Instance().OpenDocument(name_, 64);
-  EXPECT_NE(document_, nullptr) << "the name is free again";
-  // The open also removed the dead process's segments, which nobody else would.
-  const std::string segments = "TideLinkAPI%002F" + std::to_string(child) + "%002F";
-  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
-    EXPECT_EQ(entry.path().filename().string().find(segments), std::string::npos) << entry.path();
-  }
+  ASSERT_NE(window, 0u) << "the renderer's window is not listed";
+  ASSERT_TRUE(platform::PostWindowMessage(window, {platform::kCloseMessage, 0, 0}));
+  EXPECT_EQ(renderer.ReadLineStartingWith("Ombrel stand-in stops"), "Ombrel stand-in stops after 0 updates");
+  EXPECT_EQ(renderer.Wait(), 0);
+  EXPECT_FALSE(platform::IsWindow(window));
 }
 
-// A registry the renderer cannot read for a while tells it nothing: no link is closed for it.
 TEST_F(RendererLinkTest, AnUnreadableRegistryClosesNoLink) {
   BackgroundProcess renderer(Renderer("--seconds 30"));
   ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
@@ -158,7 +145,7 @@ TEST_F(RendererLinkTest, AnUnreadableRegistryClosesNoLink) {
   const std::filesystem::path saved = scratch() / "registry.saved";
   std::filesystem::rename(registryPath(), saved);
   std::ofstream(registryPath()) << "not a database at all, for a few of the renderer's polls";
-  sleep(3);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
   std::filesystem::rename(saved, registryPath());
   ASSERT_TRUE(brick->SetMesh(Strip(2)));
   document_->Commit();

@@ -1,7 +1,6 @@
 // Whole COLLADA documents of one small drawing, in every combination of marker nodes and
 // textures, compared byte for byte with documents written out by hand under expected/.
 #include <sstream>
-#include <unistd.h>
 
 #include "export/ColladaWriter.h"
 #include "tests/export/ExportTestSupport.h"
@@ -62,7 +61,7 @@ class ColladaDocumentTest : public TestEnvironment, public testing::WithParamInt
 protected:
   void SetUp() override {
     TestEnvironment::SetUp();
-    document_ = TideLinkDocumentImpl::Create(u"tldocument" + platform::Utf16FromUtf8(std::to_string(getpid())), 5000);
+    document_ = TideLinkDocumentImpl::Create(u"tldocument" + platform::Utf16FromUtf8(std::to_string(platform::GetCurrentProcessId())), 5000);
     ASSERT_TRUE(document_->IsOpen());
   }
   void TearDown() override {

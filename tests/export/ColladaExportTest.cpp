@@ -2,9 +2,10 @@
 // and numbers, the results, and the same bytes from one process to the next.
 #include <cstdlib>
 #include <regex>
-#include <unistd.h>
 
 #include "export/ColladaWriter.h"
+#include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
 #include "tests/export/ExportTestSupport.h"
 #include "transport/TideLinkDocumentImpl.h"
 #include "transport/TideLinkSurfaceImpl.h"
@@ -33,7 +34,7 @@ protected:
   void SetUp() override {
     TestEnvironment::SetUp();
     document_ = TideLinkDocumentImpl::Create(
-        u"tlexport" + platform::Utf16FromUtf8(std::to_string(getpid())), 5000);
+        u"tlexport" + platform::Utf16FromUtf8(std::to_string(platform::GetCurrentProcessId())), 5000);
     ASSERT_TRUE(document_->IsOpen());
   }
   void TearDown() override {
@@ -167,10 +168,10 @@ TEST_F(ColladaExportTest, SameDocumentGivesTheSameBytesInAnotherProcess) {
   for (const char* folder : {"first", "second"}) {
     const std::filesystem::path target = scratch() / folder / "model.dae";
     std::filesystem::create_directories(target.parent_path());
+    const ScopedEnvironment asked(kSampleTarget, target.string());
+    const std::string self = platform::Utf8FromUtf16(*platform::GetProcessImagePath(platform::GetCurrentProcessId()));
     const CommandResult result =
-        RunCommand(std::string(kSampleTarget) + "='" + target.string() + "' /proc/" +
-                   std::to_string(getpid()) +
-                   "/exe --gtest_filter=ColladaExportTest.WritesTheSampleDocumentWhenAskedTo");
+        RunCommand("'" + self + "' --gtest_filter=ColladaExportTest.WritesTheSampleDocumentWhenAskedTo");
     ASSERT_EQ(result.status, 0) << result.output;
     files.push_back(MaskCreated(ReadFile(target)));
   }

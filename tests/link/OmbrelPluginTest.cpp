@@ -7,11 +7,12 @@
 #include <functional>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 
 #include "link/LinkName.h"
 #include "link/OmbrelPlugin.h"
 #include "module/OmbrelExtTool_EventSink.h"
+#include "platform/ProcessList.h"
+#include "platform/SharedMemory.h"
 #include "platform/TextConversion.h"
 #include "tests/link/LinkTestHost.h"
 #include "tests/support/ExportLock.h"
@@ -19,7 +20,6 @@
 #include "tools/renderer/LinkReader.h"
 #include "transport/TideLinkDocumentManager.h"
 #include "transport/WireFormat.h"
-#include "platform/SharedMemory.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ public:
   void SetUp() override {
     TestEnvironment::SetUp();
     host_ = std::make_unique<LinkTestHost>(answers_);
-    drawing_ = u"/plans/site" + platform::Utf16FromUtf8(std::to_string(getpid())) + u".phase2.vwx";
+    drawing_ = u"/plans/site" + platform::Utf16FromUtf8(std::to_string(platform::GetCurrentProcessId())) + u".phase2.vwx";
     linkName_ = drawing_.substr(0, drawing_.size() - 3) + u"dae";
     host_->documents.fileName = drawing_;
   }
@@ -206,7 +206,7 @@ TEST_F(OmbrelPluginTest, ADrawingLinkedElsewhereIsRefusedWithTheAlreadyOpenMessa
 // Two drawings without an extension in a folder with a dot, one linked by another process: each
 // link is named after its own drawing, in that folder, never after the folder's name.
 TEST_F(OmbrelPluginTest, DrawingsOfADottedFolderLinkUnderNamesOfTheirOwn) {
-  const std::u16string folder = u"/plans/my.projects" + platform::Utf16FromUtf8(std::to_string(getpid())) + u"/";
+  const std::u16string folder = u"/plans/my.projects" + platform::Utf16FromUtf8(std::to_string(platform::GetCurrentProcessId())) + u"/";
   auto elsewhere = TideLinkDocumentManager::Instance().OpenDocument(DaeNameOf(folder + u"garden"), 16);
   ASSERT_NE(elsewhere, nullptr);
   host().documents.fileName = folder + u"house";
@@ -267,7 +267,7 @@ TEST_F(OmbrelPluginTest, ACommitThatFoundTheLockHeldIsWrittenAtTheNextTickWithou
   // The lock word as a living renderer (our parent process) holds it.
   auto& owner = *reinterpret_cast<std::atomic<uint32_t>*>(static_cast<uint8_t*>(mapping.data()) +
                                                           offsetof(wire::HeaderRecord, lockOwner));
-  owner = static_cast<uint32_t>(getppid());
+  owner = platform::GetParentProcessId();
   OneTriangleScene scene;
   SendScene(scene);
   host().Tick();

@@ -1,8 +1,9 @@
 #include "platform/FileSystem.h"
 
-#include <fcntl.h>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
 
 #include "tests/support/TestEnvironment.h"
 
@@ -14,10 +15,13 @@ protected:
     const std::string native = (scratch() / name).string();
     return {native.begin(), native.end()};  // scratch paths are ASCII
   }
-  void WriteFile(const std::string& name, const std::string& contents, time_t writeTime = 0) {
+  // `writeTime` in whole seconds since 1970, set with 123456789 ns past it.
+  void WriteFile(const std::string& name, const std::string& contents, int64_t writeTime = 0) {
     std::ofstream(scratch() / name, std::ios::binary) << contents;
-    const timespec times[2] = {{writeTime, 123456789}, {writeTime, 123456789}};
-    if (writeTime) utimensat(AT_FDCWD, (scratch() / name).c_str(), times, 0);
+    if (!writeTime) return;
+    using namespace std::chrono;
+    const sys_time<nanoseconds> time{seconds(writeTime) + nanoseconds(123456789)};
+    std::filesystem::last_write_time(scratch() / name, file_clock::from_sys(time));
   }
 };
 

@@ -201,7 +201,7 @@ TEST(AssembleMesh, PositionsNormalsAndUvsUnderATransformThatRotatesShearsMirrors
 
 TEST(AssembleMesh, TrianglesThatAreNotFiniteInWorldSpaceAreLeftOut) {
   const TideLinkMesh triangle = convertMesh(GroundTriangle().View());
-  const TideLinkMesh far = convertMesh(GroundTriangle(1e37).View());
+  const TideLinkMesh distant = convertMesh(GroundTriangle(1e37).View());
   const Transform moved = ConvertedTranslation(1000, 0, 0);
   // A finite point under an infinite matrix, and a finite point and matrix whose product overflows.
   const double infinite[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0,
@@ -211,7 +211,7 @@ TEST(AssembleMesh, TrianglesThatAreNotFiniteInWorldSpaceAreLeftOut) {
   const Transform enlarged = convertTransform(enlarge);
   const TideLinkMesh out = assembleMesh({Record(triangle, escaping, false, false),
                                          Record(triangle, moved, true, false),
-                                         Record(far, enlarged, false, false)},
+                                         Record(distant, enlarged, false, false)},
                                         12, 12);
   EXPECT_EQ(out.indices, (std::vector<uint32_t>{3, 4, 5, 8, 7, 6}));
   EXPECT_EQ(out.indexCount, 6u);

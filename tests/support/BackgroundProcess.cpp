@@ -1,64 +1,63 @@
 #include "tests/support/BackgroundProcess.h"
 
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <chrono>
+#include <utility>
+
+#include "platform/TextConversion.h"
+
+namespace {
+constexpr std::chrono::hours kUnbounded{24};
+}
 
 BackgroundProcess::BackgroundProcess(const std::string& commandLine) {
-  int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) return;
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(pipeEnds[1], STDOUT_FILENO);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    // exec, so that the signal reaches the program and not a shell around it.
-    execl("/bin/sh", "sh", "-c", ("exec " + commandLine).c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(pipeEnds[1]);
-  output_ = fdopen(pipeEnds[0], "r");
+  // exec, so that a stop or kill reaches the program and not an interpreter around it.
+  ended_ = !platform::ChildProcess::StartCommand(platform::Utf16FromUtf8("exec " + commandLine), true, process_);
 }
 
 BackgroundProcess::~BackgroundProcess() { Stop(); }
 
+void BackgroundProcess::DrainOutput() {
+  char discarded[4096];
+  while (!ended_) ended_ = process_.ReadOutput(discarded, sizeof(discarded)) == 0;
+  pending_.clear();
+}
+
 int BackgroundProcess::Stop() {
-  int status = 0;
-  if (pid_ > 0) {
-    if (waitpid(pid_, &status, WNOHANG) == 0) {
-      kill(pid_, SIGTERM);
-      // Whatever it still prints is read, so that a program blocked on a full pipe can end.
-      char discarded[4096];
-      while (output_ && fread(discarded, 1, sizeof(discarded), output_) > 0) {
-      }
-      waitpid(pid_, &status, 0);
-    }
-    pid_ = -1;
-  }
-  if (output_) fclose(output_);
-  output_ = nullptr;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (process_.processId() == 0) return -1;
+  if (!process_.Wait(std::chrono::milliseconds(0))) platform::RequestProcessStop(process_.processId());
+  // Whatever it still prints is read, so that a program blocked on a full pipe can end.
+  DrainOutput();
+  return process_.Wait(kUnbounded).value_or(-1);
 }
 
 int BackgroundProcess::Wait() {
-  int status = 0;
-  if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  return -1;
+  if (process_.processId() == 0) return -1;
+  DrainOutput();
+  return process_.Wait(kUnbounded).value_or(-1);
 }
 
+void BackgroundProcess::Kill() { process_.Terminate(); }
+
 std::string BackgroundProcess::ReadLine() {
-  char line[4096];
-  if (!output_ || !fgets(line, sizeof(line), output_)) return {};
-  std::string text(line);
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
+  while (true) {
+    const size_t end = pending_.find('\n');
+    if (end != std::string::npos) {
+      std::string line = pending_.substr(0, end);
+      pending_.erase(0, end + 1);
+      return line;
+    }
+    char buffer[4096];
+    const size_t count = ended_ ? 0 : process_.ReadOutput(buffer, sizeof(buffer));
+    if (count == 0) {
+      ended_ = true;
+      return std::exchange(pending_, {});
+    }
+    pending_.append(buffer, count);
+  }
 }
 
 std::string BackgroundProcess::ReadLineStartingWith(const std::string& prefix) {
-  while (output_ && !feof(output_)) {
+  while (!ended_ || !pending_.empty()) {
     const std::string line = ReadLine();
     if (line.rfind(prefix, 0) == 0) return line;
   }

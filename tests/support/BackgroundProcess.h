@@ -1,11 +1,13 @@
 #pragma once
 
-#include <cstdio>
+#include <cstdint>
 #include <string>
-#include <sys/types.h>
 
-// A program run beside the test through the shell, whose standard output is read line by line.
-// It is stopped with SIGTERM when the object goes, unless it has ended by then.
+#include "platform/ChildProcess.h"
+
+// A program run beside the test through the system's command interpreter, whose standard output
+// is read line by line. It is asked to stop when the object goes, unless it has ended
+// by then.
 class BackgroundProcess {
 public:
   explicit BackgroundProcess(const std::string& commandLine);
@@ -17,14 +19,21 @@ public:
   std::string ReadLine();
   // Reads until a line starts with `prefix` and gives it; empty when the output ends first.
   std::string ReadLineStartingWith(const std::string& prefix);
-  // Stops it (if it still runs) and gives its exit status, -1 when it did not exit normally.
+  // Asks it to stop (if it still runs), reads what it still prints and gives its exit status,
+  // -1 when it did not exit by itself.
   int Stop();
   // Waits for it to end by itself and gives its exit status, -1 when it did not exit normally.
   int Wait();
-  // The program's process id (the shell execs it), -1 once it has been waited for.
-  pid_t pid() const { return pid_; }
+  // Ends it at once, as a crash would.
+  void Kill();
+  // The program's process id (the interpreter execs it, as the line must allow), 0 when it could
+  // not be started.
+  uint32_t pid() const { return process_.processId(); }
 
 private:
-  FILE* output_ = nullptr;
-  pid_t pid_ = -1;
+  void DrainOutput();
+
+  platform::ChildProcess process_;
+  std::string pending_;  // read but not yet given out as a line
+  bool ended_ = false;   // its output has ended
 };

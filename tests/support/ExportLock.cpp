@@ -1,16 +1,12 @@
 #include "tests/support/ExportLock.h"
 
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/file.h>
-#include <unistd.h>
+#include <chrono>
+#include <thread>
 
 ExportLock::ExportLock() {
-  const std::filesystem::path file = std::filesystem::temp_directory_path() / "tidelink-export-e2e.lock";
-  descriptor_ = open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (descriptor_ >= 0) flock(descriptor_, LOCK_EX);
-}
-
-ExportLock::~ExportLock() {
-  if (descriptor_ >= 0) close(descriptor_);
+  // Another suite's export may run for minutes; there is nothing to be notified by, so the name is
+  // tried again until it is free.
+  while (platform::SharedMemory::Create(u"tidelink-export-e2e-lock", 1, held_) == platform::kErrorAlreadyExists) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }

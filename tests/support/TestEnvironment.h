@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -24,7 +25,23 @@ private:
   std::filesystem::path scratch_;
 };
 
-// Runs a shell command line and returns its exit status and everything it printed.
+// Sets an environment variable of the test process (and of the programs it starts from now on) for
+// the object's lifetime, then gives it back its earlier value or removes it. Nothing when `value`
+// is nothing: the variable is removed for the lifetime.
+class ScopedEnvironment {
+public:
+  ScopedEnvironment(const char* name, const std::optional<std::string>& value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+  std::string name_;
+  std::optional<std::string> saved_;
+};
+
+// Runs a command line through the system's command interpreter and returns its exit status (-1
+// when it did not exit by itself) and everything it printed on standard output and error.
 struct CommandResult {
   int status = -1;
   std::string output;

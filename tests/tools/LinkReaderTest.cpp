@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <map>
 #include <random>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "platform/ChildProcess.h"
+#include "platform/ProcessList.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/renderer/LinkReader.h"
 #include "tools/renderer/SceneJson.h"
@@ -30,7 +31,7 @@ class LinkReaderTest : public TestEnvironment {
 protected:
   void SetUp() override {
     TestEnvironment::SetUp();
-    const std::string text = "tlreader" + std::to_string(getpid());
+    const std::string text = "tlreader" + std::to_string(platform::GetCurrentProcessId());
     name_.assign(text.begin(), text.end());
     document_ = TideLinkDocumentImpl::Create(name_, 32);
     ASSERT_TRUE(document_->IsOpen());
@@ -125,15 +126,16 @@ TEST_F(LinkReaderTest, ALockLeftByAnEndedProcessIsTakenOverAndALivingHoldersIsWa
   std::string problem;
   ASSERT_TRUE(reader.Open(name_, problem)) << problem;
   MirroredScene scene;
-  const pid_t ended = fork();
-  if (ended == 0) _exit(0);
-  waitpid(ended, nullptr, 0);
+  platform::ChildProcess child;
+  ASSERT_TRUE(platform::ChildProcess::StartCommand(u"exit 0", false, child));
+  const uint32_t ended = child.processId();
+  ASSERT_EQ(child.Wait(std::chrono::seconds(60)), 0);
   std::memcpy(bytes() + offsetof(wire::HeaderRecord, lockOwner), &ended, 4);
   ASSERT_TRUE(reader.Read(scene));
   EXPECT_EQ(scene.surfaces.size(), 3u);
   EXPECT_EQ(LockOwner(), 0u) << "the reader let go of the lock it took over";
 
-  const uint32_t living = uint32_t(getppid());
+  const uint32_t living = platform::GetParentProcessId();
   std::memcpy(bytes() + offsetof(wire::HeaderRecord, lockOwner), &living, 4);
   EXPECT_FALSE(reader.Read(scene));
   EXPECT_EQ(LockOwner(), living);
@@ -145,7 +147,7 @@ TEST_F(LinkReaderTest, MeshCountsThatWrapRoundAreRefused) {
   uint32_t meshSegment;
   std::memcpy(&meshSegment, bytes() + 2048 * 3 + 1924, 4);
   platform::SharedMemory segment;
-  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), meshSegment), segment), 0);
+  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), meshSegment), segment), 0);
   const uint32_t counts[3] = {1u << 30, 0, (1u << 31) - 3};  // 24·v + 8·v·uv is exactly 2^64
   std::memcpy(segment.data(), counts, sizeof(counts));
   LinkReader reader;
@@ -181,7 +183,7 @@ TEST_F(LinkReaderTest, CopiedMemoryReadsAsTheMappings) {
   std::map<uint32_t, std::vector<uint8_t>> segments;
   const auto source = [&](uint32_t number) -> std::optional<std::span<const uint8_t>> {
     platform::SharedMemory segment;
-    if (platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), number), segment) != 0) return std::nullopt;
+    if (platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), number), segment) != 0) return std::nullopt;
     const auto* data = static_cast<const uint8_t*>(segment.data());
     return std::span<const uint8_t>(segments[number] = std::vector<uint8_t>(data, data + segment.size()));
   };
@@ -211,7 +213,7 @@ TEST_F(LinkReaderTest, RandomValuesInRecordFieldsNeverLeadOutsideTheMappings) {
     return number;
   }();
   platform::SharedMemory segment;
-  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(getpid(), meshSegment), segment), 0);
+  ASSERT_EQ(platform::SharedMemory::Open(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), meshSegment), segment), 0);
   auto* meshBytes = static_cast<uint8_t*>(segment.data());
   const std::vector<uint8_t> originalMesh(meshBytes, meshBytes + segment.size());
 

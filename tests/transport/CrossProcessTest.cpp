@@ -1,10 +1,11 @@
 // A real second process on the document: it finds it by name, is told of commits by the update
 // message, and can hold the shared lock while this side commits.
 #include <chrono>
-#include <cstdio>
 #include <cstddef>
-#include <sys/wait.h>
+#include <string>
 
+#include "platform/ProcessList.h"
+#include "tests/support/BackgroundProcess.h"
 #include "tests/transport/TransportTestSupport.h"
 
 namespace {
@@ -12,25 +13,23 @@ namespace {
 // A peer process whose output is read line by line as it comes.
 class Peer {
 public:
-  explicit Peer(const std::string& arguments)
-      : pipe_(popen((std::string(TRANSPORT_PEER) + " " + arguments + " 2>&1").c_str(), "r")) {}
-  ~Peer() { Finish(); }
+  explicit Peer(const std::string& arguments) : process_(std::string(TRANSPORT_PEER) + " " + arguments + " 2>&1") {}
+  // The next line with its line break; empty at the end.
   std::string ReadLine() {
-    char line[512];
-    return pipe_ && std::fgets(line, sizeof(line), pipe_) ? line : "";
+    const std::string line = process_.ReadLine();
+    return line.empty() ? line : line + "\n";
   }
-  // Everything still to come, and the exit status.
+  // Everything still to come; the exit status is then in status().
   std::string Finish() {
     std::string rest;
     for (std::string line = ReadLine(); !line.empty(); line = ReadLine()) rest += line;
-    if (pipe_) status_ = pclose(pipe_);
-    pipe_ = nullptr;
+    status_ = process_.Wait();
     return rest;
   }
   int status() const { return status_; }
 
 private:
-  FILE* pipe_;
+  BackgroundProcess process_;
   int status_ = -1;
 };
 
@@ -62,7 +61,7 @@ TEST_F(CrossProcessTest, RendererIsToldOfACommitAndReadsRecordsAndMeshByName) {
             std::string::npos) << seen;
   char mesh[128];
   std::snprintf(mesh, sizeof(mesh), "mesh TideLinkAPI/%d/%08X bytes %d counts 3 3 1 x0 2.5 last-index 2",
-                getpid(), U32(base, 2048 * 3 + 1924), 2 * (12 + 4 * (18 + 6 + 3)));
+                platform::GetCurrentProcessId(), U32(base, 2048 * 3 + 1924), 2 * (12 + 4 * (18 + 6 + 3)));
   EXPECT_NE(seen.find(mesh), std::string::npos) << seen;
 }
 
@@ -98,27 +97,6 @@ TEST_F(CrossProcessTest, LockLeftByAProcessThatDiedIsTakenOver) {
   holder.Finish();
   document->Commit();
   EXPECT_EQ(document->GetCommitCount(), 2u);
-}
-
-// A holder that died while its parent has not reaped it yet is as dead as one that is gone.
-TEST_F(CrossProcessTest, LockLeftByAnEndedProcessNotYetReapedIsTakenOver) {
-  const auto document = Open();
-  document->CreateSurface(u"After", true);
-  auto* header = const_cast<uint8_t*>(MapAsReader(SharedMemoryChannel::MappingName(DocumentName())));
-  ASSERT_NE(header, nullptr);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const uint32_t self = static_cast<uint32_t>(getpid());
-    std::memcpy(header + offsetof(wire::HeaderRecord, lockOwner), &self, sizeof(self));
-    _exit(0);
-  }
-  siginfo_t info{};
-  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
-  document->Commit();
-  EXPECT_EQ(document->GetCommitCount(), 2u);
-  EXPECT_EQ(U32(header, offsetof(wire::HeaderRecord, lockOwner)), 0u);
-  ASSERT_EQ(waitpid(child, nullptr, 0), child);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // The main mapping, records, flags, the shared lock and segments, checked at the byte offsets
 // that the renderer reads.
 #include <chrono>
-#include <sys/wait.h>
 
+#include "platform/ChildProcess.h"
+#include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
+#include "tests/support/BackgroundProcess.h"
 #include "tests/transport/TransportTestSupport.h"
 
 namespace {
@@ -21,7 +24,7 @@ TEST_F(SharedMemoryChannelTest, FreshDocumentHasHeaderViewAndStatusAtTheirOffset
   EXPECT_EQ(Tag(base, 0), "HEAD");
   EXPECT_EQ(U32(base, 0), 0x44414548u);
   const uint32_t header[] = {1244, 0, 0, 1, 1, 0, 10242048, 2048, 5000, 2, 1,
-                             static_cast<uint32_t>(getpid())};
+                             platform::GetCurrentProcessId()};
   for (size_t field = 0; field < std::size(header); ++field) {
     EXPECT_EQ(U32(base, 4 + 4 * field), header[field]) << "offset " << 4 + 4 * field;
   }
@@ -142,11 +145,14 @@ TEST_F(SharedMemoryChannelTest, LockIsReentrantPerProcessAndWaitsForAnotherHolde
   uint8_t* base = const_cast<uint8_t*>(MapAsReader(DocumentName()));
   ASSERT_TRUE(document->Lock(0));
   ASSERT_TRUE(document->Lock(0));
-  EXPECT_EQ(U32(base, 24), static_cast<uint32_t>(getpid()));
-  EXPECT_EQ(document->Unlock(), static_cast<uint32_t>(getpid()));
+  EXPECT_EQ(U32(base, 24), platform::GetCurrentProcessId());
+  EXPECT_EQ(document->Unlock(), platform::GetCurrentProcessId());
   EXPECT_EQ(U32(base, 24), 0u);
 
-  const uint32_t otherHolder = static_cast<uint32_t>(getppid());  // alive for the whole test
+  // A holder that stays alive for the whole test.
+  BackgroundProcess living(std::string(TRANSPORT_PEER) + " windows Other:hidden");
+  ASSERT_EQ(living.ReadLine(), "ready");
+  const uint32_t otherHolder = living.pid();
   std::memcpy(base + 24, &otherHolder, 4);
   EXPECT_FALSE(document->Lock(0));
   const auto start = std::chrono::steady_clock::now();
@@ -156,12 +162,13 @@ TEST_F(SharedMemoryChannelTest, LockIsReentrantPerProcessAndWaitsForAnotherHolde
   EXPECT_EQ(U32(base, 24), otherHolder);  // not ours to free
 
   // A holder that died cannot release; its lock is taken over.
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  waitpid(child, nullptr, 0);
-  std::memcpy(base + 24, &child, 4);
+  platform::ChildProcess ended;
+  ASSERT_TRUE(platform::ChildProcess::Start(platform::Utf16FromUtf8(TRANSPORT_PEER), {}, true, ended));
+  ASSERT_TRUE(ended.Wait(std::chrono::seconds(30)));
+  const uint32_t deadHolder = ended.processId();
+  std::memcpy(base + 24, &deadHolder, 4);
   EXPECT_TRUE(document->Lock(0));
-  EXPECT_EQ(U32(base, 24), static_cast<uint32_t>(getpid()));
+  EXPECT_EQ(U32(base, 24), platform::GetCurrentProcessId());
 }
 
 TEST_F(SharedMemoryChannelTest, SegmentsAreNumberedPerProcessAndReleasedWhenAsked) {

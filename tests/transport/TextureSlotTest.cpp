@@ -1,14 +1,14 @@
 #include "transport/TextureSlot.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <span>
 #include <string>
-#include <sys/stat.h>
 
 #include "platform/ImageEncoder.h"
 #include "platform/TextConversion.h"
@@ -18,10 +18,11 @@ namespace {
 
 class TextureSlotTest : public TestEnvironment {
 protected:
-  std::u16string WriteFile(const std::string& name, time_t writeTime) {
+  // A file written `writeTime` seconds after 1970 began.
+  std::u16string WriteFile(const std::string& name, int64_t writeTime) {
     std::ofstream(scratch() / name) << "image";
-    const timespec times[2] = {{writeTime, 0}, {writeTime, 0}};
-    utimensat(AT_FDCWD, (scratch() / name).c_str(), times, 0);
+    const std::chrono::sys_seconds time{std::chrono::seconds(writeTime)};
+    std::filesystem::last_write_time(scratch() / name, std::chrono::file_clock::from_sys(time));
     const std::string path = (scratch() / name).string();
     return {path.begin(), path.end()};
   }

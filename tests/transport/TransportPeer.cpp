@@ -8,14 +8,15 @@
 // It reads the mapping through byte offsets only, never through the writer's structs.
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/MessageWindow.h"
+#include "platform/ProcessList.h"
 #include "platform/SharedMemory.h"
 
 namespace {
@@ -79,7 +80,7 @@ int Read(const std::string& document) {
 
 int Watch(const std::string& document) {
   platform::MessageWindow window;
-  if (!platform::MessageWindow::Create({static_cast<uint32_t>(getpid()), 0, true, u"OmbrelStartWindow", u"Peer"}, window)) {
+  if (!platform::MessageWindow::Create({platform::GetCurrentProcessId(), 0, true, u"OmbrelStartWindow", u"Peer"}, window)) {
     return 1;
   }
   std::printf("ready\n");
@@ -97,11 +98,11 @@ int Hold(const std::string& document, int milliseconds, bool release) {
   if (platform::SharedMemory::Open(Utf16(document), mapping) != 0) return 1;
   std::atomic_ref<uint32_t> owner(static_cast<uint32_t*>(mapping.data())[6]);
   uint32_t expected = 0;
-  if (!owner.compare_exchange_strong(expected, static_cast<uint32_t>(getpid()))) return 1;
+  if (!owner.compare_exchange_strong(expected, platform::GetCurrentProcessId())) return 1;
   std::printf("locked\n");
   std::fflush(stdout);
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  if (!release) _exit(0);
+  if (!release) std::_Exit(0);
   owner.store(0);
   return 0;
 }
@@ -113,14 +114,14 @@ int Windows(int count, char** descriptions) {
     const std::string description = descriptions[index];
     const size_t colon = description.rfind(':');
     const std::string kind = description.substr(colon + 1);
-    platform::WindowAttributes attributes{static_cast<uint32_t>(getpid()), kind == "owned" ? firstShown : 0,
+    platform::WindowAttributes attributes{platform::GetCurrentProcessId(), kind == "owned" ? firstShown : 0,
                                           kind != "hidden", Utf16(description.substr(0, colon)), u"Ombrel 12.0"};
     if (!platform::MessageWindow::Create(attributes, windows[static_cast<size_t>(index)])) return 1;
     if (kind == "shown" && !firstShown) firstShown = windows[static_cast<size_t>(index)].handle();
   }
   std::printf("ready\n");
   std::fflush(stdout);
-  for (;;) pause();
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
 }  // namespace

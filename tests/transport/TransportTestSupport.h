@@ -5,9 +5,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+#include "platform/ProcessList.h"
+#include "tests/support/MappingCensus.h"
 #include "tests/support/TestEnvironment.h"
 #include "transport/TideLinkDocumentImpl.h"
 
@@ -17,9 +18,9 @@ class TransportTest : public TestEnvironment {
 protected:
   void SetUp() override {
     TestEnvironment::SetUp();
-    const std::string pid = std::to_string(getpid());
+    const std::string pid = std::to_string(platform::GetCurrentProcessId());
     token_ = "tltest" + pid;
-    segmentToken_ = "TideLinkAPI%002F" + pid + "%002F";
+    segmentToken_ = "TideLinkAPI/" + pid + "/";
   }
   void TearDown() override {
     documents_.clear();
@@ -41,18 +42,12 @@ protected:
   }
 
   static std::u16string Utf16(const std::string& text) { return {text.begin(), text.end()}; }
+  // Objects the system still holds whose mapping name contains `part`, live or abandoned.
   static std::vector<std::string> ObjectsContaining(const std::string& part) {
-    std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
-      const std::string name = entry.path().filename();
-      if (name.find(part) != std::string::npos) found.push_back(name);
-    }
-    return found;
+    return MappingObjectsContaining(Utf16(part));
   }
   static bool SegmentExists(uint32_t number) {
-    char name[64];
-    std::snprintf(name, sizeof(name), "TideLinkAPI%%002F%d%%002F%08X", getpid(), number);
-    return !ObjectsContaining(name).empty();
+    return MappingObjectExists(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), number));
   }
 
   // A mapping of its own, as the renderer has; null when there is no such object.
@@ -62,7 +57,7 @@ protected:
     return static_cast<const uint8_t*>(readers_.back().data());
   }
   const uint8_t* MapSegmentAsReader(uint32_t number) {
-    return MapAsReader(SharedMemoryChannel::SegmentName(getpid(), number));
+    return MapAsReader(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), number));
   }
   static uint32_t U32(const uint8_t* base, size_t offset) {
     uint32_t value;

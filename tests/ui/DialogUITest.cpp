@@ -7,6 +7,7 @@
 #include <map>
 #include <thread>
 
+#include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "sdk/HostBinding.h"
 #include "tests/support/TestEnvironment.h"
@@ -37,9 +38,7 @@ public:
   std::vector<std::pair<DialogSetting, bool>> stores;
 };
 
-size_t ThreadCount() {
-  return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
-}
+size_t ThreadCount() { return platform::CountProcessThreads(); }
 
 // Waits up to two seconds for `condition`.
 template <class Condition>
@@ -428,8 +427,8 @@ TEST_F(DialogUITest, DestroyingTheUIClosesTheProgressWindowAndEndsItsThread) {
 }
 
 TEST_F(DialogUITest, ProcessWideInstanceTakesItsBackendFromTheEnvironment) {
-  setenv("TIDELINK_UI", "headless", 1);
-  setenv("TIDELINK_UI_SCRIPT", "message no", 1);
+  ScopedEnvironment backend("TIDELINK_UI", "headless");
+  ScopedEnvironment script("TIDELINK_UI_SCRIPT", "message no");
   DialogUI& first = DialogUI::Instance();
   EXPECT_EQ(&DialogUI::Instance(), &first);
   EXPECT_FALSE(first.AskNotRunning(u"8.5")) << "without the script Enter would answer Yes";
@@ -438,8 +437,6 @@ TEST_F(DialogUITest, ProcessWideInstanceTakesItsBackendFromTheEnvironment) {
   first.ShowProgress();
   DialogUI::DestroyInstance();
   EXPECT_EQ(ThreadCount(), threadsBefore);
-  unsetenv("TIDELINK_UI");
-  unsetenv("TIDELINK_UI_SCRIPT");
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <utility>
 #include <string_view>
 
+#include "tools/host/ModelDrawing.h"
+
 namespace {
 
 // The value of `option`: a whole number from `minimum` to `maximum`, or nothing with `error` saying
@@ -246,8 +248,8 @@ std::string HostUsage() {
       "                       edit handed to the plug-in\n"
       "\n"
       "Options:\n"
-      "  --module PATH        plug-in library (default: OmbrelTideLinkForVectorworks.so beside\n"
-      "                       this program)\n"
+      "  --module PATH        plug-in library (default: " TIDELINK_MODULE_FILE_NAME " beside this\n"
+      "                       program)\n"
       "  --resources DIR      folder that holds the plug-in's resource folder (default: the\n"
       "                       module's folder)\n"
       "  --host-version N     host major version to report (default 25; others get the reduced\n"
@@ -267,13 +269,17 @@ std::string HostUsage() {
       "\n"
       "\n"
       "Drawing and scene stream (sent to each scene handler the plug-in registers, on a thread of\n"
-      "its own, as batches of operations, then a view report):\n"
-      "  --drawing FILE       send FILE (any format Assimp reads: OBJ, glTF, FBX, DAE, PLY, STL,\n"
-      "                       3DS, ...), converted to millimetres with Z up; default: the built-in\n"
-      "                       sample drawing. Lengths in the file are taken as metres (FBX: as it\n"
-      "                       records). Its up axis is the one it records (FBX), else Z for STL and\n"
-      "                       PLY files (as CAD tools write them) and Y for every other format\n"
-      "  --up-axis y|z        the file's up axis, whatever it records or its format suggests\n"
+      "its own, as batches of operations, then a view report):\n";
+  usage += ModelImportAvailable()
+               ? "  --drawing FILE       send FILE (any format Assimp reads: OBJ, glTF, FBX, DAE, PLY, STL,\n"
+                 "                       3DS, ...), converted to millimetres with Z up; default: the built-in\n"
+                 "                       sample drawing. Lengths in the file are taken as metres (FBX: as it\n"
+                 "                       records). Its up axis is the one it records (FBX), else Z for STL and\n"
+                 "                       PLY files (as CAD tools write them) and Y for every other format\n"
+                 "  --up-axis y|z        the file's up axis, whatever it records or its format suggests\n"
+               : "  --drawing FILE       not in this build: it was made without model import (Assimp), so\n"
+                 "                       it sends only the built-in sample drawing and edit scripts\n";
+  usage +=
       "  --names              print the drawing's instance, geometry and material names (what an\n"
       "                       edit script names) and exit\n"
       "  --no-view-report     send no view report after the last batch\n"

@@ -7,13 +7,13 @@
 
 #include "tools/host/Drawing.h"
 
-// Large enough for any texture a drawing uses, small enough that a forged header cannot make us
-// allocate gigabytes.
-inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 26;
+#include "platform/ImageDecoder.h"
 
-// Decodes a PNG or JPEG file held in memory, recognised by its signature, into bytes: RGBA for a
-// PNG with an alpha channel, RGB otherwise. Safe on untrusted data: a damaged, truncated or
-// unknown image gives nothing, with `error` saying why.
+inline constexpr uint64_t kMaxImagePixels = platform::kMaxDecodedImagePixels;
+
+// Decodes a PNG or JPEG file held in memory through the platform's image unit, into a drawing's
+// image: RGBA for a PNG with an alpha channel, RGB otherwise. Safe on untrusted data: a damaged,
+// truncated or unknown image gives nothing, with `error` saying why.
 std::optional<DrawingImage> DecodeImage(std::span<const uint8_t> encoded, std::string& error);
 
 // Reads and decodes an image file; nothing, with `error` set, when it cannot.

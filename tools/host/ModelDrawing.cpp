@@ -287,6 +287,8 @@ private:
 
 }  // namespace
 
+bool ModelImportAvailable() { return true; }
+
 UpAxis ConventionalUpAxis(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),

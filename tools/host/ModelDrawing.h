@@ -21,7 +21,13 @@ enum class UpAxis { kY, kZ };
 //
 // Nothing, with `error` saying why, when the file cannot be read or shows no triangles. Problems
 // that only lose detail (an image that cannot be decoded) are added to `warnings`.
+// A host built without Assimp (TIDELINK_MODEL_IMPORT off, as on Windows) reads no file: it gives
+// nothing, with `error` saying so.
 std::optional<Drawing> LoadModelDrawing(const std::string& path, std::optional<UpAxis> upAxis, std::string& error,
                                         std::vector<std::string>& warnings);
 // The up axis that files of this name's format have by convention (by its extension, any case).
 UpAxis ConventionalUpAxis(const std::string& path);
+
+// Whether this build reads model files; without it the host plays only the built-in sample
+// drawing and edit scripts.
+bool ModelImportAvailable();

@@ -60,7 +60,7 @@ void PrintNames(const Drawing& drawing) {
 
 void FillDefaults(HostOptions& options) {
   if (options.modulePath.empty()) {
-    options.modulePath = (ProgramFolder() / "OmbrelTideLinkForVectorworks.so").string();
+    options.modulePath = (ProgramFolder() / TIDELINK_MODULE_FILE_NAME).string();
   }
   if (!options.exportPath.empty()) options.exportPath = std::filesystem::absolute(options.exportPath).string();
   options.messageRecordsPath = (std::filesystem::temp_directory_path() /

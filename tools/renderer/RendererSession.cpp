@@ -103,19 +103,26 @@ std::string DescribeSurface(const MirroredSurface& surface) {
   return line;
 }
 
+// The options' UTF-8 text as a path: a narrow path would be the ANSI code page on Windows.
+std::filesystem::path FilePath(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
 // Written beside the target and renamed, so a reader never sees half a file. When it cannot be
 // written nothing of it is left and `problem` gives the system's reason.
 bool WriteWhole(const std::string& path, const std::string& content, std::string& problem) {
-  const std::string temporary = path + ".partial";
+  std::filesystem::path temporary = FilePath(path);
+  temporary += ".partial";
   std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
   if (file) {
     file << content;
     file.close();
   }
   const int error = errno;
-  if (!file || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    problem = std::generic_category().message(file ? errno : error);
-    std::remove(temporary.c_str());
+  std::error_code renamed;
+  if (file) std::filesystem::rename(temporary, FilePath(path), renamed);
+  if (!file || renamed) {
+    problem = file ? renamed.message() : std::generic_category().message(error);
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
     return false;
   }
   return true;
@@ -146,6 +153,8 @@ int RendererSession::Run(const std::atomic<bool>& stop) {
     const auto wait = std::min({end, nextPoll}) - Clock::now();
     const auto message = window_.Receive(std::chrono::duration_cast<std::chrono::milliseconds>(
         std::max(wait, Clock::duration::zero()) + std::chrono::milliseconds(1)));
+    // Closing the window ends the renderer as a signal does.
+    if (message && message->message == platform::kCloseMessage) break;
     const bool notified = message && message->message == wire::kUpdateMessage;
     messageAt_ = notified ? std::optional(platform::SteadyClock::Now()) : std::nullopt;
     if (notified || Clock::now() >= nextPoll) {
@@ -242,7 +251,7 @@ void RendererSession::LogRead(const MirroredScene& scene, const LinkReader::Read
                      ",\"read_ns\":" + nanoseconds(times.done) + ",\"copied_bytes\":" + std::to_string(times.copiedBytes) +
                      ",\"mesh_bytes\":" + std::to_string(times.meshBytes) + ",\"surfaces\":" +
                      std::to_string(scene.surfaces.size()) + ",\"triangles\":" + std::to_string(triangles) + "}\n";
-  std::ofstream log(options_.readLogPath, std::ios::binary | std::ios::app);
+  std::ofstream log(FilePath(options_.readLogPath), std::ios::binary | std::ios::app);
   if (!(log << line << std::flush)) Say("cannot write " + options_.readLogPath);
 }
 
@@ -254,17 +263,16 @@ void RendererSession::Publish(Link& link, const MirroredScene& scene) {
     Say("cannot write " + link.dumpPath + ": " + problem);
   }
   if (!options_.historyPath.empty()) {
-    std::ofstream history(options_.historyPath, std::ios::binary | std::ios::app);
+    std::ofstream history(FilePath(options_.historyPath), std::ios::binary | std::ios::app);
     if (!(history << summary << std::flush)) {
       Say("cannot write " + options_.historyPath + ": " + std::generic_category().message(errno));
     }
   }
   if (!link.snapshotPath.empty()) {
-    const std::string picture = EncodeSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight));
-    if (picture.empty()) {
-      Say("cannot draw the picture for " + link.snapshotPath);
-    } else if (!WriteWhole(link.snapshotPath, picture, problem)) {
-      Say("cannot write " + link.snapshotPath + ": " + problem);
+    // The image unit writes beside the file and renames, so a reader never sees half a picture.
+    errno = 0;
+    if (!SaveSnapshotPng(RenderSnapshot(scene, kSnapshotWidth, kSnapshotHeight), link.snapshotPath)) {
+      Say("cannot write " + link.snapshotPath + ": " + std::generic_category().message(errno ? errno : EIO));
     }
   }
   link.lastSummary = std::move(summary);

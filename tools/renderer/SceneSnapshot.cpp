@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <png.h>
+
+#include "platform/ImageEncoder.h"
+#include "platform/TextConversion.h"
 
 namespace {
 
@@ -152,16 +154,6 @@ SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_
   return image;
 }
 
-std::string EncodeSnapshotPng(const SnapshotImage& image) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = image.width;
-  png.height = image.height;
-  png.format = PNG_FORMAT_RGBA;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&png, nullptr, &size, 0, image.rgba.data(), 0, nullptr)) return {};
-  std::string bytes(size, '\0');
-  if (!png_image_write_to_memory(&png, bytes.data(), &size, 0, image.rgba.data(), 0, nullptr)) return {};
-  bytes.resize(size);
-  return bytes;
+bool SaveSnapshotPng(const SnapshotImage& image, const std::string& path) {
+  return platform::EncodePngPixels(image.width, image.height, image.rgba, platform::Utf16FromUtf8(path));
 }

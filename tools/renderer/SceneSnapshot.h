@@ -15,5 +15,5 @@ struct SnapshotImage {
 };
 
 SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_t height);
-// The picture as the bytes of a PNG file; empty when it cannot be encoded.
-std::string EncodeSnapshotPng(const SnapshotImage& image);
+// False when the file cannot be written; nothing partial is left then.
+bool SaveSnapshotPng(const SnapshotImage& image, const std::string& path);

@@ -1,4 +1,4 @@
-#include "tests/support/RegistryHold.h"
+#include "tests/posix/RegistryHold.h"
 
 #include <sqlite3.h>
 

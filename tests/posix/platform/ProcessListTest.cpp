@@ -21,7 +21,7 @@ TEST(ProcessList, ChildIsListedAliveAndNamedWhileRunningAndGoneOnceReaped) {
   const uint32_t self = platform::GetCurrentProcessId();
   const auto image = platform::GetProcessImagePath(self);
   ASSERT_TRUE(image);
-  EXPECT_TRUE(platform::Utf8FromUtf16(*image).ends_with("/tidelink_platform_tests"));
+  EXPECT_TRUE(platform::Utf8FromUtf16(*image).ends_with("/tidelink_posix_platform_tests"));
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
