@@ -237,8 +237,10 @@ TEST_F(CrashRecoveryTest, TwoRenderersReadingOneLinkBothMirrorEveryEdit) {
 }
 
 // Each killed host leaves its document (10 MB) and segments in the system's memory; the next open
-// of any process of the user removes them, and never a living process's.
+// of any process of the user removes them, and never a living process's. A renderer reads each
+// link, since a host that no renderer reads ends its link at once.
 TEST_F(CrashRecoveryTest, MappingsOfKilledHostsAreRemovedByTheNextOpenAndNeverPileUp) {
+  auto renderer = StartRenderer();
   std::vector<std::pair<uint32_t, std::u16string>> killed;
   for (int round = 0; round < 3; ++round) {
     const fs::path drawing = ScratchFile("drawing" + std::to_string(round) + ".vwx");

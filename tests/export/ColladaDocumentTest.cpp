@@ -3,6 +3,8 @@
 #include <sstream>
 
 #include "export/ColladaWriter.h"
+#include "platform/ProcessList.h"
+#include "platform/TextConversion.h"
 #include "tests/export/ExportTestSupport.h"
 #include "transport/TideLinkDocumentImpl.h"
 #include "transport/TideLinkSurfaceImpl.h"
