@@ -1,0 +1,250 @@
+#pragma once
+
+// The export command of the stand-in host run as a real process, and what its file is checked
+// against: the fixture of the export's end-to-end tests, on any platform and on POSIX alone.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include "link/SettingsStore.h"
+#include "platform/Registry.h"
+#include "platform/SystemErrors.h"
+#include "tests/e2e/HostBuild.h"
+#include "tests/export/ExportTestSupport.h"
+#include "tests/support/ExportLock.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace fs = std::filesystem;
+
+inline const std::string kModels = "/usr/share/assimp/models/";
+
+// What the source file holds once placed by its node tree, counted the way the host draws it:
+// triangles only (points and lines have no surface), one placement per node that shows a mesh.
+struct SourceCounts {
+  long placedTriangles = 0;
+  long instances = 0;
+  long texturedMaterials = 0;  // materials drawn by some placed triangle that carry a colour image
+};
+
+inline SourceCounts CountSource(const std::string& path) {
+  SourceCounts counts;
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_SortByPType);
+  if (!scene || !scene->mRootNode) return counts;
+  std::set<unsigned> usedMaterials;
+  const auto triangles = [&](const aiMesh& mesh) {
+    long count = 0;
+    for (unsigned face = 0; face < mesh.mNumFaces; ++face) count += mesh.mFaces[face].mNumIndices == 3 ? 1 : 0;
+    return count;
+  };
+  const std::function<void(const aiNode&)> walk = [&](const aiNode& node) {
+    bool shown = false;
+    for (unsigned slot = 0; slot < node.mNumMeshes; ++slot) {
+      const aiMesh& mesh = *scene->mMeshes[node.mMeshes[slot]];
+      const long count = triangles(mesh);
+      if (count == 0) continue;
+      shown = true;
+      counts.placedTriangles += count;
+      usedMaterials.insert(mesh.mMaterialIndex);
+    }
+    counts.instances += shown ? 1 : 0;
+    for (unsigned child = 0; child < node.mNumChildren; ++child) walk(*node.mChildren[child]);
+  };
+  walk(*scene->mRootNode);
+  for (const unsigned material : usedMaterials) {
+    const aiMaterial& source = *scene->mMaterials[material];
+    if (source.GetTextureCount(aiTextureType_DIFFUSE) + source.GetTextureCount(aiTextureType_BASE_COLOR) > 0) {
+      ++counts.texturedMaterials;
+    }
+  }
+  return counts;
+}
+
+class ExportCommandFixture : public TestEnvironment {
+protected:
+  void SetUp() override {
+    TestEnvironment::SetUp();
+    out_ = scratch() / "out";
+    fs::create_directories(out_);
+  }
+
+  const fs::path& out() const { return out_; }
+
+  // Runs one host process. The export's temporary document has one fixed name on the machine, so
+  // exports of tests running side by side (both builds, parallel CTest) would refuse each other:
+  // a machine-wide lock lets one host export at a time.
+  CommandResult Export(const std::string& arguments) {
+    const ExportLock lock;
+    return RunCommand((binaryDirectory() / "tidelink-host").string() + " export " + arguments);
+  }
+
+  // Writes the answers of the headless interface into a file and gives the option that uses it.
+  std::string UiScript(const std::string& answers) {
+    const fs::path file = scratch() / ("answers-" + std::to_string(++scripts_) + ".txt");
+    std::ofstream(file) << answers << "\n";
+    return "--ui-script '" + file.string() + "'";
+  }
+
+  // Stores a setting of the plug-in before the host starts, as the settings dialog would.
+  static void StoreSetting(std::u16string_view name, uint32_t value) {
+    platform::RegistryKey key;
+    ASSERT_EQ(platform::RegistryKey::Create(platform::RegistryRoot::CurrentUser, SettingsStore::kKeyPath, key),
+              platform::kErrorSuccess);
+    ASSERT_EQ(key.SetValue(name, platform::kRegistryDword, &value, sizeof(value)), platform::kErrorSuccess);
+  }
+
+  static std::vector<std::string> Lines(const std::string& output, const std::string& prefix = "") {
+    std::vector<std::string> lines;
+    std::istringstream stream(output);
+    for (std::string line; std::getline(stream, line);) {
+      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+
+  static std::vector<std::string> MessageCaptions(const std::string& output) {
+    std::vector<std::string> captions;
+    for (const std::string& line : Lines(output, "ui message-box ")) {
+      const auto caption = TextsBetween(line, "ui message-box \"", "\"");
+      if (!caption.empty()) captions.push_back(caption.front());
+    }
+    return captions;
+  }
+
+  // Every text that follows `open` up to the next `close`, in order.
+  static std::vector<std::string> TextsBetween(const std::string& text, const std::string& open,
+                                               const std::string& close) {
+    std::vector<std::string> found;
+    for (size_t start = text.find(open); start != std::string::npos; start = text.find(open, start)) {
+      start += open.size();
+      const size_t end = text.find(close, start);
+      if (end == std::string::npos) break;
+      found.push_back(text.substr(start, end - start));
+      start = end + close.size();
+    }
+    return found;
+  }
+
+  static size_t Count(const std::vector<std::string>& texts, const std::string& wanted) {
+    return size_t(std::count(texts.begin(), texts.end(), wanted));
+  }
+
+  // Whatever ended the export, the host is usable again: its window enabled, the progress window
+  // gone, every handler and notification unregistered, every service reference released.
+  static void ExpectEndedCleanly(const CommandResult& result) {
+    const auto window = Lines(result.output, "ui host-window ");
+    if (!window.empty()) {
+      EXPECT_EQ(window.back(), "ui host-window enabled") << result.output;
+    }
+    EXPECT_EQ(Lines(result.output, "ui progress \"").size(), Lines(result.output, "ui progress closed").size())
+        << result.output;
+    EXPECT_EQ(Lines(result.output, "scene handler registered").size(),
+              Lines(result.output, "scene handler unregistered").size())
+        << result.output;
+    EXPECT_EQ(Lines(result.output, "notification callback registered").size(),
+              Lines(result.output, "notification callback unregistered").size())
+        << result.output;
+    EXPECT_TRUE(Lines(result.output, "warning:").empty()) << result.output;
+  }
+
+  static std::string EndLine(const CommandResult& result, int number = 1) {
+    const auto lines = Lines(result.output, "export " + std::to_string(number) + ": ");
+    return lines.empty() ? std::string() : lines.back();
+  }
+
+  // The export node ids of a file: its geometries other than the marker, as numbers.
+  static std::vector<unsigned long> NodeIds(const fs::path& file) {
+    std::vector<unsigned long> ids;
+    const std::string text = ReadFile(file);
+    for (const std::string& id : TextsBetween(text, "<geometry id=\"", "\"")) {
+      if (id.empty() || id.find_first_not_of("0123456789ABCDEF") != std::string::npos) continue;  // the marker
+      ids.push_back(std::stoul(id, nullptr, 16));
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+  }
+
+  // Every image the file names lies in its textures folder, which holds nothing else.
+  static void ExpectTexturesPresent(const fs::path& file, long images) {
+    const std::string text = ReadFile(file);
+    std::set<std::string> named;
+    for (const std::string& element : TextsBetween(text, "<image id=", "</image>")) {
+      const auto source = TextsBetween(element, "<init_from>", "</init_from>");
+      ASSERT_EQ(source.size(), 1u) << element;
+      const fs::path texture = file.parent_path() / source.front();
+      named.insert(texture.lexically_normal().string());
+      EXPECT_TRUE(fs::is_regular_file(texture)) << texture;
+      EXPECT_GT(fs::file_size(texture), 0u) << texture;
+    }
+    EXPECT_EQ(long(named.size()), images) << file;
+    const fs::path folder = file.parent_path() / (file.stem().string() + "_Textures");
+    // A drawing without images may leave the folder out.
+    if (images == 0 && !fs::exists(folder)) return;
+    ASSERT_TRUE(fs::is_directory(folder)) << folder;
+    long files = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      ++files;
+      EXPECT_TRUE(named.count(entry.path().lexically_normal().string())) << "not named by the file: " << entry.path();
+    }
+    EXPECT_EQ(files, images);
+  }
+
+  // Both readers take the file with nothing beyond the prescribed deviations, and agree on it.
+  static ReaderReport ExpectReadable(const fs::path& file) {
+    const ReaderReport python = ReadWithPythonCollada(file);
+    EXPECT_EQ(python.refused, "") << file;
+    EXPECT_EQ(python.unexpected, "") << file;
+    const ReaderReport assimp = ReadWithAssimp(file);
+    EXPECT_EQ(assimp.refused, "") << file;
+    EXPECT_EQ(assimp.geometries, python.geometries) << file;
+    EXPECT_EQ(assimp.triangles, python.triangles) << file;
+    EXPECT_EQ(assimp.images, python.images) << file;
+    EXPECT_GT(python.triangles, 1) << "nothing but the marker triangle in " << file;
+    ExpectTexturesPresent(file, python.images);
+    return python;
+  }
+
+  // A model of the test models package, exported with repair off: every surface is then written
+  // from both sides and nothing is merged or dropped, so the file holds exactly twice the placed
+  // triangles plus the marker triangle, and one transform node per placement (the change to Z up
+  // makes every placement's transform differ from the identity).
+  void ExpectModelExported(const std::string& relativePath) {
+    if (!kHostReadsModels) GTEST_SKIP() << kWithoutModelImport;
+    const std::string model = kModels + relativePath;
+    if (!fs::exists(model)) GTEST_SKIP() << model << " is not installed (package assimp-testmodels)";
+    StoreSetting(u"RepairMode", 0);
+    const SourceCounts source = CountSource(model);
+    ASSERT_GT(source.placedTriangles, 0) << model;
+    const fs::path file = out() / "model.dae";
+    const CommandResult result = Export("'" + model + "' -o '" + file.string() + "'");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+    EXPECT_TRUE(Lines(result.output, "drawing: texture").empty()) << "a texture was lost on the way in";
+    ExpectEndedCleanly(result);
+
+    const ReaderReport read = ExpectReadable(file);
+    EXPECT_EQ(read.triangles, 2 * source.placedTriangles + 1) << model;
+    EXPECT_EQ(read.nodes, 1 + source.instances) << "every placement of the model has its own transform node";
+    EXPECT_EQ(read.images, source.texturedMaterials) << model;
+  }
+
+  fs::path out_;
+  int scripts_ = 0;
+};
