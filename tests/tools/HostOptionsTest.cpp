@@ -33,4 +33,12 @@ TEST(HostOptionsTest, TheUpAxisIsTheFilesUnlessNamed) {
   EXPECT_NE(HostUsage().find("Z for STL"), std::string::npos) << "--help says what is assumed";
 }
 
+TEST(HostOptionsTest, TheGeneratedDrawingTakesACountInRangeAndNoFileBeside) {
+  std::string error;
+  EXPECT_EQ(Parse({"export", "-o", "a.dae", "--generated", "1000000"}, error)->generatedTriangles, 1000000u);
+  for (const char* bad : {"19999", "20000001", "1e6", "-5"}) EXPECT_FALSE(Parse({"--generated", bad}, error)) << bad;
+  EXPECT_FALSE(Parse({"export", "house.obj", "-o", "a.dae", "--generated", "20000"}, error));
+  EXPECT_NE(error.find("exclude"), std::string::npos) << error;
+}
+
 }  // namespace

@@ -132,6 +132,10 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       options.userInterfaceScript = argv[++index];
     } else if (argument == "--drawing" && hasValue) {
       options.drawingPath = argv[++index];
+    } else if (argument == "--generated" && hasValue) {
+      const std::optional<int> value = WholeNumber(argument, argv[++index], 20000, 20000000, "a number of triangles", error);
+      if (!value) return std::nullopt;
+      options.generatedTriangles = static_cast<uint32_t>(*value);
     } else if (argument == "--up-axis" && hasValue) {
       const std::string_view axis = argv[++index];
       if (axis != "y" && axis != "z") {
@@ -182,6 +186,10 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
   }
   if (options.command == HostCommand::kExport && options.exportPath.empty()) {
     error = "export needs the file to write: -o FILE.dae";
+    return std::nullopt;
+  }
+  if (options.generatedTriangles > 0 && !options.drawingPath.empty()) {
+    error = "--generated and a drawing file exclude each other: send one drawing";
     return std::nullopt;
   }
   return options;
@@ -280,6 +288,8 @@ std::string HostUsage() {
                : "  --drawing FILE       not in this build: it was made without model import (Assimp), so\n"
                  "                       it sends only the built-in sample drawing and edit scripts\n";
   usage +=
+      "  --generated N        send a generated drawing of about N triangles instead (20000 to\n"
+      "                       20000000): 100 curved grids, the same numbers on every platform\n"
       "  --names              print the drawing's instance, geometry and material names (what an\n"
       "                       edit script names) and exit\n"
       "  --no-view-report     send no view report after the last batch\n"

@@ -45,6 +45,7 @@ struct HostOptions {
 
   // The drawing the scene-change service sends, and how the stream ends.
   std::string drawingPath;  // a file Assimp reads; empty: the built-in sample
+  uint32_t generatedTriangles = 0;  // above zero: the generated grid drawing of about this many triangles
   std::optional<UpAxis> upAxis;  // of the drawing's file; nothing: its metadata or its format decides
   bool listNames = false;        // print the names an edit script can use and exit
   bool viewReport = true;

@@ -11,6 +11,7 @@
 #include "sdk/VWExtension.h"
 #include "tools/host/HostConsole.h"
 #include "tools/host/ModelDrawing.h"
+#include "tools/host/GridDrawing.h"
 #include "tools/host/SampleDrawing.h"
 
 namespace {
@@ -237,6 +238,12 @@ std::u16string StandInHost::ResourceText(std::u16string_view table, std::u16stri
 bool StandInHost::IsNotificationRegistered(uint32_t code) { return notifications_.IsRegistered(code); }
 
 bool StandInHost::LoadDrawing() {
+  if (options_.generatedTriangles > 0) {
+    Drawing drawing = MakeGridDrawing(options_.generatedTriangles);
+    HostConsole::PrintLine("drawing: " + drawing.description);
+    sceneChange_.SetDrawing(std::make_shared<const Drawing>(std::move(drawing)));
+    return true;
+  }
   if (options_.drawingPath.empty()) {
     sceneChange_.SetDrawing(std::make_shared<const Drawing>(MakeSampleDrawing()));
     return true;
