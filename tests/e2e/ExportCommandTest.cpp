@@ -168,19 +168,6 @@ TEST_F(ExportCommandTest, TheHostSaysWhyNoFileWasWritten) {
   fs::permissions(out() / "locked", fs::perms::owner_all);
 }
 
-TEST_F(ExportCommandTest, TheTerminalInterfaceEndsLikeTheHeadlessOne) {
-  StoreSetting(u"FirstExport", 0);
-  const fs::path file = out() / "asked.dae";
-  // The file typed at the save question, then Enter at every box: its default button.
-  const ExportLock lock;
-  const CommandResult result = RunCommand("printf '" + file.string() + "\\n\\n\\n\\n' | " +
-                                          (binaryDirectory() / "tidelink-host").string() +
-                                          " --ui terminal export -o '" + file.string() + "'");
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
-  EXPECT_TRUE(fs::is_regular_file(file));
-}
-
 TEST_F(ExportCommandTest, ATexturesFolderThatCannotBeMadeLosesOnlyTheImagesAndLogsEachOne) {
   StoreSetting(u"FirstExport", 0);
   const fs::path file = out() / "sample.dae";

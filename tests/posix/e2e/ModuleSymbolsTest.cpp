@@ -17,7 +17,7 @@ class ModuleSymbolsTest : public TestEnvironment {};
 
 TEST_F(ModuleSymbolsTest, TheModuleExportsOnlyItsThreeEntryPoints) {
   const std::string module = (binaryDirectory() / TIDELINK_MODULE_FILE_NAME).string();
-  const CommandResult result = RunCommand("nm -D --defined-only " + module);
+  const CommandResult result = RunCommand("/usr/bin/nm -D --defined-only " + module);
   ASSERT_EQ(result.status, 0) << result.output;
   std::vector<std::string> symbols;
   const std::regex symbolLine(R"(^[0-9a-f]+ [A-Za-z] (\S+)$)");

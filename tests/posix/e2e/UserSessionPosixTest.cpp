@@ -19,7 +19,7 @@ class UserSessionPosixTest : public LinkFixture {
 protected:
   // The main job of scripts/run.sh with the programs built here, writing into `out`.
   static std::string MainJob(const fs::path& out) {
-    return "env TIDELINK_BIN=" + binaryDirectory().string() + " bash " RUN_SAMPLE_SCRIPT " " + out.string();
+    return "env TIDELINK_BIN=" + binaryDirectory().string() + " /bin/bash " RUN_SAMPLE_SCRIPT " " + out.string();
   }
 };
 
