@@ -26,7 +26,10 @@ void BackgroundProcess::DrainOutput() {
 
 int BackgroundProcess::Stop() {
   if (process_.processId() == 0) return -1;
-  if (!process_.Wait(std::chrono::milliseconds(0))) platform::RequestProcessStop(process_.processId());
+  // A program that cannot be asked (on Windows: one without a window to close) is ended outright.
+  if (!process_.Wait(std::chrono::milliseconds(0)) && !platform::RequestProcessStop(process_.processId())) {
+    process_.Terminate();
+  }
   // Whatever it still prints is read, so that a program blocked on a full pipe can end.
   DrainOutput();
   return process_.Wait(kUnbounded).value_or(-1);

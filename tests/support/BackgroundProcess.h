@@ -19,8 +19,8 @@ public:
   std::string ReadLine();
   // Reads until a line starts with `prefix` and gives it; empty when the output ends first.
   std::string ReadLineStartingWith(const std::string& prefix);
-  // Asks it to stop (if it still runs), reads what it still prints and gives its exit status,
-  // -1 when it did not exit by itself.
+  // Asks it to stop (if it still runs; ends it when it cannot be asked), reads what it still
+  // prints and gives its exit status, -1 when it did not exit by itself.
   int Stop();
   // Waits for it to end by itself and gives its exit status, -1 when it did not exit normally.
   int Wait();
