@@ -60,16 +60,23 @@ uint64_t ProcessStart(HANDLE process) {
   return (uint64_t{start.dwHighDateTime} << 32) | start.dwLowDateTime;
 }
 
-// The creator's process, when the record names one that is still the same process; null when it
-// has ended or cannot be looked at.
-HANDLE OpenCreatorProcess(const CreatorRecord& record) {
+// Whether the process a record names is still its creator (its start time tells a reused process
+// id apart), with a handle to watch it by. A process of another integrity level may refuse to be
+// looked at: it counts as living then, without a handle, and only its closing shows.
+struct CreatorWatch {
+  bool living = false;
+  HANDLE process = nullptr;
+};
+
+CreatorWatch WatchCreator(const CreatorRecord& record) {
+  if (record.processId == 0) return {};
   const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, record.processId);
-  if (!process) return nullptr;
+  if (!process) return {GetLastError() == ERROR_ACCESS_DENIED, nullptr};
   if (ProcessStart(process) != record.processStart || WaitForSingleObject(process, 0) != WAIT_TIMEOUT) {
     CloseHandle(process);
-    return nullptr;
+    return {};
   }
-  return process;
+  return {true, process};
 }
 
 // Readers map the record read-only, so the flag is read with a plain volatile load: an interlocked
@@ -77,11 +84,10 @@ HANDLE OpenCreatorProcess(const CreatorRecord& record) {
 bool IsClosed(const CreatorRecord& record) { return record.closed != 0; }
 
 bool IsRecordLive(const CreatorRecord& record) {
-  if (record.processId == 0 || IsClosed(record)) return false;
-  const HANDLE process = OpenCreatorProcess(record);
-  if (!process) return false;
-  CloseHandle(process);
-  return true;
+  if (IsClosed(record)) return false;
+  const CreatorWatch watch = WatchCreator(record);
+  if (watch.process) CloseHandle(watch.process);
+  return watch.living;
 }
 
 struct View {
@@ -187,7 +193,7 @@ struct SharedMemory::State {
   View record;  // the creator record; its handle is kept by the creator only
   size_t size = 0;
   bool creator = false;
-  HANDLE creatorProcess = nullptr;  // a reader's handle to the creator's process
+  HANDLE creatorProcess = nullptr;  // a reader's handle to the creator's process, when it may have one
 };
 
 SharedMemory::SharedMemory() = default;
@@ -225,8 +231,9 @@ int32_t SharedMemory::Open(std::u16string_view name, SharedMemory& mapping) {
     return error;
   }
   const auto& record = *static_cast<const CreatorRecord*>(state->record.data);
-  state->creatorProcess = OpenCreatorProcess(record);
-  if (!state->creatorProcess || IsClosed(record)) {
+  const CreatorWatch watch = WatchCreator(record);
+  state->creatorProcess = watch.process;
+  if (!watch.living || IsClosed(record)) {
     mapping.state_ = std::move(state);
     mapping.Close();
     return kErrorFileNotFound;
@@ -251,7 +258,8 @@ bool SharedMemory::IsCreatorAlive() const {
   if (!state_) return false;
   if (state_->creator) return true;
   const auto& record = *static_cast<const CreatorRecord*>(state_->record.data);
-  return !IsClosed(record) && WaitForSingleObject(state_->creatorProcess, 0) == WAIT_TIMEOUT;
+  return !IsClosed(record) &&
+         (!state_->creatorProcess || WaitForSingleObject(state_->creatorProcess, 0) == WAIT_TIMEOUT);
 }
 
 void SharedMemory::Close() {
