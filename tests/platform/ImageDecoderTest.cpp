@@ -147,6 +147,36 @@ TEST_F(ImageDecoderTest, PixelsThatDoNotFillThePictureAreRefusedAndLeaveNoFile) 
   }
 }
 
+TEST_F(ImageDecoderTest, MalformedBitmapsAreRefusedWithoutReadingPastTheBufferOrLeavingAFile) {
+  const std::vector<uint8_t> pixels(2 * 2 * 4, 0x7F);
+  const auto good = BitmapFile(2, 2, 32, pixels);
+  const auto withField = [&good](size_t offset, auto value) {
+    std::vector<uint8_t> file = good;
+    std::memcpy(&file[offset], &value, sizeof(value));
+    return file;
+  };
+  const std::vector<std::vector<uint8_t>> bad = {
+      {},
+      std::vector<uint8_t>(good.begin(), good.begin() + 53),
+      std::vector<uint8_t>(good.begin(), good.end() - 1),  // one pixel byte short
+      withField(0, uint8_t('X')),                          // not "BM"
+      withField(18, int32_t(0)),                           // no width
+      withField(22, int32_t(0)),                           // no height
+      withField(18, int32_t(0x40000000)),                  // pixel bytes that wrap to 0 in 32 bits
+      withField(22, INT32_MIN),                            // a height that cannot be negated
+      withField(28, uint16_t(16)),                         // bits per pixel neither 24 nor 32
+      withField(10, uint32_t(0xFFFFFFF0u)),                // pixels past the end
+  };
+  for (size_t index = 0; index < bad.size(); ++index) {
+    EXPECT_FALSE(platform::EncodePng(bad[index], Path("bad.png"))) << "case " << index;
+    EXPECT_FALSE(platform::EncodeJpeg(bad[index], 90, Path("bad.jpg"))) << "case " << index;
+  }
+  EXPECT_FALSE(platform::EncodeJpeg(good, 0, Path("bad.jpg"))) << "quality out of range";
+  EXPECT_FALSE(platform::EncodeJpeg(good, 101, Path("bad.jpg"))) << "quality out of range";
+  EXPECT_FALSE(platform::EncodePng(good, Path("missing-folder/x.png")));
+  EXPECT_TRUE(std::filesystem::is_empty(scratch())) << "no partial or temporary file is left";
+}
+
 TEST_F(ImageDecoderTest, OddWidthBottomUpBitmapsKeepTheirRowsInBothFormats) {
   // 24-bit rows of 5 pixels are 15 bytes: a backend that assumes rows padded to four bytes, or
   // reads a bottom-up file top first, gets other pixels.
