@@ -225,7 +225,9 @@ void LinkReader::PrepareForChanges() {
       const uint32_t number = LoadWord(texture + offsetof(wire::TextureFields, segment));
       char16_t first;
       std::memcpy(&first, texture + offsetof(wire::TextureFields, path), sizeof(first));
-      if (first == u'\0' && number != 0) Segment(number);
+      if (first == u'\0' && number != 0) {
+        if (const SegmentBytes* image = Segment(number)) TouchPages(image->data(), image->size(), image->size());
+      }
     }
     const uint32_t number = LoadWord(block + offsetof(wire::SurfaceRecord, meshSegment));
     const SegmentBytes* segment = number ? Segment(number) : nullptr;

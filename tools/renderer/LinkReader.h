@@ -112,7 +112,7 @@ private:
   void Unlock();
   uint32_t LastBlock(uint32_t highWater) const;
   // Without the lock: maps every segment that the records changed since the last read name now,
-  // and makes room for the meshes that will be copied.
+  // touches their pages, and makes room for the meshes that will be copied.
   void PrepareForChanges();
   // Under the lock: copies the header, the records that changed and the meshes not cached yet.
   // Gives the segment numbers needed but not mapped.
