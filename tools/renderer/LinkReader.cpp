@@ -351,7 +351,8 @@ void LinkReader::StageMesh(uint32_t index, const wire::SurfaceRecord& record, st
     std::memcpy(staged.indices.data(), bytes + kMeshCountsSize + 24 * vertices + 8 * uvSets * vertices,
                 staged.indices.size() * sizeof(uint32_t));
   }
-  copiedBytes_ += (staged.positions.size() + staged.uvs.size()) * sizeof(float) + staged.indices.size() * sizeof(uint32_t);
+  copiedBytes_ +=
+      (staged.positions.size() + staged.uvs.size()) * sizeof(float) + staged.indices.size() * sizeof(uint32_t);
   staged.copied = true;
 }
 
@@ -490,7 +491,8 @@ bool LinkReader::ReadMesh(uint32_t index, uint32_t number, MirroredSurface& surf
     }
     found = meshes_.insert_or_assign(surface.recordId,
                                      CachedMesh{staged.meshVersion, number, vertices, staged.usedBytes,
-                                                std::move(staged.positions), std::move(staged.uvs), std::move(staged.indices)})
+                                                std::move(staged.positions), std::move(staged.uvs),
+                                                std::move(staged.indices)})
                 .first;
   }
   const CachedMesh& mesh = found->second;

@@ -50,6 +50,7 @@ std::optional<TextureImage> LoadTextureFile(std::u16string_view path) {
                                                              &std::fclose);
   if (!file) return std::nullopt;
   std::vector<uint8_t> encoded;
+  encoded.reserve(attributes->size);
   uint8_t chunk[65536];
   for (size_t got; (got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0;) {
     encoded.insert(encoded.end(), chunk, chunk + got);
