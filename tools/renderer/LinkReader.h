@@ -14,7 +14,7 @@
 
 #include "platform/SharedMemory.h"
 #include "tools/renderer/MirroredScene.h"
-#include "tools/renderer/TextureImage.h"
+#include "tools/renderer/PictureTexture.h"
 #include "transport/WireFormat.h"
 
 // The renderer's view of one live link document. The memory belongs to another process and is
@@ -90,12 +90,12 @@ private:
     uint64_t segmentSize = 0;
     std::vector<uint8_t> bytes;  // until decoded
     bool decoded = false;
-    std::optional<TextureImage> image;  // nothing when the bytes are not a bitmap of their size
+    std::optional<PictureTexture> image;  // nothing when the bytes are not a bitmap of their size
   };
   // A texture file as last loaded, kept while the record's stamp for it stays.
   struct LoadedFile {
     uint32_t stamp = 0;
-    std::optional<TextureImage> image;
+    std::optional<PictureTexture> image;
   };
   // A record as it was copied under the lock, kept while its version stays.
   struct CachedBlock {

@@ -8,7 +8,7 @@
 #include "tools/renderer/MirroredScene.h"
 
 // A texture's pixels as the picture samples them: R, G, B, A per pixel, rows top first.
-struct TextureImage {
+struct PictureTexture {
   uint32_t width = 0;
   uint32_t height = 0;
   bool hasAlpha = false;  // the source had an alpha channel
@@ -18,7 +18,7 @@ struct TextureImage {
 // A bitmap file as a texture slot keeps a generated image: "BM", 24-bit (B, G, R) or 32-bit
 // (B, G, R, A) pixels, rows without padding, top first when the height is negative. Safe on
 // untrusted bytes: nothing when the header does not describe pixels that fit in `file`.
-std::optional<TextureImage> DecodeBitmapFile(std::span<const uint8_t> file);
+std::optional<PictureTexture> DecodeBitmapFile(std::span<const uint8_t> file);
 
 // A PNG or JPEG file through the platform's decoder; nothing when it cannot be read or decoded.
-std::optional<TextureImage> LoadTextureFile(std::u16string_view path);
+std::optional<PictureTexture> LoadTextureFile(std::u16string_view path);

@@ -9,7 +9,7 @@
 
 #include "platform/ImageEncoder.h"
 #include "tests/support/TestEnvironment.h"
-#include "tools/renderer/TextureImage.h"
+#include "tools/renderer/PictureTexture.h"
 
 namespace {
 
@@ -18,6 +18,9 @@ namespace {
 std::vector<uint8_t> Bitmap(int32_t height, uint16_t bits, const std::vector<uint8_t>& pixels) {
   std::vector<uint8_t> file(54 + pixels.size());
   file[0] = 'B', file[1] = 'M';
+  const uint32_t pixelOffset = 54, infoSize = 40;
+  std::memcpy(&file[10], &pixelOffset, 4);
+  std::memcpy(&file[14], &infoSize, 4);
   const int32_t width = 2;
   std::memcpy(&file[18], &width, 4);
   std::memcpy(&file[22], &height, 4);
@@ -29,27 +32,27 @@ std::vector<uint8_t> Bitmap(int32_t height, uint16_t bits, const std::vector<uin
 // Red, green / blue, white as R G B A, top row first.
 const std::vector<uint8_t> kExpected = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
 
-TEST(TextureImage, BitmapsDecodeTopRowFirstInRedGreenBlueOrder) {
+TEST(PictureTexture, BitmapsDecodeTopRowFirstInRedGreenBlueOrder) {
   const std::vector<uint8_t> top = {0, 0, 255, 0, 255, 0}, bottom = {255, 0, 0, 255, 255, 255};
   std::vector<uint8_t> topDown = top, bottomUp = bottom;
   topDown.insert(topDown.end(), bottom.begin(), bottom.end());
   bottomUp.insert(bottomUp.end(), top.begin(), top.end());
   for (const std::vector<uint8_t>& file : {Bitmap(-2, 24, topDown), Bitmap(2, 24, bottomUp)}) {
-    const std::optional<TextureImage> image = DecodeBitmapFile(file);
+    const std::optional<PictureTexture> image = DecodeBitmapFile(file);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, 2u);
     EXPECT_EQ(image->height, 2u);
     EXPECT_FALSE(image->hasAlpha);
     EXPECT_EQ(image->rgba.items(), kExpected);
   }
-  const std::optional<TextureImage> withAlpha =
+  const std::optional<PictureTexture> withAlpha =
       DecodeBitmapFile(Bitmap(-1, 32, {0, 0, 255, 7, 0, 255, 0, 9}));
   ASSERT_TRUE(withAlpha);
   EXPECT_TRUE(withAlpha->hasAlpha);
   EXPECT_EQ(withAlpha->rgba.items(), (std::vector<uint8_t>{255, 0, 0, 7, 0, 255, 0, 9}));
 }
 
-TEST(TextureImage, ABitmapWhosePixelsDoNotFitGivesNothing) {
+TEST(PictureTexture, ABitmapWhosePixelsDoNotFitGivesNothing) {
   const std::vector<uint8_t> pixels(12, 0);
   EXPECT_FALSE(DecodeBitmapFile(Bitmap(-2, 24, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})));  // one byte short
   EXPECT_FALSE(DecodeBitmapFile(Bitmap(-2, 16, pixels)));
@@ -66,7 +69,7 @@ class TextureFileTest : public TestEnvironment {};
 TEST_F(TextureFileTest, AnImageFileLoadsAndAnythingElseGivesNothing) {
   const std::filesystem::path png = scratch() / "four.png";
   ASSERT_TRUE(platform::EncodePngPixels(2, 2, kExpected, png.u16string()));
-  const std::optional<TextureImage> image = LoadTextureFile(png.u16string());
+  const std::optional<PictureTexture> image = LoadTextureFile(png.u16string());
   ASSERT_TRUE(image);
   EXPECT_EQ(image->width, 2u);
   EXPECT_EQ(image->rgba.items(), kExpected);
