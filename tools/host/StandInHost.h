@@ -11,6 +11,7 @@
 #include "platform/SharedLibrary.h"
 #include "sdk/ModuleEntryPoints.h"
 #include "tools/host/DrawingStream.h"
+#include "tools/host/HostMainWindow.h"
 #include "tools/host/HostOptions.h"
 #include "tools/host/MainLoop.h"
 #include "tools/host/OpenDrawings.h"
@@ -122,5 +123,6 @@ private:
   ToolService tools_;
   ResourceService resources_;
   ScriptingService scripting_;
+  HostMainWindow mainWindow_;
   MainLoop mainLoop_;
 };
