@@ -123,7 +123,9 @@ std::optional<std::u16string> ShowSaveFileDialog(const SaveFileRequest& request)
 // The stand-in host's main window: a plain top-level window, shown.
 WindowHandle CreateMainWindow(std::u16string_view title, int width, int height);
 void DestroyMainWindow(WindowHandle window);
-// Handles the calling thread's pending window messages and returns.
-void ProcessPendingMessages();
+// Handles the calling thread's window messages until `deadline`.
+void ProcessMessagesUntil(std::chrono::steady_clock::time_point deadline);
+// Handles the calling thread's window messages until `window` has been closed.
+void ProcessMessagesUntilClosed(WindowHandle window);
 
 }  // namespace platform::native

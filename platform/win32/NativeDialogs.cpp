@@ -390,9 +390,22 @@ void DestroyMainWindow(WindowHandle window) {
   if (window) DestroyWindow(AsWindow(window));
 }
 
-void ProcessPendingMessages() {
+void ProcessMessagesUntil(std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left.count()), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}
+
+void ProcessMessagesUntilClosed(WindowHandle window) {
   MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (IsWindow(AsWindow(window)) && GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -1,5 +1,7 @@
 #include "tools/host/HostMainWindow.h"
 
+#include <thread>
+
 #ifdef _WIN32
 #include "platform/NativeDialogs.h"
 #endif
@@ -28,8 +30,19 @@ HostMainWindow::~HostMainWindow() {
 #endif
 }
 
-void HostMainWindow::ProcessMessages() {
+void HostMainWindow::WaitUntil(std::chrono::steady_clock::time_point deadline) {
 #ifdef _WIN32
-  if (handle_) platform::native::ProcessPendingMessages();
+  if (handle_) {
+    platform::native::ProcessMessagesUntil(deadline);
+    return;
+  }
+#endif
+  std::this_thread::sleep_until(deadline);
+}
+
+void HostMainWindow::WaitUntilClosed() {
+#ifdef _WIN32
+  if (handle_) platform::native::ProcessMessagesUntilClosed(handle_);
+  handle_ = 0;
 #endif
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 // The application's main window, which the plug-in's dialogs are owned by, centred over and which
@@ -15,8 +16,12 @@ public:
 
   // The window's handle; 0 when there is none.
   intptr_t handle() const { return handle_; }
-  // Lets the window do its own work (drawing, input) with what has queued up; returns at once.
-  void ProcessMessages();
+  // Waits until `deadline`, the window doing its own work (drawing, input, messages sent to it by
+  // the plug-in's other threads) meanwhile, as an application's idle main thread does.
+  void WaitUntil(std::chrono::steady_clock::time_point deadline);
+  // Keeps the window open, as the application it plays stays open, until the user closes it;
+  // returns at once when there is no window.
+  void WaitUntilClosed();
 
 private:
   intptr_t handle_ = 0;

@@ -58,10 +58,10 @@ StandInHost::StandInHost(HostOptions options)
       mainLoop_(notifications_, &sceneChange_) {
   moduleInfo_.path = options_.modulePath;
   sceneChange_.SetActiveView(options_.view == HostView::kSheetLayer ? kSheetLayerView : kDesignLayerView, 0);
-  mainLoop_.SetIdleWork([this] {
-    mainWindow_.ProcessMessages();
-    tools_.DeliverPostedMessages();
-  });
+  mainLoop_.SetIdleWork([this] { tools_.DeliverPostedMessages(); });
+  if (mainWindow_.handle()) {
+    mainLoop_.SetIdleWait([this](std::chrono::steady_clock::time_point until) { mainWindow_.WaitUntil(until); });
+  }
   gHost = this;
 }
 

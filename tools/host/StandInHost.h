@@ -85,6 +85,7 @@ public:
   StatusMessageService& statusMessages() { return statusMessages_; }
   LayerService& layers() { return layers_; }
   OpenDrawings& documents() { return documents_; }
+  HostMainWindow& mainWindow() { return mainWindow_; }
 
 private:
   static intptr_t Callback(int32_t function, void* arguments);

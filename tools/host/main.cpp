@@ -105,6 +105,9 @@ int main(int argc, char** argv) {
     case HostCommand::kLifecycle: result = host.RunExtensionLifecycle() ? 0 : 1; break;
     case HostCommand::kCall: result = RunCallCommand(host, *options); break;
   }
+  // An application with a window stays open until its user closes it.
+  if (host.mainWindow().handle()) HostConsole::PrintLine("close the main window to quit");
+  host.mainWindow().WaitUntilClosed();
   const bool referencesReleased = host.UnloadModule();
   std::error_code ignored;
   std::filesystem::remove(options->messageRecordsPath, ignored);
