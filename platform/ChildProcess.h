@@ -34,6 +34,12 @@ public:
   // caller's. False when it could not be started.
   static bool Start(std::u16string_view executable, const std::vector<std::u16string>& arguments,
                     bool captureOutput, ChildProcess& child);
+  // Starts `executable` as Start does, with its standard output and standard error both written to
+  // the file `outputFile` (created, or emptied when it exists) in the order the program writes
+  // them, as a shell's "> file 2>&1" would. False when it could not be started or the file could
+  // not be opened.
+  static bool StartWithOutputFile(std::u16string_view executable, const std::vector<std::u16string>& arguments,
+                                  std::u16string_view outputFile, ChildProcess& child);
   // Starts `commandLine` through the system's command interpreter (/bin/sh -c here, cmd.exe /c on
   // Windows); processId() is the interpreter's.
   static bool StartCommand(std::u16string_view commandLine, bool captureOutput, ChildProcess& child);
@@ -53,6 +59,11 @@ public:
   bool Terminate();
 
 private:
+  // Start and StartWithOutputFile: the output to a pipe, to `outputFile` (when not empty), or the
+  // caller's.
+  static bool Begin(std::u16string_view executable, const std::vector<std::u16string>& arguments, bool captureOutput,
+                    std::u16string_view outputFile, ChildProcess& child);
+
   struct State;
   std::unique_ptr<State> state_;
 };

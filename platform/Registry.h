@@ -10,16 +10,20 @@
 
 #include "platform/SystemErrors.h"
 
-// The per-user and machine-wide registry, kept in one SQLite database file per user: the path in
-// TIDELINK_REGISTRY, else $XDG_CONFIG_HOME/tidelink/registry.sqlite (or ~/.config/...).
-// The file is made with mode 0600, and folders that the path lacks with mode 0700.
+// The per-user and machine-wide registry. On Windows it is the system registry itself. The POSIX
+// backend keeps it in one SQLite database file per user: the path in TIDELINK_REGISTRY, else
+// $XDG_CONFIG_HOME/tidelink/registry.sqlite (or ~/.config/...), the file made with mode 0600, and
+// folders that the path lacks with mode 0700.
 // Key paths and value names compare case-insensitively; values keep their type and size;
-// enumeration follows creation order. Safe for several threads and processes at once.
+// enumeration follows creation order (Windows lists subkeys by name instead, and Wine lists values
+// by name too). Safe for several threads and processes at once.
 //
 // Isolation: TIDELINK_REGISTRY, read at each call, gives a process (and the programs it starts) a
 // registry of its own, so that tests never see each other's keys or the user's. Every backend
 // honours it; a Win32 backend keeps the real registry and puts both roots' keys under a key named
-// after the variable's value in the current user's hive (HKCU\Software\TideLinkTest\<value>).
+// after the variable's value in the current user's hive (HKCU\Software\TideLinkTest\<value>, then
+// CurrentUser or LocalMachine). There the wait limit below bounds nothing: the system registry
+// never makes a caller wait for another process.
 namespace platform {
 
 // What a caller on the main thread allows the registry calls of one operation, all together, to

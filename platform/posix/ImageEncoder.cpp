@@ -1,61 +1,17 @@
 #include "platform/ImageEncoder.h"
 
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <png.h>
 #include <string>
 #include <turbojpeg.h>
 #include <vector>
 
+#include "platform/BitmapFile.h"
 #include "platform/TextConversion.h"
 
 namespace platform {
 namespace {
-
-constexpr size_t kHeaderSize = 54;
-
-struct BitmapView {
-  uint32_t width;
-  uint32_t height;
-  uint32_t bytesPerPixel;  // 3 or 4
-  bool topDown;
-  const uint8_t* pixels;
-  bool blueFirst = true;  // a bitmap file's order; plain pixels are red first
-
-  size_t rowBytes() const { return size_t{width} * bytesPerPixel; }
-  // Row `index` counted from the top of the picture.
-  const uint8_t* row(uint32_t index) const {
-    return pixels + rowBytes() * (topDown ? index : height - 1 - index);
-  }
-};
-
-template <class Value>
-Value ReadLittleEndian(const uint8_t* bytes) {
-  Value value{};
-  std::memcpy(&value, bytes, sizeof(value));
-  return value;
-}
-
-std::optional<BitmapView> ReadBitmap(std::span<const uint8_t> file) {
-  if (file.size() < kHeaderSize || file[0] != 'B' || file[1] != 'M') return std::nullopt;
-  const uint32_t pixelOffset = ReadLittleEndian<uint32_t>(&file[10]);
-  const uint32_t infoSize = ReadLittleEndian<uint32_t>(&file[14]);
-  const int32_t width = ReadLittleEndian<int32_t>(&file[18]);
-  const int32_t height = ReadLittleEndian<int32_t>(&file[22]);
-  const uint16_t bitsPerPixel = ReadLittleEndian<uint16_t>(&file[28]);
-  const uint32_t compression = ReadLittleEndian<uint32_t>(&file[30]);
-  if (infoSize != 40 || compression != 0 || (bitsPerPixel != 24 && bitsPerPixel != 32)) return std::nullopt;
-  if (width <= 0 || height == 0 || height == INT32_MIN || pixelOffset < kHeaderSize) return std::nullopt;
-
-  BitmapView view{static_cast<uint32_t>(width), static_cast<uint32_t>(height < 0 ? -height : height),
-                  bitsPerPixel / 8u, height < 0, nullptr};
-  // 64-bit products of 32-bit sizes cannot overflow; the buffer must hold every row.
-  const uint64_t pixelBytes = uint64_t{view.width} * view.height * view.bytesPerPixel;
-  if (pixelOffset > file.size() || pixelBytes > file.size() - pixelOffset) return std::nullopt;
-  view.pixels = file.data() + pixelOffset;
-  return view;
-}
 
 // Writes beside the target and renames at the end, so a failure leaves no partial file.
 class OutputFile {
@@ -109,13 +65,13 @@ bool WriteJpeg(const BitmapView& bitmap, int quality, FILE* file) {
   tjhandle compressor = tjInitCompress();
   if (!compressor) return false;
   const int pixelFormat = bitmap.bytesPerPixel == 4 ? TJPF_BGRA : TJPF_BGR;
-  // A negative pitch walks a bottom-up bitmap from its top row.
-  const int pitch = static_cast<int>(bitmap.rowBytes()) * (bitmap.topDown ? 1 : -1);
+  // TurboJPEG refuses a negative pitch; it reads a bottom-up bitmap from its first row in memory.
+  const int flags = TJFLAG_ACCURATEDCT | (bitmap.topDown ? 0 : TJFLAG_BOTTOMUP);
   unsigned char* jpeg = nullptr;
   unsigned long jpegSize = 0;
-  const int failed = tjCompress2(compressor, bitmap.row(0), static_cast<int>(bitmap.width), pitch,
-                                 static_cast<int>(bitmap.height), pixelFormat, &jpeg, &jpegSize, TJSAMP_420,
-                                 quality, TJFLAG_ACCURATEDCT);
+  const int failed = tjCompress2(compressor, bitmap.pixels, static_cast<int>(bitmap.width),
+                                 static_cast<int>(bitmap.rowBytes()), static_cast<int>(bitmap.height), pixelFormat,
+                                 &jpeg, &jpegSize, TJSAMP_420, quality, flags);
   const bool written = !failed && std::fwrite(jpeg, 1, jpegSize, file) == jpegSize;
   tjFree(jpeg);
   tjDestroy(compressor);

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "platform/ChildProcess.h"
+#include "platform/ImageEncoder.h"
 #include "platform/ProcessList.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/renderer/LinkReader.h"
@@ -85,6 +86,37 @@ TEST_F(LinkReaderTest, AnIntactDocumentReadsWhole) {
   EXPECT_GT(read, 1u);
 }
 
+// What the picture draws a texture with: the image's pixels, from a segment or a file, and the
+// mesh's UVs.
+TEST_F(LinkReaderTest, TexturePixelsAndUVsAreMirrored) {
+  const std::vector<float> uvs = {0, 0, 1, 0, 0.5f, 1};
+  auto segment = document_->CreateSurface(u"Painted", false);
+  ASSERT_TRUE(segment->SetMeshArrays({0, 0, 0, 1, 0, 0, 0, 1, 0}, std::vector<float>(9), uvs, {0, 1, 2}));
+  const uint8_t pixels[] = {1, 2, 3, 4, 5, 6, 7, 8};  // B G R A, as a bitmap holds them
+  ASSERT_TRUE(segment->SetTextureImage(2, 1, pixels, true));
+  const std::filesystem::path png = scratch() / "painted.png";
+  const std::vector<uint8_t> rgba = {9, 8, 7, 255};
+  ASSERT_TRUE(platform::EncodePngPixels(1, 1, rgba, png.u16string()));
+  auto file = document_->CreateSurface(u"Pictured", false);
+  ASSERT_TRUE(file->SetTextureFile(png.u16string()));
+  document_->Commit();
+
+  LinkReader reader;
+  std::string problem;
+  ASSERT_TRUE(reader.Open(name_, problem)) << problem;
+  MirroredScene scene;
+  ASSERT_TRUE(reader.Read(scene));
+  EXPECT_TRUE(scene.problems.empty());
+  ASSERT_EQ(scene.surfaces.size(), 5u);
+  EXPECT_EQ(scene.surfaces[3].uvs.items(), uvs);
+  EXPECT_EQ(scene.surfaces[3].textures[0].rgba.items(), (std::vector<uint8_t>{3, 2, 1, 4, 7, 6, 5, 8}));
+  EXPECT_EQ(scene.surfaces[4].textures[0].rgba.items(), rgba);
+  // A second read finds the same pixels without copying the image again.
+  ASSERT_TRUE(reader.Read(scene));
+  EXPECT_EQ(scene.surfaces[3].textures[0].rgba.items(), (std::vector<uint8_t>{3, 2, 1, 4, 7, 6, 5, 8}));
+  EXPECT_EQ(scene.surfaces[4].textures[0].rgba.items(), rgba);
+}
+
 // A reader that kept its copies from an earlier read sees the same scene as one reading afresh,
 // having copied only the records that changed and the mesh they name.
 TEST_F(LinkReaderTest, AReadAfterACommitCopiesOnlyWhatChangedAndSeesTheSameAsAFreshOne) {
@@ -95,7 +127,7 @@ TEST_F(LinkReaderTest, AReadAfterACommitCopiesOnlyWhatChangedAndSeesTheSameAsAFr
   ASSERT_TRUE(kept.Read(scene));
   const uint64_t firstCopy = kept.lastRead().copiedBytes;
 
-  plain_->SetMesh(Triangles(40));
+  plain_->SetMesh(Triangles(20));
   document_->CreateSurface(u"Added", false)->SetMesh(Triangles(1));
   document_->RemoveSurface(empty_);
   document_->Commit();
@@ -108,12 +140,12 @@ TEST_F(LinkReaderTest, AReadAfterACommitCopiesOnlyWhatChangedAndSeesTheSameAsAFr
   ASSERT_TRUE(fresh.Read(expected));
   EXPECT_EQ(SceneToJson(scene), SceneToJson(expected));
   ASSERT_EQ(scene.surfaces.size(), 3u);
-  EXPECT_EQ(scene.surfaces[0].triangleCount(), 40u);
+  EXPECT_EQ(scene.surfaces[0].triangleCount(), 20u);
   EXPECT_EQ(scene.removedSurfaceIds.size(), 1u);
   EXPECT_EQ(scene.surfaces[1].positions, expected.surfaces[1].positions) << "an unchanged mesh from the copy kept";
-  // The header, the camera, the three changed records and the two new meshes; the textured
-  // surface and its image are not copied again.
-  const uint64_t meshes = 12 + 4 * (3 * 120 + 120) + 12 + 4 * (3 * 3 + 3);
+  // The header, the camera, the three changed records and the two new meshes (positions, the
+  // first UV set, indices); the textured surface and its image are not copied again.
+  const uint64_t meshes = 12 + 4 * (5 * 60 + 60) + 12 + 4 * (5 * 3 + 3);
   EXPECT_EQ(secondCopy, sizeof(wire::HeaderRecord) + 4 * wire::kBlockSize + meshes);
   EXPECT_LT(secondCopy, firstCopy);
   EXPECT_EQ(kept.lastRead().meshBytes, fresh.lastRead().meshBytes);

@@ -175,13 +175,18 @@ bool LinkReader::Read(MirroredScene& scene) {
   // Segments and meshes that no surface names any more are let go.
   std::set<uint32_t> used;
   std::set<uint32_t> liveRecords;
+  std::set<std::u16string> usedFiles;
   for (const MirroredSurface& surface : scene.surfaces) {
     used.insert(surface.meshSegment);
-    for (const MirroredTexture& texture : surface.textures) used.insert(texture.segment);
+    for (const MirroredTexture& texture : surface.textures) {
+      used.insert(texture.segment);
+      usedFiles.insert(texture.path);
+    }
     liveRecords.insert(surface.recordId);
   }
   std::erase_if(segments_, [&](const auto& entry) { return !used.count(entry.first); });
   std::erase_if(meshes_, [&](const auto& entry) { return !liveRecords.count(entry.first); });
+  std::erase_if(files_, [&](const auto& entry) { return !usedFiles.count(entry.first); });
   lastRead_.copiedBytes = copiedBytes_;
   RecordRead(scene.headerVersion, lastBlock);
   lastRead_.done = Clock::now();
@@ -220,7 +225,9 @@ void LinkReader::PrepareForChanges() {
       const uint32_t number = LoadWord(texture + offsetof(wire::TextureFields, segment));
       char16_t first;
       std::memcpy(&first, texture + offsetof(wire::TextureFields, path), sizeof(first));
-      if (first == u'\0' && number != 0) Segment(number);
+      if (first == u'\0' && number != 0) {
+        if (const SegmentBytes* image = Segment(number)) TouchPages(image->data(), image->size(), image->size());
+      }
     }
     const uint32_t number = LoadWord(block + offsetof(wire::SurfaceRecord, meshSegment));
     const SegmentBytes* segment = number ? Segment(number) : nullptr;
@@ -236,6 +243,7 @@ void LinkReader::PrepareForChanges() {
     if (kMeshCountsSize + 12 * vertices + 4 * indexCount > segment->size()) continue;
     StagedMesh& staged = staged_[index];
     staged.positions.resize(3 * vertices);
+    staged.uvs.resize(LoadWord(bytes + 8) ? 2 * vertices : 0);
     staged.indices.resize(indexCount);
     TouchPages(bytes, kMeshCountsSize + 24 * vertices + 8 * uint64_t{LoadWord(bytes + 8)} * vertices + 4 * indexCount,
                segment->size());
@@ -293,8 +301,9 @@ void LinkReader::CopyBlock(uint32_t index, CachedBlock& cached, std::set<uint32_
     }
     head.mapped = true;
     head.segmentSize = segment->size();
-    if (segment->size() >= head.bytes.size()) {
-      std::memcpy(head.bytes.data(), segment->data(), head.bytes.size());
+    // The plug-in rewrites a segment in place while the new image fits, so it is copied here.
+    if (fields[slot]->size <= segment->size()) {
+      head.bytes.assign(segment->data(), segment->data() + fields[slot]->size);
       copiedBytes_ += head.bytes.size();
     }
   }
@@ -330,20 +339,25 @@ void LinkReader::StageMesh(uint32_t index, const wire::SurfaceRecord& record, st
   staged.vertexCount = static_cast<uint32_t>(vertices);
   staged.usedBytes = static_cast<uint64_t>(needed);
   staged.positions.resize(3 * vertices);
+  staged.uvs.resize(uvSets ? 2 * vertices : 0);
   staged.indices.resize(indexCount);
   if (vertices > 0) {
     std::memcpy(staged.positions.data(), bytes + kMeshCountsSize, staged.positions.size() * sizeof(float));
+  }
+  if (!staged.uvs.empty()) {  // the first set only: the picture draws one texture
+    std::memcpy(staged.uvs.data(), bytes + kMeshCountsSize + 24 * vertices, staged.uvs.size() * sizeof(float));
   }
   if (indexCount > 0) {
     std::memcpy(staged.indices.data(), bytes + kMeshCountsSize + 24 * vertices + 8 * uvSets * vertices,
                 staged.indices.size() * sizeof(uint32_t));
   }
-  copiedBytes_ += staged.positions.size() * sizeof(float) + staged.indices.size() * sizeof(uint32_t);
+  copiedBytes_ +=
+      (staged.positions.size() + staged.uvs.size()) * sizeof(float) + staged.indices.size() * sizeof(uint32_t);
   staged.copied = true;
 }
 
 void LinkReader::ReadBlock(uint32_t index, MirroredScene& scene) {
-  const CachedBlock& block = blocks_[index];
+  CachedBlock& block = blocks_[index];
   const auto record = CopyRecord<wire::RecordHeader>(block.bytes.data());
   if (record.tag == 0) return;
   // A removed surface keeps the size of the surface record it was.
@@ -358,7 +372,7 @@ void LinkReader::ReadBlock(uint32_t index, MirroredScene& scene) {
   else if (record.tag == wire::kTagView) ReadView(block.bytes.data(), index, scene);
 }
 
-void LinkReader::ReadSurface(const CachedBlock& block, uint32_t index, MirroredScene& scene) {
+void LinkReader::ReadSurface(CachedBlock& block, uint32_t index, MirroredScene& scene) {
   const auto record = CopyRecord<wire::SurfaceRecord>(block.bytes.data());
   // A surface is written whole before its bit 0 is set; one without it is not finished yet.
   if (!(record.record.flags & wire::kFlagChanged)) return;
@@ -377,7 +391,9 @@ void LinkReader::ReadSurface(const CachedBlock& block, uint32_t index, MirroredS
     MirroredTexture& texture = surface.textures[slot];
     texture.stamp = fields[slot]->stamp;
     texture.path = ReadText(fields[slot]->path);
-    if (texture.path.empty() && fields[slot]->segment != 0) {
+    if (!texture.path.empty()) {
+      ReadTextureFile(texture);
+    } else if (fields[slot]->segment != 0) {
       ReadTexture(fields[slot]->segment, fields[slot]->size, block.textures[slot], texture, scene);
     }
   }
@@ -421,7 +437,7 @@ const LinkReader::SegmentBytes* LinkReader::Segment(uint32_t number) {
   return &segments_.emplace(number, std::move(view)).first->second.bytes;
 }
 
-void LinkReader::ReadTexture(uint32_t number, uint32_t size, const TextureHead& head, MirroredTexture& texture,
+void LinkReader::ReadTexture(uint32_t number, uint32_t size, TextureHead& head, MirroredTexture& texture,
                              MirroredScene& scene) {
   texture.segment = number;
   if (!head.mapped || size < kBitmapHeaderSize || size > head.segmentSize) {
@@ -429,20 +445,30 @@ void LinkReader::ReadTexture(uint32_t number, uint32_t size, const TextureHead& 
                              " bytes cannot be read");
     return;
   }
-  const uint8_t* header = head.bytes.data();
-  const int32_t width = static_cast<int32_t>(LoadWord(header + 18));
-  const int32_t height = static_cast<int32_t>(LoadWord(header + 22));
-  const uint16_t bits = static_cast<uint16_t>(header[28] | header[29] << 8);
-  const uint64_t rows = height < 0 ? uint64_t(-int64_t{height}) : uint64_t(height);
-  const uint64_t pixelBytes = uint64_t(width > 0 ? width : 0) * rows * (bits / 8u);
-  if (header[0] != 'B' || header[1] != 'M' || width <= 0 || rows == 0 || (bits != 24 && bits != 32) ||
-      pixelBytes > size - kBitmapHeaderSize) {
+  if (!head.decoded) {
+    head.image = DecodeBitmapFile(head.bytes);
+    head.decoded = true;
+    head.bytes = {};
+  }
+  if (!head.image) {
     scene.problems.push_back("texture segment " + std::to_string(number) + " is not a bitmap of its size");
     return;
   }
-  texture.width = static_cast<uint32_t>(width);
-  texture.height = static_cast<uint32_t>(rows);
-  texture.hasAlpha = bits == 32;
+  texture.width = head.image->width;
+  texture.height = head.image->height;
+  texture.hasAlpha = head.image->hasAlpha;
+  texture.rgba = head.image->rgba;
+}
+
+void LinkReader::ReadTextureFile(MirroredTexture& texture) {
+  const auto found = files_.find(texture.path);
+  LoadedFile& file = found != files_.end() ? found->second : files_[texture.path];
+  if (found == files_.end() || file.stamp != texture.stamp) file = {texture.stamp, LoadTextureFile(texture.path)};
+  if (!file.image) return;  // a format the picture cannot read: drawn in its colour
+  texture.width = file.image->width;
+  texture.height = file.image->height;
+  texture.hasAlpha = file.image->hasAlpha;
+  texture.rgba = file.image->rgba;
 }
 
 bool LinkReader::ReadMesh(uint32_t index, uint32_t number, MirroredSurface& surface, MirroredScene& scene) {
@@ -463,13 +489,16 @@ bool LinkReader::ReadMesh(uint32_t index, uint32_t number, MirroredSurface& surf
       scene.problems.push_back("mesh segment " + std::to_string(number) + " has an index past its vertices");
       return false;
     }
-    found = meshes_.insert_or_assign(surface.recordId, CachedMesh{staged.meshVersion, number, vertices, staged.usedBytes,
-                                                                  std::move(staged.positions), std::move(staged.indices)})
+    found = meshes_.insert_or_assign(surface.recordId,
+                                     CachedMesh{staged.meshVersion, number, vertices, staged.usedBytes,
+                                                std::move(staged.positions), std::move(staged.uvs),
+                                                std::move(staged.indices)})
                 .first;
   }
   const CachedMesh& mesh = found->second;
   surface.vertexCount = mesh.vertexCount;
   surface.positions = mesh.positions;
+  surface.uvs = mesh.uvs;
   surface.indices = mesh.indices;
   lastRead_.meshBytes += mesh.usedBytes;
   return true;

@@ -14,6 +14,7 @@
 
 #include "platform/SharedMemory.h"
 #include "tools/renderer/MirroredScene.h"
+#include "tools/renderer/PictureTexture.h"
 #include "transport/WireFormat.h"
 
 // The renderer's view of one live link document. The memory belongs to another process and is
@@ -65,6 +66,7 @@ private:
     uint32_t vertexCount = 0;
     uint64_t usedBytes = 0;  // of the segment: counts, vertex data and indices
     SharedList<float> positions;
+    SharedList<float> uvs;
     SharedList<uint32_t> indices;
   };
   // A mesh copied under the lock and not checked yet, or why it could not be copied. Its lists
@@ -75,17 +77,25 @@ private:
     uint32_t vertexCount = 0;
     uint64_t usedBytes = 0;
     std::vector<float> positions;
+    std::vector<float> uvs;
     std::vector<uint32_t> indices;
     bool settled = false;  // copied, or found unreadable; not while its segment is unmapped
     bool copied = false;
     std::string problem;  // about its counts, when they do not fit the segment
   };
-  // A texture segment's bitmap header, copied with its record.
+  // A texture segment's bitmap file, copied with its record and decoded once after the lock.
   struct TextureHead {
     bool wanted = false;  // the record names an image segment
     bool mapped = false;
     uint64_t segmentSize = 0;
-    std::array<uint8_t, 54> bytes{};
+    std::vector<uint8_t> bytes;  // until decoded
+    bool decoded = false;
+    std::optional<PictureTexture> image;  // nothing when the bytes are not a bitmap of their size
+  };
+  // A texture file as last loaded, kept while the record's stamp for it stays.
+  struct LoadedFile {
+    uint32_t stamp = 0;
+    std::optional<PictureTexture> image;
   };
   // A record as it was copied under the lock, kept while its version stays.
   struct CachedBlock {
@@ -102,7 +112,7 @@ private:
   void Unlock();
   uint32_t LastBlock(uint32_t highWater) const;
   // Without the lock: maps every segment that the records changed since the last read name now,
-  // and makes room for the meshes that will be copied.
+  // touches their pages, and makes room for the meshes that will be copied.
   void PrepareForChanges();
   // Under the lock: copies the header, the records that changed and the meshes not cached yet.
   // Gives the segment numbers needed but not mapped.
@@ -110,10 +120,12 @@ private:
   void CopyBlock(uint32_t index, CachedBlock& cached, std::set<uint32_t>& unmapped);
   void StageMesh(uint32_t index, const wire::SurfaceRecord& record, std::set<uint32_t>& unmapped);
   void ReadBlock(uint32_t index, MirroredScene& scene);
-  void ReadSurface(const CachedBlock& block, uint32_t index, MirroredScene& scene);
+  void ReadSurface(CachedBlock& block, uint32_t index, MirroredScene& scene);
   void ReadView(const uint8_t* block, uint32_t index, MirroredScene& scene);
-  void ReadTexture(uint32_t segment, uint32_t size, const TextureHead& head, MirroredTexture& texture,
+  void ReadTexture(uint32_t segment, uint32_t size, TextureHead& head, MirroredTexture& texture,
                    MirroredScene& scene);
+  // The pixels of a texture file, loaded again only when its stamp moves.
+  void ReadTextureFile(MirroredTexture& texture);
   bool ReadMesh(uint32_t index, uint32_t segment, MirroredSurface& surface, MirroredScene& scene);
   using SegmentBytes = std::span<const uint8_t>;
   struct SegmentView {
@@ -138,6 +150,7 @@ private:
   std::vector<CachedBlock> blocks_;          // by block index, up to the high water
   std::map<uint32_t, CachedMesh> meshes_;    // checked meshes by record id
   std::map<uint32_t, StagedMesh> staged_;    // by block index, during one read
+  std::map<std::u16string, LoadedFile> files_;  // texture files by path
   ReadTimes lastRead_;
   uint64_t copiedBytes_ = 0;
 };

@@ -37,9 +37,10 @@ struct MirroredTexture {
   uint32_t stamp = 0;
   std::u16string path;    // a file the plug-in points at
   uint32_t segment = 0;   // or an image in a segment
-  uint32_t width = 0;     // of that image, when it could be read
+  uint32_t width = 0;     // of the image, when it could be read
   uint32_t height = 0;
   bool hasAlpha = false;
+  SharedList<uint8_t> rgba;  // width × height pixels, R G B A, rows top first; empty when unreadable
 
   bool empty() const { return path.empty() && segment == 0; }
 };
@@ -58,6 +59,7 @@ struct MirroredSurface {
   uint32_t meshSegment = 0;
   uint32_t vertexCount = 0;
   SharedList<float> positions;     // x y z per vertex, link coordinates
+  SharedList<float> uvs;           // u v per vertex of the first UV set; empty when the mesh has none
   SharedList<uint32_t> indices;    // three per triangle, each below vertexCount
 
   size_t triangleCount() const { return indices.size() / 3; }

@@ -27,52 +27,85 @@ Vector3 Normalised(Vector3 a) {
 struct View {
   Vector3 eye, right, up, forward;
   float focal;  // screen half-width over the tangent of half the field of view
+  float near;   // nearer corners are left out
 };
 
 View ViewFromCamera(const MirroredCamera& camera, uint32_t width) {
   const auto& m = camera.matrix;
   View view{{m[12], m[13], m[14]}, Normalised({m[0], m[1], m[2]}), Normalised({m[4], m[5], m[6]}),
-            Normalised({m[8], m[9], m[10]}), 0};
+            Normalised({m[8], m[9], m[10]}), 0, 1e-3f};
   const float fov = std::clamp(camera.fieldOfView, 1.0f, 170.0f) * 3.14159265f / 180.0f;
   view.focal = (width / 2.0f) / std::tan(fov / 2);
   return view;
 }
 
-// Link coordinates are y-up: look at the scene's middle from the front, a little above.
-View DefaultView(const MirroredScene& scene, uint32_t width) {
-  Vector3 low{std::numeric_limits<float>::max(), std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
-  Vector3 high = low * -1;
-  bool any = false;
+// Link coordinates are y-up: look at the scene's middle from the front, a little above, from as
+// far as puts its bounding sphere inside the picture's shorter side with a margin, so that a
+// model of any size fills the picture alike. Bounds are summed in doubles, which huge
+// coordinates do not overflow.
+View DefaultView(const MirroredScene& scene, uint32_t width, uint32_t height) {
+  constexpr double kUnbounded = std::numeric_limits<double>::max();
+  double low[3] = {kUnbounded, kUnbounded, kUnbounded}, high[3] = {-kUnbounded, -kUnbounded, -kUnbounded};
   for (const MirroredSurface& surface : scene.surfaces) {
     const std::vector<float>& positions = surface.positions.items();
     for (size_t index = 0; index + 2 < positions.size(); index += 3) {
-      const Vector3 p{positions[index], positions[index + 1], positions[index + 2]};
-      if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
-      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
-      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-      any = true;
+      const float* p = &positions[index];
+      if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
+      for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = std::min(low[axis], double(p[axis]));
+        high[axis] = std::max(high[axis], double(p[axis]));
+      }
     }
   }
-  if (!any) low = high = {0, 0, 0};
-  const Vector3 centre = (low + high) * 0.5f;
-  const float radius = std::max(std::sqrt(Dot(high - low, high - low)) / 2, 0.001f);
+  double centre[3] = {0, 0, 0}, squared = 0;
+  if (low[0] <= high[0]) {
+    for (int axis = 0; axis < 3; ++axis) {
+      centre[axis] = (low[axis] + high[axis]) / 2;
+      squared += (high[axis] - low[axis]) * (high[axis] - low[axis]);
+    }
+  }
+  // Nothing, or a single point, to look at: a view a unit across.
+  const double radius = squared > 0 ? std::sqrt(squared) / 2 : 1;
+  const float fov = 50.0f * 3.14159265f / 180.0f;
+  const float focal = (width / 2.0f) / std::tan(fov / 2);
+  // The sphere is seen under a half-angle whose tangent is this, at the distance below.
+  const double fitted = 0.9 * std::min(width, height) / 2 / focal;
+  const double distance = radius * std::sqrt(1 + fitted * fitted) / fitted;
   const Vector3 forward = Normalised({-0.6f, -0.45f, -0.66f});
   const Vector3 right = Normalised(Cross(forward, {0, 1, 0}));
   const Vector3 up = Cross(right, forward);
-  const float fov = 50.0f * 3.14159265f / 180.0f;
-  return {centre - forward * (radius / std::sin(fov / 2) * 1.1f), right, up, forward, (width / 2.0f) / std::tan(fov / 2)};
+  const Vector3 eye{float(centre[0] - forward.x * distance), float(centre[1] - forward.y * distance),
+                    float(centre[2] - forward.z * distance)};
+  return {eye, right, up, forward, focal, float((distance - radius) / 2)};
 }
 
 struct ScreenPoint {
-  float x, y, depth;
+  float x, y, depth, u, v;
 };
+
+// How a triangle is coloured: its shaded colour, or its texture where the texture can be sampled.
+struct Paint {
+  uint8_t colour[3];
+  float brightness;
+  const MirroredTexture* texture;  // null for a flat triangle
+};
+
+// The nearest texel, the texture repeated, v running up the image; null for coordinates that are
+// not numbers.
+const uint8_t* Texel(const MirroredTexture& texture, float u, float v) {
+  if (!std::isfinite(u) || !std::isfinite(v)) return nullptr;
+  const float across = u - std::floor(u), down = 1 - (v - std::floor(v));
+  const uint32_t column = std::min(texture.width - 1, static_cast<uint32_t>(across * texture.width));
+  const uint32_t row = std::min(texture.height - 1, static_cast<uint32_t>(down * texture.height));
+  return &texture.rgba[(size_t(row) * texture.width + column) * 4];
+}
 
 struct Raster {
   uint32_t width, height;
   std::vector<float> depth;
   std::vector<uint8_t>& rgba;
 
-  void Fill(const ScreenPoint (&p)[3], const uint8_t colour[3]) {
+  void Fill(const ScreenPoint (&p)[3], const Paint& paint) {
     // The corners come from another process's numbers: one that is not finite fills nothing, and
     // the bounds are clamped to the raster while still floats, since huge ones overflow an int.
     for (const ScreenPoint& corner : p) {
@@ -98,12 +131,31 @@ struct Raster {
         const size_t pixel = size_t(y) * width + size_t(x);
         if (z >= depth[pixel]) continue;
         depth[pixel] = z;
-        std::copy(colour, colour + 3, &rgba[pixel * 4]);
+        const uint8_t* colour = paint.colour;
+        if (paint.texture) {
+          // Weighed by inverse depth, so that the texture keeps its perspective.
+          const float q0 = w0 / p[0].depth, q1 = w1 / p[1].depth, q2 = w2 / p[2].depth, sum = q0 + q1 + q2;
+          const uint8_t* texel = Texel(*paint.texture, (q0 * p[0].u + q1 * p[1].u + q2 * p[2].u) / sum,
+                                       (q0 * p[0].v + q1 * p[1].v + q2 * p[2].v) / sum);
+          if (texel) colour = texel;
+        }
+        for (int channel = 0; channel < 3; ++channel) {
+          rgba[pixel * 4 + channel] = static_cast<uint8_t>(colour[channel] * paint.brightness);
+        }
         rgba[pixel * 4 + 3] = 255;
       }
     }
   }
 };
+
+// The surface's colour texture when it has pixels for it and a UV for every vertex.
+const MirroredTexture* DrawnTexture(const MirroredSurface& surface) {
+  const MirroredTexture& texture = surface.textures[0];
+  const bool usable = texture.width > 0 && texture.height > 0 &&
+                      texture.rgba.size() == size_t(texture.width) * texture.height * 4 &&
+                      surface.uvs.size() >= surface.positions.size() / 3 * 2;
+  return usable ? &texture : nullptr;
+}
 
 }  // namespace
 
@@ -116,15 +168,17 @@ SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_
       pixel[0] = shade, pixel[1] = shade, pixel[2] = static_cast<uint8_t>(std::min(255, shade + 15)), pixel[3] = 255;
     }
   }
-  const View view = scene.camera.enabled ? ViewFromCamera(scene.camera, width) : DefaultView(scene, width);
+  if (image.rgba.empty()) return image;
+  const View view = scene.camera.enabled ? ViewFromCamera(scene.camera, width) : DefaultView(scene, width, height);
   Raster raster{width, height, std::vector<float>(size_t(width) * height, std::numeric_limits<float>::infinity()), image.rgba};
   const Vector3 light = Normalised(view.forward * -1 + view.up * 0.6f + view.right * 0.3f);
-  constexpr float kNear = 1e-3f;
 
   for (const MirroredSurface& surface : scene.surfaces) {
-    const uint8_t base[3] = {static_cast<uint8_t>(surface.color >> 16), static_cast<uint8_t>(surface.color >> 8),
-                             static_cast<uint8_t>(surface.color)};
+    Paint paint{{static_cast<uint8_t>(surface.color >> 16), static_cast<uint8_t>(surface.color >> 8),
+                 static_cast<uint8_t>(surface.color)},
+                0, DrawnTexture(surface)};
     const std::vector<float>& positions = surface.positions.items();
+    const std::vector<float>& uvs = surface.uvs.items();
     const std::vector<uint32_t>& indices = surface.indices.items();
     for (size_t triangle = 0; triangle < surface.triangleCount(); ++triangle) {
       Vector3 corners[3];
@@ -136,19 +190,18 @@ SnapshotImage RenderSnapshot(const MirroredScene& scene, uint32_t width, uint32_
         corners[corner] = {p[0], p[1], p[2]};
         const Vector3 relative = corners[corner] - view.eye;
         const float depth = Dot(relative, view.forward);
-        if (!(depth > kNear)) {
+        if (!(depth > view.near)) {
           visible = false;  // behind the eye or not a number: not clipped, just left out
           break;
         }
         screen[corner] = {width / 2.0f + Dot(relative, view.right) * view.focal / depth,
-                          height / 2.0f - Dot(relative, view.up) * view.focal / depth, depth};
+                          height / 2.0f - Dot(relative, view.up) * view.focal / depth, depth, 0, 0};
+        if (paint.texture) screen[corner].u = uvs[vertex * 2], screen[corner].v = uvs[vertex * 2 + 1];
       }
       if (!visible) continue;
       const float facing = std::fabs(Dot(Normalised(Cross(corners[1] - corners[0], corners[2] - corners[0])), light));
-      const float brightness = 0.35f + 0.65f * facing;
-      const uint8_t shaded[3] = {static_cast<uint8_t>(base[0] * brightness), static_cast<uint8_t>(base[1] * brightness),
-                                 static_cast<uint8_t>(base[2] * brightness)};
-      raster.Fill(screen, shaded);
+      paint.brightness = 0.35f + 0.65f * facing;
+      raster.Fill(screen, paint);
     }
   }
   return image;

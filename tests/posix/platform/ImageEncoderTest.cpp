@@ -85,34 +85,4 @@ TEST_F(ImageEncoderTest, JpegDecodesCloseToTheColoursAtTheGivenQuality) {
   EXPECT_NEAR(rgb[2], 40, 3);
 }
 
-TEST_F(ImageEncoderTest, MalformedBitmapsAreRefusedWithoutReadingPastTheBufferOrLeavingAFile) {
-  const std::vector<uint8_t> pixels(2 * 2 * 4, 0x7F);
-  const auto good = MakeBitmap(2, 2, 32, pixels);
-  std::vector<std::vector<uint8_t>> bad = {
-      {},
-      std::vector<uint8_t>(good.begin(), good.begin() + 53),
-      std::vector<uint8_t>(good.begin(), good.end() - 1),  // one pixel byte short
-      MakeBitmap(0, 2, 32, {}),
-      MakeBitmap(2, 0, 32, {}),
-      MakeBitmap(0x7FFFFFFF, 0x7FFFFFFF, 32, pixels),  // sizes that would overflow 32-bit arithmetic
-      MakeBitmap(2, INT32_MIN, 32, pixels),
-      MakeBitmap(2, 2, 16, pixels),
-  };
-  auto wrongSignature = good;
-  wrongSignature[0] = 'X';
-  bad.push_back(wrongSignature);
-  auto offsetPastEnd = good;
-  const uint32_t farOffset = 0xFFFFFFF0u;
-  std::memcpy(&offsetPastEnd[10], &farOffset, 4);
-  bad.push_back(offsetPastEnd);
-
-  for (size_t index = 0; index < bad.size(); ++index) {
-    EXPECT_FALSE(platform::EncodePng(bad[index], Path("bad.png"))) << "case " << index;
-    EXPECT_FALSE(platform::EncodeJpeg(bad[index], 90, Path("bad.jpg"))) << "case " << index;
-  }
-  EXPECT_FALSE(platform::EncodeJpeg(good, 0, Path("bad.jpg"))) << "quality out of range";
-  EXPECT_FALSE(platform::EncodePng(good, Path("missing-folder/x.png")));
-  EXPECT_TRUE(std::filesystem::is_empty(scratch())) << "no partial or temporary file is left";
-}
-
 }  // namespace
