@@ -146,6 +146,22 @@ HWND WaitForWindow(DWORD process, const std::wstring& caption, bool dialogsOnly 
   return found;
 }
 
+// Tooltip windows are top-level windows owned by the window they serve.
+size_t OwnedTooltips(HWND owner) {
+  struct Count {
+    HWND owner;
+    size_t tooltips;
+  } count{owner, 0};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto& count = *reinterpret_cast<Count*>(parameter);
+        if (GetWindow(window, GW_OWNER) == count.owner && ClassOf(window) == L"tooltips_class32") ++count.tooltips;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count.tooltips;
+}
+
 std::vector<HWND> DirectChildren(HWND parent) {
   std::vector<HWND> children;
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) children.push_back(child);
@@ -410,6 +426,7 @@ TEST_F(NativeDialogsTest, SettingsShowsTheStoredSettingsAndStoresEachClickAtOnce
   EXPECT_EQ(SendMessageW(GetDlgItem(dialog, 1003), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ(SendMessageW(GetDlgItem(dialog, 1004), BM_GETCHECK, 0, 0), BST_CHECKED);
   ExpectLooksLikeReference(dialog, "settings");
+  EXPECT_EQ(OwnedTooltips(dialog), 3u) << "one tooltip for each check box";
 
   Click(GetDlgItem(dialog, 1003));
   EXPECT_TRUE(WaitUntil([] { return ReadSetting(L"RepairMode") == 1u; })) << "stored the moment it is clicked";
@@ -492,6 +509,31 @@ TEST_F(NativeDialogsTest, AMessageBoxHasTheCaptionTextIconAndButtonsItWasAskedFo
   ExpectMessageBoxAndPressOk(host, L"Perspective view needed", "message-information");
   EXPECT_EQ(CloseHost(host), 1u) << "no export was started";
   EXPECT_FALSE(fs::exists(scratch_ / "never.dae"));
+}
+
+TEST_F(NativeDialogsTest, AQuestionHasYesAndNoAndNoOpensNothing) {
+  const fs::path opened = LocalPath(Environment(L"TIDELINK_OPENED_ADDRESSES"));
+  std::error_code ignored;
+  fs::remove(opened, ignored);
+  // No renderer is installed or running here, and the drawing was never saved.
+  HostProcess host(L"link --timeout 60");
+  ASSERT_TRUE(host.started());
+  const HWND box = WaitForWindow(host.id(), L"Ombrel TideLink - Ombrel update needed");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(Narrow(TextOf(GetDlgItem(box, kMessageText))),
+            "TideLink needs Ombrel 8.5 or later, which was not found on this computer.\n"
+            "Would you like to visit the Ombrel website to download it?");
+  EXPECT_EQ(Narrow(TextOf(GetDlgItem(box, IDYES))), "&Yes");
+  EXPECT_EQ(Narrow(TextOf(GetDlgItem(box, IDNO))), "&No");
+  EXPECT_EQ(GetDlgItem(box, IDOK), nullptr);
+  ExpectLooksLikeReference(box, "message-question");
+  PressButton(box, IDNO);
+  const HWND running = WaitForWindow(host.id(), L"Ombrel TideLink - Ombrel is not running");
+  ASSERT_NE(running, nullptr);
+  PressButton(running, IDNO);
+  ExpectMessageBoxAndPressOk(host, L"Save your drawing");
+  EXPECT_EQ(CloseHost(host), 1u) << "the link did not start";
+  EXPECT_FALSE(fs::exists(opened)) << "No opens no web site";
 }
 
 struct ProgressSeen {
