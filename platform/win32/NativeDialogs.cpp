@@ -7,6 +7,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/win32/Wide.h"
+
 namespace platform::native {
 namespace {
 
@@ -17,8 +19,8 @@ constexpr DWORD kCommonControlClasses = ICC_TAB_CLASSES | ICC_PROGRESS_CLASS;
 constexpr int kCaptionReadLength = 256;
 constexpr wchar_t kMainWindowClass[] = L"TideLinkStandInHost";
 
-std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()}; }
-std::u16string Utf16(std::wstring_view text) { return {text.begin(), text.end()}; }
+using win32::Utf16Text;
+using win32::WideText;
 
 HWND AsWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
@@ -71,10 +73,6 @@ HBITMAP LoadSizedBitmap(const ModuleImage& image) {
   return scaled;
 }
 
-struct ItemColour {
-  COLORREF text;
-};
-
 class TemplateDialog : public Dialog {
 public:
   TemplateDialog(const DialogEvents* events, bool modal) : events_(events), modal_(modal) {}
@@ -98,10 +96,10 @@ public:
 
   WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(window_); }
 
-  void SetCaption(std::u16string_view caption) override { SetWindowTextW(window_, Wide(caption).c_str()); }
+  void SetCaption(std::u16string_view caption) override { SetWindowTextW(window_, WideText(caption).c_str()); }
 
   void SetItemText(int item, std::u16string_view text) override {
-    if (const HWND control = Item(item)) SetWindowTextW(control, Wide(text).c_str());
+    if (const HWND control = Item(item)) SetWindowTextW(control, WideText(text).c_str());
   }
 
   void SetChecked(int item, bool checked) override {
@@ -121,7 +119,7 @@ public:
                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
                                          ThisModule(), nullptr);
     if (!tooltip) return;
-    std::wstring tip = Wide(text);
+    std::wstring tip = WideText(text);
     TOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -149,7 +147,7 @@ public:
     if (!control) return;
     const HFONT font = CreateFontW(spec.height, 0, 0, 0, spec.weight, FALSE, spec.underline, FALSE, DEFAULT_CHARSET,
                                    spec.outputPrecision, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   DEFAULT_PITCH | FF_DONTCARE, Wide(spec.face).c_str());
+                                   DEFAULT_PITCH | FF_DONTCARE, WideText(spec.face).c_str());
     if (!font) return;
     fonts_.push_back(font);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -157,7 +155,7 @@ public:
 
   void SetItemTextColour(int item, uint8_t red, uint8_t green, uint8_t blue) override {
     if (!Item(item)) return;
-    colours_[item] = ItemColour{RGB(red, green, blue)};
+    colours_[item] = RGB(red, green, blue);
     InvalidateRect(Item(item), nullptr, TRUE);
   }
 
@@ -230,7 +228,7 @@ private:
         const auto found = colours_.find(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
         if (found == colours_.end()) return FALSE;
         const HDC context = reinterpret_cast<HDC>(wParam);
-        SetTextColor(context, found->second.text);
+        SetTextColor(context, found->second);
         SetBkMode(context, TRANSPARENT);
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_MENU));
       }
@@ -245,7 +243,7 @@ private:
   HWND bar_ = nullptr;
   std::vector<HFONT> fonts_;
   std::vector<HBITMAP> bitmaps_;
-  std::map<int, ItemColour> colours_;
+  std::map<int, COLORREF> colours_;  // text colours by control id
 };
 
 // The message box's hook: one box at a time on one thread, as message boxes are modal.
@@ -260,7 +258,7 @@ LRESULT CALLBACK MessageBoxHookProcedure(int code, WPARAM wParam, LPARAM lParam)
     const HWND window = reinterpret_cast<HWND>(wParam);
     wchar_t caption[kCaptionReadLength] = {};
     GetWindowTextW(window, caption, kCaptionReadLength);
-    const MessageBoxActivation answer = (*activeHook.onActivate)(Utf16(caption));
+    const MessageBoxActivation answer = (*activeHook.onActivate)(Utf16Text(caption));
     if (answer.smallIcon) {
       if (const HICON icon = LoadSmallIcon(*answer.smallIcon)) {
         SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
@@ -331,7 +329,7 @@ int ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string_
     activeHook.hook = SetWindowsHookExW(WH_CBT, &MessageBoxHookProcedure, nullptr, GetCurrentThreadId());
     activeHook.onActivate = &onActivate;
   }
-  const int result = MessageBoxW(AsWindow(owner), Wide(text).c_str(), Wide(caption).c_str(), flags);
+  const int result = MessageBoxW(AsWindow(owner), WideText(text).c_str(), WideText(caption).c_str(), flags);
   if (installed) {
     if (activeHook.hook) UnhookWindowsHookEx(activeHook.hook);
     activeHook = {};
@@ -343,14 +341,14 @@ std::optional<std::u16string> ShowSaveFileDialog(const SaveFileRequest& request)
   // Pairs of zero-terminated texts, and one more zero at the end.
   std::wstring filter;
   for (const auto& [description, pattern] : request.filters) {
-    filter += Wide(description) + L'\0' + Wide(pattern) + L'\0';
+    filter += WideText(description) + L'\0' + WideText(pattern) + L'\0';
   }
   filter += L'\0';
   std::wstring file(request.bufferLength, L'\0');
-  const std::wstring name = Wide(request.fileName).substr(0, request.bufferLength - 1);
+  const std::wstring name = WideText(request.fileName).substr(0, request.bufferLength - 1);
   file.replace(0, name.size(), name);
-  const std::wstring folder = Wide(request.initialFolder);
-  const std::wstring title = Wide(request.title);
+  const std::wstring folder = WideText(request.initialFolder);
+  const std::wstring title = WideText(request.title);
 
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
@@ -363,7 +361,7 @@ std::optional<std::u16string> ShowSaveFileDialog(const SaveFileRequest& request)
   dialog.lpstrTitle = title.c_str();
   dialog.Flags = request.flags;
   if (!GetSaveFileNameW(&dialog)) return std::nullopt;
-  return Utf16(file.c_str());
+  return Utf16Text(file.c_str());
 }
 
 WindowHandle CreateMainWindow(std::u16string_view title, int width, int height) {
@@ -378,7 +376,7 @@ WindowHandle CreateMainWindow(std::u16string_view title, int width, int height) 
     windowClass.lpszClassName = kMainWindowClass;
     RegisterClassExW(&windowClass);
   });
-  const HWND window = CreateWindowExW(0, kMainWindowClass, Wide(title).c_str(), WS_OVERLAPPEDWINDOW, 0, 0, width,
+  const HWND window = CreateWindowExW(0, kMainWindowClass, WideText(title).c_str(), WS_OVERLAPPEDWINDOW, 0, 0, width,
                                       height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!window) return 0;
   ShowWindow(window, SW_SHOWNORMAL);
