@@ -553,6 +553,16 @@ protected:
     HWND name = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (name = FileNameBox(dialog)) != nullptr && TextOf(name) == offered; }))
         << "offered: " << (name ? Narrow(TextOf(name)) : "no name box");
+    // The file types, COLLADA files selected.
+    const HWND types = GetDlgItem(dialog, 0x470);
+    ASSERT_NE(types, nullptr);
+    EXPECT_EQ(SendMessageW(types, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(types, CB_GETCURSEL, 0, 0), 0);
+    for (const auto& [index, expected] : {std::pair{0, "COLLADA files (*.dae)"}, {1, "All files (*.*)"}}) {
+      wchar_t text[256] = {};
+      SendMessageW(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+      EXPECT_EQ(Narrow(text), expected);
+    }
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.wstring().c_str()));
     PressButton(dialog, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
@@ -646,9 +656,8 @@ TEST_F(ExportTest, ACancelledExportClosesTheProgressWindowAndEnablesTheHost) {
   const fs::path file = scratch_ / "cancelled.dae";
   HostProcess host(L"export -o \"" + file.wstring() + L"\" --cancel-after 20");
   ASSERT_TRUE(host.started());
+  // The stream ends at once, so the progress window may come and go before it can be looked at.
   AnswerSaveDialog(host, file, L"untitled.dae");
-  const ProgressSeen seen = WatchProgress(host);
-  EXPECT_TRUE(seen.hostDisabled);
   ExpectMessageBoxAndPressOk(host, L"Export canceled");
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(HostWindowOf(host.id())) != FALSE; }));
   EXPECT_EQ(FindWindowOf(host.id(), L"Ombrel TideLink export"), nullptr);
