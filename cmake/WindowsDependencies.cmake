@@ -4,9 +4,8 @@
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+# Its own build names the targets GTest::gtest and GTest::gtest_main, as the installed package does.
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-add_library(GTest::gtest ALIAS gtest)
-add_library(GTest::gtest_main ALIAS gtest_main)
 
 set(_tidelink_header_only ${CMAKE_BINARY_DIR}/header-only)
 file(COPY /usr/include/xxhash.h /usr/include/nlohmann DESTINATION ${_tidelink_header_only})

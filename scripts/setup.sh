@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the benchmarks need (clang, its libFuzzer
-# runtime and expat for the fuzz targets). With --windows-check, also the mingw-w64 compiler that
-# the test command's Windows syntax check uses (scripts/check-windows-syntax.sh).
+# runtime and expat for the fuzz targets). With --windows, also what the Windows stage
+# (scripts/test-windows.sh) needs: the mingw-w64 cross compilers, Wine, a virtual X server with its
+# screenshot tools, and the fonts the Wine prefix gets. --windows-check is the older name of it.
 # Idempotent: packages already present are not reinstalled, and apt is only asked when one is missing.
 set -euo pipefail
 
@@ -13,10 +14,11 @@ packages=(
   libmeshoptimizer-dev nlohmann-json3-dev
   clang libclang-rt-14-dev libexpat1-dev
 )
-if [ "${1:-}" = "--windows-check" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix)
+if [ "${1:-}" = "--windows" ] || [ "${1:-}" = "--windows-check" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb x11-apps imagemagick googletest
+             fonts-liberation)
 elif [ $# -ne 0 ]; then
-  echo "usage: scripts/setup.sh [--windows-check]" >&2
+  echo "usage: scripts/setup.sh [--windows]" >&2
   exit 2
 fi
 

@@ -36,9 +36,10 @@ int StatusOf(int waitStatus) {
   return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : kExitStatusTerminated;
 }
 
-// Gives the child's id and, when captured, the read end of its output.
-bool Spawn(const std::string& program, std::vector<std::string> arguments, bool captureOutput, pid_t& pid,
-           int& output) {
+// Gives the child's id and, when captured, the read end of its output. With `outputFile` its
+// output and errors go to that file instead.
+bool Spawn(const std::string& program, std::vector<std::string> arguments, bool captureOutput,
+           const std::string& outputFile, pid_t& pid, int& output) {
   int pipeEnds[2] = {-1, -1};
   if (captureOutput && pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
   posix_spawn_file_actions_t actions;
@@ -46,6 +47,16 @@ bool Spawn(const std::string& program, std::vector<std::string> arguments, bool 
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   if (captureOutput) {
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  } else if (!outputFile.empty()) {
+    // Opened here first, so that a file that cannot be written fails the start, not the child.
+    const int file = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file < 0) {
+      posix_spawn_file_actions_destroy(&actions);
+      return false;
+    }
+    close(file);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_TRUNC, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
   }
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -93,12 +104,24 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
 
 bool ChildProcess::Start(std::u16string_view executable, const std::vector<std::u16string>& arguments,
                          bool captureOutput, ChildProcess& child) {
+  return Begin(executable, arguments, captureOutput, {}, child);
+}
+
+bool ChildProcess::StartWithOutputFile(std::u16string_view executable, const std::vector<std::u16string>& arguments,
+                                       std::u16string_view outputFile, ChildProcess& child) {
+  return !outputFile.empty() && Begin(executable, arguments, false, outputFile, child);
+}
+
+bool ChildProcess::Begin(std::u16string_view executable, const std::vector<std::u16string>& arguments,
+                         bool captureOutput, std::u16string_view outputFile, ChildProcess& child) {
   child = ChildProcess();
   auto state = std::make_unique<State>();
   const std::string program = Utf8FromUtf16(executable);
   std::vector<std::string> argv{program};
   for (const std::u16string& argument : arguments) argv.push_back(Utf8FromUtf16(argument));
-  if (!Spawn(program, std::move(argv), captureOutput, state->pid, state->output)) return false;
+  if (!Spawn(program, std::move(argv), captureOutput, Utf8FromUtf16(outputFile), state->pid, state->output)) {
+    return false;
+  }
   // Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage, so the call is made directly.
   state->processDescriptor = static_cast<int>(syscall(SYS_pidfd_open, state->pid, 0));
   child.state_ = std::move(state);

@@ -19,10 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include <assimp/Importer.hpp>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
-
 #include "link/SettingsStore.h"
 #include "platform/Registry.h"
 #include "platform/SystemErrors.h"
@@ -32,50 +28,6 @@
 #include "tests/support/TestEnvironment.h"
 
 namespace fs = std::filesystem;
-
-inline const std::string kModels = "/usr/share/assimp/models/";
-
-// What the source file holds once placed by its node tree, counted the way the host draws it:
-// triangles only (points and lines have no surface), one placement per node that shows a mesh.
-struct SourceCounts {
-  long placedTriangles = 0;
-  long instances = 0;
-  long texturedMaterials = 0;  // materials drawn by some placed triangle that carry a colour image
-};
-
-inline SourceCounts CountSource(const std::string& path) {
-  SourceCounts counts;
-  Assimp::Importer importer;
-  const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_SortByPType);
-  if (!scene || !scene->mRootNode) return counts;
-  std::set<unsigned> usedMaterials;
-  const auto triangles = [&](const aiMesh& mesh) {
-    long count = 0;
-    for (unsigned face = 0; face < mesh.mNumFaces; ++face) count += mesh.mFaces[face].mNumIndices == 3 ? 1 : 0;
-    return count;
-  };
-  const std::function<void(const aiNode&)> walk = [&](const aiNode& node) {
-    bool shown = false;
-    for (unsigned slot = 0; slot < node.mNumMeshes; ++slot) {
-      const aiMesh& mesh = *scene->mMeshes[node.mMeshes[slot]];
-      const long count = triangles(mesh);
-      if (count == 0) continue;
-      shown = true;
-      counts.placedTriangles += count;
-      usedMaterials.insert(mesh.mMaterialIndex);
-    }
-    counts.instances += shown ? 1 : 0;
-    for (unsigned child = 0; child < node.mNumChildren; ++child) walk(*node.mChildren[child]);
-  };
-  walk(*scene->mRootNode);
-  for (const unsigned material : usedMaterials) {
-    const aiMaterial& source = *scene->mMaterials[material];
-    if (source.GetTextureCount(aiTextureType_DIFFUSE) + source.GetTextureCount(aiTextureType_BASE_COLOR) > 0) {
-      ++counts.texturedMaterials;
-    }
-  }
-  return counts;
-}
 
 class ExportCommandFixture : public TestEnvironment {
 protected:
@@ -204,45 +156,6 @@ protected:
       EXPECT_TRUE(named.count(entry.path().lexically_normal().string())) << "not named by the file: " << entry.path();
     }
     EXPECT_EQ(files, images);
-  }
-
-  // Both readers take the file with nothing beyond the prescribed deviations, and agree on it.
-  static ReaderReport ExpectReadable(const fs::path& file) {
-    const ReaderReport python = ReadWithPythonCollada(file);
-    EXPECT_EQ(python.refused, "") << file;
-    EXPECT_EQ(python.unexpected, "") << file;
-    const ReaderReport assimp = ReadWithAssimp(file);
-    EXPECT_EQ(assimp.refused, "") << file;
-    EXPECT_EQ(assimp.geometries, python.geometries) << file;
-    EXPECT_EQ(assimp.triangles, python.triangles) << file;
-    EXPECT_EQ(assimp.images, python.images) << file;
-    EXPECT_GT(python.triangles, 1) << "nothing but the marker triangle in " << file;
-    ExpectTexturesPresent(file, python.images);
-    return python;
-  }
-
-  // A model of the test models package, exported with repair off: every surface is then written
-  // from both sides and nothing is merged or dropped, so the file holds exactly twice the placed
-  // triangles plus the marker triangle, and one transform node per placement (the change to Z up
-  // makes every placement's transform differ from the identity).
-  void ExpectModelExported(const std::string& relativePath) {
-    if (!kHostReadsModels) GTEST_SKIP() << kWithoutModelImport;
-    const std::string model = kModels + relativePath;
-    if (!fs::exists(model)) GTEST_SKIP() << model << " is not installed (package assimp-testmodels)";
-    StoreSetting(u"RepairMode", 0);
-    const SourceCounts source = CountSource(model);
-    ASSERT_GT(source.placedTriangles, 0) << model;
-    const fs::path file = out() / "model.dae";
-    const CommandResult result = Export("'" + model + "' -o '" + file.string() + "'");
-    ASSERT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
-    EXPECT_TRUE(Lines(result.output, "drawing: texture").empty()) << "a texture was lost on the way in";
-    ExpectEndedCleanly(result);
-
-    const ReaderReport read = ExpectReadable(file);
-    EXPECT_EQ(read.triangles, 2 * source.placedTriangles + 1) << model;
-    EXPECT_EQ(read.nodes, 1 + source.instances) << "every placement of the model has its own transform node";
-    EXPECT_EQ(read.images, source.texturedMaterials) << model;
   }
 
   fs::path out_;

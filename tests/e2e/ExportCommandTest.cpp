@@ -1,6 +1,6 @@
 // Runs the export command of the stand-in host as a real process: the plug-in's menu command, the
-// host's drawing stream on its own thread, the ticks, the messages and the file it leaves behind,
-// read back by two independent COLLADA readers.
+// host's drawing stream on its own thread, the ticks, the messages and the file it leaves behind.
+// The exports read back by the independent COLLADA readers are in tests/posix/e2e.
 
 #include "tests/e2e/ExportCommandFixture.h"
 
@@ -9,34 +9,6 @@ namespace {
 class ExportCommandTest : public ExportCommandFixture {};
 
 // --- Complete exports --------------------------------------------------------------------------
-
-TEST_F(ExportCommandTest, TheSampleDrawingIsWrittenWithItsTexturesAndReadBackByBothReaders) {
-  const fs::path file = out() / "sample.dae";
-  const CommandResult result = Export("-o '" + file.string() + "'");
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
-  ExpectEndedCleanly(result);
-  EXPECT_EQ(MessageCaptions(result.output),
-            (std::vector<std::string>{"Ombrel TideLink - Materials in Ombrel", "Ombrel TideLink - Export complete"}));
-  // The progress text follows the export: collecting, then building nodes, then writing.
-  const auto progress = Lines(result.output, "ui progress-text ");
-  ASSERT_GE(progress.size(), 3u) << result.output;
-  EXPECT_EQ(std::vector<std::string>(progress.end() - 3, progress.end()),
-            (std::vector<std::string>{"ui progress-text \"Collecting the drawing...\"",
-                                      "ui progress-text \"Preparing objects and textures...\"",
-                                      "ui progress-text \"Writing the COLLADA file...\""}));
-
-  ASSERT_TRUE(fs::is_regular_file(file));
-  const ReaderReport read = ExpectReadable(file);
-  // The sample has a textured brick material and a leaf screen with colour and opacity images.
-  EXPECT_GE(read.images, 2);
-  // Several materials, among them glass and water: one geometry each, and the marker.
-  EXPECT_GE(read.geometries, 6);
-  const std::string text = ReadFile(file);
-  EXPECT_NE(text.find("<surface_type>glass</surface_type>"), std::string::npos);
-  EXPECT_NE(text.find("<surface_type>water</surface_type>"), std::string::npos);
-  EXPECT_NE(text.find("<export_nodes>1</export_nodes>"), std::string::npos);
-}
 
 TEST_F(ExportCommandTest, TheCommandWordMayFollowOptionsAndAPathKeepsItsSemicolons) {
   StoreSetting(u"FirstExport", 0);
@@ -48,49 +20,6 @@ TEST_F(ExportCommandTest, TheCommandWordMayFollowOptionsAndAPathKeepsItsSemicolo
   EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
   EXPECT_TRUE(fs::is_regular_file(file));
   EXPECT_FALSE(fs::exists(out() / "semi.dae"));
-}
-
-TEST_F(ExportCommandTest, TheScriptFunctionExportsLikeTheMenuCommandAndItsTimingsAddUp) {
-  const fs::path file = out() / "scripted.dae";
-  const CommandResult result = Export("--via-script --timings -o '" + file.string() + "'");
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
-  ExpectEndedCleanly(result);
-  ExpectReadable(file);
-  // Every part is a span of one steady clock: none negative, and together the whole.
-  const std::string_view label = "export 1: timings: ";
-  const size_t line = result.output.find(label);
-  ASSERT_NE(line, std::string::npos) << result.output;
-  const size_t first = line + label.size();
-  std::istringstream timings(result.output.substr(first, result.output.find('\n', first) - first));
-  std::vector<long long> parts;
-  for (std::string word; timings >> word;) {
-    if (!word.empty() && (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-')) {
-      parts.push_back(std::stoll(word));
-    }
-  }
-  ASSERT_EQ(parts.size(), 5u) << result.output;
-  for (long long part : parts) EXPECT_GE(part, 0) << result.output;
-  // Each part is cut to whole milliseconds on its own.
-  EXPECT_LE(std::abs(parts[0] + parts[1] + parts[2] + parts[3] - parts[4]), 3) << result.output;
-}
-
-TEST_F(ExportCommandTest, ATexturedGltfModel) { ExpectModelExported("glTF2/BoxTextured-glTF/BoxTextured.gltf"); }
-
-TEST_F(ExportCommandTest, AnObjModelWithMaterialsAndTextures) { ExpectModelExported("OBJ/spider.obj"); }
-
-TEST_F(ExportCommandTest, AModelWithManyMeshesAndNodes) {
-  ExpectModelExported("glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb");
-}
-
-// Without the view report the export finishes once the host has been quiet for five seconds.
-TEST_F(ExportCommandTest, QuietTimeAfterTheLastBatchFinishesTheExport) {
-  const fs::path file = out() / "quiet.dae";
-  const CommandResult result = Export("--no-view-report --timeout 120 -o '" + file.string() + "'");
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
-  ExpectEndedCleanly(result);
-  ExpectReadable(file);
 }
 
 // --- Ends without a file -----------------------------------------------------------------------
@@ -108,18 +37,6 @@ TEST_F(ExportCommandTest, EndOfStreamCancelsTheExportBeforeAndAfterData) {
     EXPECT_FALSE(fs::exists(out() / ("canceled-" + std::string(count) + "_Textures")));
     ExpectEndedCleanly(result);
   }
-}
-
-TEST_F(ExportCommandTest, EndOfStreamAfterTheViewReportKeepsTheFileButShowsCanceled) {
-  // More records than the sample holds: kind 4 comes after the view report has written the file.
-  const fs::path file = out() / "late-cancel.dae";
-  const CommandResult result = Export("--cancel-after 1000000 -o '" + file.string() + "'");
-  EXPECT_EQ(result.status, 1) << result.output;
-  EXPECT_EQ(EndLine(result), "export 1: ended with \"Ombrel TideLink - Export canceled\"") << result.output;
-  EXPECT_EQ(Count(MessageCaptions(result.output), "Ombrel TideLink - Export complete"), 0u);
-  ExpectEndedCleanly(result);
-  ASSERT_TRUE(fs::is_regular_file(file)) << "the written file was deleted";
-  ExpectReadable(file);
 }
 
 TEST_F(ExportCommandTest, QuittingTheApplicationStopsTheExportWithoutAMessage) {
@@ -251,19 +168,6 @@ TEST_F(ExportCommandTest, TheHostSaysWhyNoFileWasWritten) {
   fs::permissions(out() / "locked", fs::perms::owner_all);
 }
 
-TEST_F(ExportCommandTest, TheTerminalInterfaceEndsLikeTheHeadlessOne) {
-  StoreSetting(u"FirstExport", 0);
-  const fs::path file = out() / "asked.dae";
-  // The file typed at the save question, then Enter at every box: its default button.
-  const ExportLock lock;
-  const CommandResult result = RunCommand("printf '" + file.string() + "\\n\\n\\n\\n' | " +
-                                          (binaryDirectory() / "tidelink-host").string() +
-                                          " --ui terminal export -o '" + file.string() + "'");
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
-  EXPECT_TRUE(fs::is_regular_file(file));
-}
-
 TEST_F(ExportCommandTest, ATexturesFolderThatCannotBeMadeLosesOnlyTheImagesAndLogsEachOne) {
   StoreSetting(u"FirstExport", 0);
   const fs::path file = out() / "sample.dae";
@@ -349,41 +253,6 @@ TEST_F(ExportCommandTest, TheFirstExportWarningIsShownOnceAcrossHostRuns) {
   const CommandResult second = Export("--repeat 2 -o '" + (out() / "y.dae").string() + "'");
   EXPECT_EQ(second.status, 0) << second.output;
   EXPECT_EQ(Count(MessageCaptions(second.output), "Ombrel TideLink - Materials in Ombrel"), 0u) << second.output;
-}
-
-TEST_F(ExportCommandTest, ASecondExportStartsInTheFirstFolderContinuesTheNodeIdsAndStartsEmpty) {
-  StoreSetting(u"FirstExport", 0);
-  const fs::path firstFolder = out() / "first";
-  const fs::path secondFolder = out() / "second";
-  fs::create_directories(firstFolder);
-  fs::create_directories(secondFolder);
-  const fs::path first = firstFolder / "one.dae";
-  const fs::path second = secondFolder / "two.dae";
-  const CommandResult result = Export(UiScript("save " + first.string() + "\nsave " + second.string()) +
-                                      " --document /drawings/house.vwx --repeat 2 -o '" +
-                                      (out() / "unused.dae").string() + "'");
-  EXPECT_EQ(result.status, 0) << result.output;
-  const auto dialogs = Lines(result.output, "ui save-dialog ");
-  ASSERT_EQ(dialogs.size(), 2u) << result.output;
-  EXPECT_NE(dialogs[0].find("offered \"house.dae\" in \"/drawings\""), std::string::npos) << dialogs[0];
-  EXPECT_NE(dialogs[1].find("offered \"house.dae\" in \"" + firstFolder.string() + "\""), std::string::npos)
-      << dialogs[1];
-  EXPECT_EQ(Count(MessageCaptions(result.output), "Ombrel TideLink - Export complete"), 2u) << result.output;
-  ExpectEndedCleanly(result);
-
-  const ReaderReport one = ExpectReadable(first);
-  const ReaderReport two = ExpectReadable(second);
-  // The stores were emptied by the first export's end: the same drawing, not twice of it.
-  EXPECT_EQ(two.triangles, one.triangles);
-  EXPECT_EQ(two.geometries, one.geometries);
-  EXPECT_EQ(two.nodes, one.nodes);
-
-  const auto firstIds = NodeIds(first);
-  const auto secondIds = NodeIds(second);
-  ASSERT_FALSE(firstIds.empty());
-  ASSERT_EQ(secondIds.size(), firstIds.size());
-  EXPECT_EQ(secondIds.front(), firstIds.back() + 1) << "node ids start again in the second export";
-  EXPECT_EQ(secondIds.back() - secondIds.front() + 1, secondIds.size()) << "node ids are not consecutive";
 }
 
 }  // namespace

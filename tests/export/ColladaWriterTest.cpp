@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/TextConversion.h"
 #include "tests/export/ExportTestSupport.h"
 #include "transport/TextureSlot.h"
 

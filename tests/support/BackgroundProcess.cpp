@@ -3,15 +3,17 @@
 #include <chrono>
 #include <utility>
 
-#include "platform/TextConversion.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 constexpr std::chrono::hours kUnbounded{24};
 }
 
 BackgroundProcess::BackgroundProcess(const std::string& commandLine) {
-  // exec, so that a stop or kill reaches the program and not an interpreter around it.
-  ended_ = !platform::ChildProcess::StartCommand(platform::Utf16FromUtf8("exec " + commandLine), true, process_);
+  const CommandLine command = ParseCommandLine(commandLine);
+  // Output sent to a file of the line's own leaves nothing to read here.
+  ended_ = command.program.empty() || !StartCommandLine(command, command.outputFile, process_) ||
+           !command.outputFile.empty();
 }
 
 BackgroundProcess::~BackgroundProcess() { Stop(); }
@@ -24,7 +26,10 @@ void BackgroundProcess::DrainOutput() {
 
 int BackgroundProcess::Stop() {
   if (process_.processId() == 0) return -1;
-  if (!process_.Wait(std::chrono::milliseconds(0))) platform::RequestProcessStop(process_.processId());
+  // A program that cannot be asked (on Windows: one without a window to close) is ended outright.
+  if (!process_.Wait(std::chrono::milliseconds(0)) && !platform::RequestProcessStop(process_.processId())) {
+    process_.Terminate();
+  }
   // Whatever it still prints is read, so that a program blocked on a full pipe can end.
   DrainOutput();
   return process_.Wait(kUnbounded).value_or(-1);

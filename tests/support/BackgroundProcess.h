@@ -5,9 +5,9 @@
 
 #include "platform/ChildProcess.h"
 
-// A program run beside the test through the system's command interpreter, whose standard output
-// is read line by line. It is asked to stop when the object goes, unless it has ended
-// by then.
+// A program run beside the test from a command line (CommandLine.h: no shell), whose standard
+// output is read line by line unless the line sends it to a file. It is asked to stop when the
+// object goes, unless it has ended by then.
 class BackgroundProcess {
 public:
   explicit BackgroundProcess(const std::string& commandLine);
@@ -19,15 +19,14 @@ public:
   std::string ReadLine();
   // Reads until a line starts with `prefix` and gives it; empty when the output ends first.
   std::string ReadLineStartingWith(const std::string& prefix);
-  // Asks it to stop (if it still runs), reads what it still prints and gives its exit status,
-  // -1 when it did not exit by itself.
+  // Asks it to stop (if it still runs; ends it when it cannot be asked), reads what it still
+  // prints and gives its exit status, -1 when it did not exit by itself.
   int Stop();
   // Waits for it to end by itself and gives its exit status, -1 when it did not exit normally.
   int Wait();
   // Ends it at once, as a crash would.
   void Kill();
-  // The program's process id (the interpreter execs it, as the line must allow), 0 when it could
-  // not be started.
+  // The program's process id, 0 when it could not be started.
   uint32_t pid() const { return process_.processId(); }
 
 private:

@@ -2,22 +2,35 @@
 
 #include <chrono>
 #include <fstream>
+#include <list>
 #include <random>
 #include <sstream>
 
 #include "platform/ChildProcess.h"
 #include "platform/Environment.h"
 #include "platform/TextConversion.h"
+#ifdef _WIN32
+#include "tests/support/SharedRegistry.h"
+#endif
 
 namespace {
 
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream stream(path, std::ios::binary);
+  std::ostringstream text;
+  text << stream.rdbuf();
+  return text.str();
+}
+
+std::string RandomName() {
+  static std::mt19937_64 random(std::random_device{}());
+  return std::to_string(random() % 1000000000);
+}
+
 // A new, empty folder of the test's own in the temporary folder.
 std::filesystem::path MakeScratchFolder() {
-  std::random_device seed;
-  std::mt19937_64 random(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("tidelink-test-" + std::to_string(random() % 1000000000));
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tidelink-test-" + RandomName());
     std::error_code error;
     if (std::filesystem::create_directory(folder, error)) return folder;
   }
@@ -32,9 +45,15 @@ void TestEnvironment::SetUp() {
   platform::WriteEnvironmentVariable("TIDELINK_REGISTRY", registryPath().string());
   platform::WriteEnvironmentVariable("TIDELINK_RUNTIME_DIR", (scratch_ / "runtime").string());
   platform::WriteEnvironmentVariable("TIDELINK_DEBUG_LOG", debugLogPath().string());
+#ifdef _WIN32
+  ClearSharedRegistry();
+#endif
 }
 
 void TestEnvironment::TearDown() {
+#ifdef _WIN32
+  ClearSharedRegistry();
+#endif
   std::error_code ignored;
   std::filesystem::remove_all(scratch_, ignored);
 }
@@ -44,12 +63,7 @@ std::filesystem::path TestEnvironment::binaryDirectory() {
   return configured ? std::filesystem::path(*configured) : std::filesystem::current_path();
 }
 
-std::string TestEnvironment::ReadFile(const std::filesystem::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  std::ostringstream text;
-  text << stream.rdbuf();
-  return text.str();
-}
+std::string TestEnvironment::ReadFile(const std::filesystem::path& path) { return ReadWholeFile(path); }
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::optional<std::string>& value)
     : name_(name), saved_(platform::ReadEnvironmentVariable(name)) {
@@ -70,12 +84,32 @@ ScopedEnvironment::~ScopedEnvironment() {
 
 CommandResult RunCommand(const std::string& commandLine) {
   CommandResult result;
+  const CommandLine command = ParseCommandLine(commandLine);
+  if (command.program.empty()) return result;
+  // Output and errors in one file, in the order the program wrote them: what a person running it sees.
+  const std::filesystem::path output =
+      command.outputFile.empty() ? std::filesystem::temp_directory_path() / ("tidelink-output-" + RandomName())
+                                 : std::filesystem::path(command.outputFile);
   platform::ChildProcess process;
-  if (!platform::ChildProcess::StartCommand(platform::Utf16FromUtf8(commandLine + " 2>&1"), true, process)) {
-    return result;
-  }
-  char buffer[4096];
-  while (const size_t count = process.ReadOutput(buffer, sizeof(buffer))) result.output.append(buffer, count);
+  if (!StartCommandLine(command, output, process)) return result;
   result.status = process.Wait(std::chrono::hours(24)).value_or(-1);
+  if (command.outputFile.empty()) {
+    result.output = ReadWholeFile(output);
+    std::error_code ignored;
+    std::filesystem::remove(output, ignored);
+  }
   return result;
+}
+
+bool StartCommandLine(const CommandLine& command, const std::filesystem::path& outputFile,
+                      platform::ChildProcess& process) {
+  // The program takes the test's environment as it is when it starts.
+  std::list<ScopedEnvironment> environment;
+  for (const auto& [name, value] : command.environment) environment.emplace_back(name.c_str(), value);
+  std::vector<std::u16string> arguments;
+  for (const std::string& argument : command.arguments) arguments.push_back(platform::Utf16FromUtf8(argument));
+  const std::u16string program = platform::Utf16FromUtf8(command.program);
+  if (outputFile.empty()) return platform::ChildProcess::Start(program, arguments, true, process);
+  return platform::ChildProcess::StartWithOutputFile(program, arguments, platform::Utf16FromUtf8(outputFile.string()),
+                                                     process);
 }

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ChildProcess.h"
+#include "tests/support/CommandLine.h"
+
 // Gives each test its own scratch folder and points the registry, the runtime directory and the
 // debug log into it, so that tests never see each other's state or the user's. The folder is
-// removed afterwards.
+// removed afterwards. On Windows, where the registry is the system's (SharedRegistry.h), each test
+// starts and ends with the keys of the project removed, and tests run one at a time.
 class TestEnvironment : public ::testing::Test {
 protected:
   void SetUp() override;
@@ -40,10 +44,16 @@ private:
   std::optional<std::string> saved_;
 };
 
-// Runs a command line through the system's command interpreter and returns its exit status (-1
-// when it did not exit by itself) and everything it printed on standard output and error.
+// Runs a command line (CommandLine.h: no shell) and returns its exit status (-1 when it did not
+// exit by itself or could not be started) and everything it printed on standard output and error,
+// unless the line sends that to a file of its own.
 struct CommandResult {
   int status = -1;
   std::string output;
 };
 CommandResult RunCommand(const std::string& commandLine);
+
+// Starts the command with its environment words set, its output and errors going to `outputFile`
+// or, when that is empty, its output to a pipe that `process` reads.
+bool StartCommandLine(const CommandLine& command, const std::filesystem::path& outputFile,
+                      platform::ChildProcess& process);

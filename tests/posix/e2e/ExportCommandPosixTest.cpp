@@ -1,5 +1,5 @@
 // The export command of the stand-in host where only POSIX can set the scene: a file system of the
-// test's own that fills up.
+// test's own that fills up, and answers typed on a pipe as the terminal's input.
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -33,6 +33,20 @@ TEST_F(ExportCommandPosixTest, ADiskThatFillsUpWhileWritingLeavesNothingAndSaysT
   EXPECT_FALSE(left) << "the partial file was kept";
   EXPECT_FALSE(texturesLeft) << "the textures of a file not written were kept";
   ExpectEndedCleanly(result);
+}
+
+TEST_F(ExportCommandPosixTest, TheTerminalInterfaceEndsLikeTheHeadlessOne) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path file = out() / "asked.dae";
+  // The file typed at the save question, then Enter at every box (its default button), through a
+  // pipe as standard input.
+  const ExportLock lock;
+  const CommandResult result = RunCommand("/bin/sh -c \"printf '" + file.string() + "\\n\\n\\n\\n' | " +
+                                          (binaryDirectory() / "tidelink-host").string() +
+                                          " --ui terminal export -o '" + file.string() + "'\"");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + file.string());
+  EXPECT_TRUE(fs::is_regular_file(file));
 }
 
 }  // namespace

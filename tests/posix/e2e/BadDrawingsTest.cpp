@@ -113,7 +113,7 @@ TEST_F(BadDrawingsTest, EveryTestModelExportsToAFileOrEndsWithAMessageOrARefusal
     CommandResult result;
     {
       const ExportLock lock;
-      result = RunCommand("timeout -s KILL " + std::to_string(kKillAfterSeconds) + " " + Program("tidelink-host") +
+      result = RunCommand("/usr/bin/timeout -s KILL " + std::to_string(kKillAfterSeconds) + " " + Program("tidelink-host") +
                           " export --timeout " + std::to_string(kHostTimeoutSeconds) + " --drawing " + Quoted(file) + " -o " +
                           Quoted(out));
     }
@@ -129,7 +129,7 @@ TEST_F(BadDrawingsTest, EverySeventhTestModelLinksAndIsMirroredOrEndsWithAMessag
   for (size_t index = 0; index < files_.size(); index += kLinkEvery) {
     const fs::path& file = files_[index];
     const CommandResult result =
-        RunCommand("timeout -s KILL " + std::to_string(kKillAfterSeconds) + " " + Program("tidelink-host") +
+        RunCommand("/usr/bin/timeout -s KILL " + std::to_string(kKillAfterSeconds) + " " + Program("tidelink-host") +
                    " link --timeout " + std::to_string(kHostTimeoutSeconds) + " --ui-script " +
                    Quoted(scratch() / "answers.txt") + " --document " + Quoted(scratch() / "model.vwx") + " --drawing " +
                    Quoted(file));

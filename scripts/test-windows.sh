@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds everything for 64-bit Windows with mingw-w64 into build-windows
+# and runs every suite that is not POSIX-only under Wine, one test at a time: on Windows the
+# registry and the windows are the system's own, shared by every process of the Wine prefix, so
+# tests cannot run side by side. The prefix lives in the build folder and its Wine server is ended
+# when the stage ends, however it ends.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+stage_start=$SECONDS
+step() { echo "== windows: $* ($((SECONDS - stage_start)) s) =="; }
+
+step "packages"
+bash scripts/setup.sh --windows
+
+build=build-windows
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
+step "configure $build"
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DTIDELINK_BENCHMARKS=OFF "${launcher[@]}" >/dev/null
+
+# The build already runs the test programs (test discovery), so the prefix and its server come
+# first. No display: the prefix's null graphics driver runs hidden windows and dialogs.
+export TIDELINK_WINEPREFIX="${TIDELINK_WINEPREFIX:-$PWD/$build/wine-prefix}"
+unset WINEPREFIX DISPLAY
+trap 'step "stopping the Wine server"; bash scripts/wine-prefix.sh stop' EXIT
+step "Wine prefix $TIDELINK_WINEPREFIX"
+bash scripts/wine-prefix.sh start
+
+step "build"
+cmake --build "$build" -j"$(nproc)"
+
+step "tests"
+ctest --test-dir "$build" -j1 --timeout 600 --output-on-failure
+
+step "passed"
