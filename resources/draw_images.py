@@ -8,7 +8,7 @@ run it again only after changing a drawing here.
 
 Written files (relative to this folder):
   OmbrelTideLinkForVectorworks/Images/*.png   mode-bar buttons (32 x 32) and view-pane label (16 x 16)
-  about_107.png                               About picture, 440 x 560, RGB
+  about_107.png, about_107.bmp                About picture, 440 x 560, RGB (the BMP is bitmap 107)
   icon_110.png, icon_110_16.png, icon_110_48.png, icon_110.ico   the plug-in's icon
 
 Every picture is drawn eight times larger on a 32-unit grid (16 units for the label icons) and
@@ -324,13 +324,17 @@ def main():
     }
     for name, image in images.items():
         image.save(os.path.join(IMAGES, name), optimize=True)
-    about_picture().save(os.path.join(HERE, "about_107.png"), optimize=True)
+    about = about_picture()
+    about.save(os.path.join(HERE, "about_107.png"), optimize=True)
+    # The module's own resources (OmbrelTideLink.rc): a 24-bit bitmap and 32-bit DIB icons, which
+    # every Windows version and Wine read.
+    about.convert("RGB").save(os.path.join(HERE, "about_107.bmp"), format="BMP")
     icons = {size: plugin_icon(size) for size in (16, 32, 48)}
     icons[32].save(os.path.join(HERE, "icon_110.png"), optimize=True)
     icons[16].save(os.path.join(HERE, "icon_110_16.png"), optimize=True)
     icons[48].save(os.path.join(HERE, "icon_110_48.png"), optimize=True)
     icons[48].save(os.path.join(HERE, "icon_110.ico"), sizes=[(16, 16), (32, 32), (48, 48)],
-                   append_images=[icons[16], icons[32]])
+                   append_images=[icons[16], icons[32]], bitmap_format="bmp")
 
 
 if __name__ == "__main__":

@@ -37,4 +37,7 @@ cmake --build "$build" -j"$(nproc)"
 step "tests"
 ctest --test-dir "$build" -j1 --timeout 600 --output-on-failure
 
+step "interface tests (X display)"
+bash scripts/test-windows-ui.sh "$build"
+
 step "passed"

@@ -154,4 +154,18 @@ void DialogModel::Close(int result) {
   state_.result = result;
 }
 
+void DialogModel::WaitForEvents(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  wakeup_.wait_until(lock, deadline, [&] { return woken_; });
+  woken_ = false;
+}
+
+void DialogModel::Wake() {
+  {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+  }
+  wakeup_.notify_all();
+}
+
 }  // namespace ui

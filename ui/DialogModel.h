@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -83,6 +84,8 @@ public:
   void MoveTo(int left, int top) override;
   void PlaceBehind(WindowHandle window) override;
   void Close(int result) override;
+  void WaitForEvents(std::chrono::steady_clock::time_point deadline) override;
+  void Wake() override;
 
 private:
   // Applies `change` to the item under the lock; nothing when there is no such item.
@@ -91,6 +94,8 @@ private:
 
   mutable std::mutex mutex_;
   DialogState state_;
+  std::condition_variable wakeup_;
+  bool woken_ = false;
 };
 
 }  // namespace ui

@@ -26,14 +26,21 @@ std::optional<Picture> LoadPicture(std::u16string_view folder, std::u16string_vi
   return Picture{std::move(*path), fileSize, shownSize};
 }
 
+Picture ModulePicture(int resourceId, Size fileSize, Size shownSize) { return {u"", fileSize, shownSize, resourceId}; }
+
 FontDescription BoldFont(int points, bool underline, const DisplayMetrics& metrics) {
   return {std::u16string(kFontFace), FontHeight(points, metrics), kBold, underline, kTrueTypePrecision};
 }
 
 }  // namespace
 
-DialogResources DialogResources::Load(std::u16string_view folder, const DisplayMetrics& metrics) {
+DialogResources DialogResources::Load(std::u16string_view folder, const DisplayMetrics& metrics, bool inModule) {
   const Size smallIconSize{metrics.smallIconSize, metrics.smallIconSize};
+  if (inModule) {
+    return {ModulePicture(kIconResource, smallIconSize, smallIconSize),
+            ModulePicture(kAboutPictureResource, kAboutPictureFileSize, AboutPictureSize(metrics)),
+            BoldFont(12, false, metrics), BoldFont(10, true, metrics)};
+  }
   // The icon file holds several sizes; the backend takes the one that fits.
   return {LoadPicture(folder, kIconFile, smallIconSize, smallIconSize),
           LoadPicture(folder, kAboutPictureFile, kAboutPictureFileSize, AboutPictureSize(metrics)),

@@ -9,12 +9,14 @@
 // The pictures and fonts the dialogs show, as descriptions a backend renders.
 namespace ui {
 
-// A picture file of the module, shown at width × height pixels; the backend stretches it
-// smoothly when that differs from the file's own size.
+// A picture of the module, shown at width × height pixels; the backend stretches it smoothly when
+// that differs from the picture's own size. A file beside the module, or, where the module
+// carries its pictures as resources, the resource of that number.
 struct Picture {
   std::u16string path;
   Size fileSize;
   Size shownSize;
+  int resourceId = 0;
   bool IsScaled() const { return !(fileSize == shownSize); }
   bool operator==(const Picture&) const = default;
 };
@@ -36,6 +38,9 @@ struct Colour {
 // File names of the module's own pictures, beside the module.
 inline constexpr std::u16string_view kAboutPictureFile = u"about_107.png";
 inline constexpr std::u16string_view kIconFile = u"icon_110.ico";
+// The same pictures as resources of the module, where it carries them.
+inline constexpr int kAboutPictureResource = 107;
+inline constexpr int kIconResource = 110;
 
 struct DialogResources {
   std::optional<Picture> smallIcon;     // the icon at the small icon size; none when missing
@@ -43,8 +48,9 @@ struct DialogResources {
   FontDescription titleFont;            // bold, 12 pt
   FontDescription linkFont;             // bold and underlined, 10 pt
 
-  // Looks the pictures up in `folder` and sizes pictures and fonts for the screen.
-  static DialogResources Load(std::u16string_view folder, const DisplayMetrics& metrics);
+  // Looks the pictures up in `folder`, or takes the module's own resources when `inModule`, and
+  // sizes pictures and fonts for the screen.
+  static DialogResources Load(std::u16string_view folder, const DisplayMetrics& metrics, bool inModule = false);
 };
 
 }  // namespace ui

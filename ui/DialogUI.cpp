@@ -63,7 +63,7 @@ DialogUI::DialogUI(std::unique_ptr<UIBackend> backend, std::u16string_view pictu
     : backend_(std::move(backend)),
       texts_(DialogTexts::Load()),
       hostWindow_(ReadHostWindow()),
-      resources_(DialogResources::Load(pictureFolder, backend_->Metrics())),
+      resources_(DialogResources::Load(pictureFolder, backend_->Metrics(), backend_->PicturesInModule())),
       progress_(*backend_, {texts_.progressTitle, texts_.progressWaitLabel, resources_.smallIcon, hostWindow_}) {}
 
 void DialogUI::ShowAbout() {

@@ -46,7 +46,7 @@ uint64_t ProgressWindow::Post(Message message) {
   std::lock_guard lock(mutex_);
   if (state_ != WindowState::Shown) return 0;
   queue_.push_back(std::move(message));
-  changed_.notify_all();
+  if (window_) window_->Wake();
   return ++posted_;
 }
 
@@ -57,11 +57,20 @@ void ProgressWindow::Send(Message message) {
   changed_.wait(lock, [&] { return handled_ >= number || state_ != WindowState::Shown; });
 }
 
+std::optional<ProgressWindow::Message> ProgressWindow::TakeMessage() {
+  std::lock_guard lock(mutex_);
+  if (queue_.empty()) return std::nullopt;
+  Message message = std::move(queue_.front());
+  queue_.pop_front();
+  return message;
+}
+
 void ProgressWindow::Run() {
   std::unique_ptr<DialogWindow> window = Open();
   {
     std::lock_guard lock(mutex_);
     state_ = window ? WindowState::Shown : WindowState::None;
+    window_ = window.get();
   }
   changed_.notify_all();
   if (!window) return;
@@ -69,20 +78,24 @@ void ProgressWindow::Run() {
   auto nextTick = std::chrono::steady_clock::now() + kTimerPeriod;
   bool open = true;
   while (open) {
-    std::unique_lock lock(mutex_);
-    if (!changed_.wait_until(lock, nextTick, [&] { return !queue_.empty(); })) {
-      lock.unlock();
+    const std::optional<Message> message = TakeMessage();
+    if (!message) {
+      // The window does its own work (drawing, input) while it waits for the caller or the bar.
+      if (std::chrono::steady_clock::now() < nextTick) {
+        window->WaitForEvents(nextTick);
+        continue;
+      }
       window->StepProgressBar();
       nextTick = std::chrono::steady_clock::now() + kTimerPeriod;
       continue;
     }
-    const Message message = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-
-    open = Handle(*window, message);
+    open = Handle(*window, *message);
+    if (!open) {
+      std::lock_guard lock(mutex_);
+      window_ = nullptr;
+    }
     if (!open) window.reset();
-    lock.lock();
+    std::lock_guard lock(mutex_);
     ++handled_;
     if (!open) state_ = WindowState::None;
     changed_.notify_all();

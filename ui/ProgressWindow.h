@@ -56,6 +56,8 @@ private:
   uint64_t Post(Message message);
   // Posts and waits until the window has handled it or is gone.
   void Send(Message message);
+  // The oldest queued message; nothing when none waits.
+  std::optional<Message> TakeMessage();
 
   void Run();
   std::unique_ptr<DialogWindow> Open();
@@ -69,6 +71,7 @@ private:
   std::condition_variable changed_;
   WindowState state_ = WindowState::None;
   std::deque<Message> queue_;
+  DialogWindow* window_ = nullptr;  // the shown window, woken when a message is queued
   uint64_t posted_ = 0;   // messages posted to the current window
   uint64_t handled_ = 0;  // of these, the ones handled
   std::thread thread_;

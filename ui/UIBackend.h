@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,7 +16,7 @@
 
 // What the dialogs' logic needs from a windowing system. The logic decides every text, flag,
 // size and answer; a backend only shows and asks. Backends: headless (scripted answers, records
-// everything) and terminal; a graphical one implements the same three interfaces.
+// everything), terminal, and on Windows the system's own windows (NativeBackend.h).
 namespace ui {
 
 using WindowHandle = intptr_t;  // the host's main window as the host gives it; 0 for none
@@ -50,6 +51,11 @@ public:
   virtual void PlaceBehind(WindowHandle window) = 0;
   // Ends a modal dialog with `result`; a modeless one is destroyed with its object instead.
   virtual void Close(int result) = 0;
+  // Lets the window do its own work (drawing, input) on its thread until `deadline`, or until
+  // Wake is called; a Wake that came first ends the wait at once.
+  virtual void WaitForEvents(std::chrono::steady_clock::time_point deadline) = 0;
+  // Safe from any thread.
+  virtual void Wake() = 0;
 };
 
 // The logic of a modal dialog, called by the backend on the thread that runs it.
@@ -87,6 +93,8 @@ public:
   virtual ~UIBackend() = default;
 
   virtual DisplayMetrics Metrics() const = 0;
+  // True where the module carries its pictures as resources rather than as files beside it.
+  virtual bool PicturesInModule() const { return false; }
   // Nothing when the window is unknown.
   virtual std::optional<Rect> WindowBounds(WindowHandle window) const = 0;
 

@@ -5,6 +5,9 @@
 #include "diag/DebugLog.h"
 #include "platform/Environment.h"
 #include "ui/HeadlessBackend.h"
+#ifdef _WIN32
+#include "ui/NativeBackend.h"
+#endif
 #include "ui/TerminalBackend.h"
 
 namespace ui {
@@ -20,7 +23,13 @@ std::unique_ptr<UIBackend> CreateHeadlessBackend() {
 }  // namespace
 
 std::unique_ptr<UIBackend> CreateUIBackend() {
+#ifdef _WIN32
+  // A real host sets nothing and gets the system's windows.
+  const std::string kind = platform::ReadEnvironmentVariable("TIDELINK_UI").value_or("windows");
+  if (kind == "windows") return std::make_unique<NativeBackend>();
+#else
   const std::string kind = platform::ReadEnvironmentVariable("TIDELINK_UI").value_or("headless");
+#endif
   if (kind == "terminal") return std::make_unique<TerminalBackend>(std::cin, std::cout, std::cerr);
   if (kind != "headless") DebugLog("TIDELINK_UI=%s is not a user interface; using headless", kind.c_str());
   return CreateHeadlessBackend();

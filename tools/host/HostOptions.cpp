@@ -58,6 +58,20 @@ std::optional<double> ParseDecimalNumber(std::string_view text) {
   return value;
 }
 
+namespace {
+
+#ifdef _WIN32
+constexpr bool kHasWindows = true;
+#else
+constexpr bool kHasWindows = false;
+#endif
+
+bool UserInterfaceAvailable(std::string_view kind) {
+  return kind == "headless" || kind == "terminal" || (kHasWindows && kind == kWindowsInterface);
+}
+
+}  // namespace
+
 std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& error) {
   HostOptions options;
   for (int index = 1; index < argc; ++index) {
@@ -76,6 +90,9 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
     } else if (argument == "export" && options.command == HostCommand::kLifecycle) {
       options.command = HostCommand::kExport;
       if (hasValue && argv[index + 1][0] != '-') options.drawingPath = argv[++index];
+    } else if (argument == "call" && index == 1 && hasValue) {
+      options.command = HostCommand::kCall;
+      options.functionName = argv[++index];
     } else if (argument == "link" && index == 1) {
       options.command = HostCommand::kLink;
       if (hasValue && argv[index + 1][0] != '-') options.drawingPath = argv[++index];
@@ -124,8 +141,9 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv, std::string& 
       options.printTimings = true;
     } else if (argument == "--ui" && hasValue) {
       options.userInterface = argv[++index];
-      if (options.userInterface != "headless" && options.userInterface != "terminal") {
-        error = "--ui is headless or terminal, not \"" + options.userInterface + "\"";
+      if (!UserInterfaceAvailable(options.userInterface)) {
+        error = std::string("--ui is headless, terminal") + (kHasWindows ? " or windows" : "") + ", not \"" +
+                options.userInterface + "\"";
         return std::nullopt;
       }
     } else if (argument == "--ui-script" && hasValue) {
@@ -200,6 +218,7 @@ std::string HostUsage() {
       "Usage: tidelink-host [options]\n"
       "       tidelink-host export [DRAWING] -o FILE.dae [options]\n"
       "       tidelink-host link [DRAWING] --document PATH [--edits FILE] [options]\n"
+      "       tidelink-host call FUNCTION [options]\n"
       "\n"
       "Plays the CAD application for the plug-in: loads the module, offers the host services,\n"
       "registers the plug-in's extensions and prints every event. Without a command it creates\n"
@@ -217,6 +236,9 @@ std::string HostUsage() {
       "                       has been sent\n"
       "  --timeout SECONDS    give up (and quit the export) after this long (default 600)\n"
       "  --timings            print the time spent streaming, flushing, building and writing\n"
+      "\n"
+      "\"call\" runs one of the plug-in's script functions, such as TideLink_About or\n"
+      "TideLink_Settings, and exits 0 when the plug-in has it.\n"
       "\n"
       "\"link\" activates the plug-in's tool, presses its start button, answers the plug-in's\n"
       "questions from --ui-script (e.g. \"message yes\" to start the renderer), sends DRAWING while\n"
@@ -263,8 +285,10 @@ std::string HostUsage() {
       "  --host-version N     host major version to report (default 25; others get the reduced\n"
       "                       plug-in)\n"
       "  --ui KIND            how the plug-in shows messages and dialogs: headless (answers from\n"
-      "                       --ui-script, else the default button; everything is printed) or\n"
-      "                       terminal (asks on this terminal); default headless\n"
+      "                       --ui-script, else the default button; everything is printed),\n"
+      "                       terminal (asks on this terminal), or on Windows windows (the\n"
+      "                       system's own dialogs, owned by a main window the host opens);\n"
+      "                       default headless\n"
       "  --ui-script FILE     answers for the headless interface, one per line, e.g.\n"
       "                       \"message yes\", \"dialog 1003 ok\", \"save /tmp/house.dae\"\n"
       "  --without SERVICE    do not offer SERVICE (repeatable); one of:\n"

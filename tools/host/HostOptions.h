@@ -20,7 +20,11 @@ enum class HostCommand {
   kLifecycle,  // register, create and release every extension
   kExport,     // save the drawing as COLLADA through the plug-in's menu command
   kLink,       // start a live link from the tool, play an edit script, stop the link
+  kCall,       // run one of the plug-in's script functions (e.g. its About or Settings dialog)
 };
+
+// The user interface of the system's own windows, with a real main window for the host.
+inline constexpr const char* kWindowsInterface = "windows";
 
 // How the link command ends the link once the drawing and the edits have been sent.
 enum class LinkStop {
@@ -39,7 +43,9 @@ struct HostOptions {
   std::string resourceFolder; // holds the plug-in's resource folder; default: beside the module
   int16_t hostVersion = 25;
   std::set<std::string> disabledServices;  // names from kServiceNames
-  std::string userInterface = "headless";  // how the plug-in shows dialogs: headless or terminal
+  // How the plug-in shows dialogs: headless, terminal, or (Windows only) windows. Headless by
+  // default on every platform, so that a run prints every box and answers from its script.
+  std::string userInterface = "headless";
   std::string userInterfaceScript;         // answers for the headless interface
   bool showHelp = false;
 
@@ -64,6 +70,9 @@ struct HostOptions {
   bool printTimings = false;
   // Where the plug-in records each message box it shows and its answer (filled in by the host).
   std::string messageRecordsPath;
+
+  // The call command: the script function to run.
+  std::string functionName;
 
   // The link command.
   std::string editsPath;           // the edit script; empty: no edits

@@ -9,7 +9,7 @@ bool MainLoop::Tick(std::chrono::steady_clock::time_point deadline) {
   if (idleWork_) idleWork_();
   if (stream_) {
     stream_->BeginPendingDeliveries();
-    if (policy_ == TickPolicy::kQuietBetweenDeliveries && !stream_->WaitUntilQuiet(deadline)) return false;
+    if (policy_ == TickPolicy::kQuietBetweenDeliveries && !WaitUntilQuiet(deadline)) return false;
   }
   notifications_.Post(kAfterEventCode, 0);
   ++tickCount_;
@@ -23,10 +23,26 @@ bool MainLoop::RunUntil(const std::function<bool()>& done, std::chrono::millisec
   if (!steady_ || nextTick == Clock::time_point{}) nextTick = Clock::now();
   while (!done()) {
     if (AnswerQuitRequest() || Clock::now() >= deadline) return done();
-    std::this_thread::sleep_until(std::min(nextTick, deadline));
+    const Clock::time_point wake = std::min(nextTick, deadline);
+    if (idleWait_) {
+      idleWait_(wake);
+    } else {
+      std::this_thread::sleep_until(wake);
+    }
     if (Clock::now() >= deadline) return done();
     if (!Tick(deadline)) return done();
     nextTick = std::max(nextTick + tickInterval_, Clock::now());
+  }
+  return true;
+}
+
+bool MainLoop::WaitUntilQuiet(std::chrono::steady_clock::time_point deadline) {
+  if (!idleWait_) return stream_->WaitUntilQuiet(deadline);
+  // In short slices, so that the windows' messages are handled while a delivery sends.
+  constexpr auto kSlice = std::chrono::milliseconds(20);
+  while (!stream_->WaitUntilQuiet(std::min(deadline, std::chrono::steady_clock::now() + kSlice))) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    idleWait_(std::chrono::steady_clock::now());
   }
   return true;
 }

@@ -42,6 +42,9 @@ public:
   void SetSteadySchedule(bool steady) { steady_ = steady; }
   // Runs on the main thread before every tick (e.g. to hand posted tool messages to the tool).
   void SetIdleWork(std::function<void()> work) { idleWork_ = std::move(work); }
+  // How the main thread waits between ticks and for deliveries to go quiet (default: it sleeps);
+  // an application with windows handles their messages meanwhile.
+  void SetIdleWait(std::function<void(std::chrono::steady_clock::time_point)> wait) { idleWait_ = std::move(wait); }
 
   // Ticks on the calling thread until `done` gives true (asked before the first tick and after
   // each), `timeout` has passed or the system asked the application to quit. True when `done`
@@ -62,11 +65,14 @@ public:
   uint64_t tickCount() const { return tickCount_; }
 
 private:
+  bool WaitUntilQuiet(std::chrono::steady_clock::time_point deadline);
+
   NotificationService& notifications_;
   DrawingStream* stream_;
   std::chrono::milliseconds tickInterval_;
   TickPolicy policy_ = TickPolicy::kQuietBetweenDeliveries;
   std::function<void()> idleWork_;
+  std::function<void(std::chrono::steady_clock::time_point)> idleWait_;
   uint64_t tickCount_ = 0;
   bool steady_ = false;
   bool quitAnswered_ = false;

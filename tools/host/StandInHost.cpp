@@ -54,10 +54,14 @@ StandInHost::StandInHost(HostOptions options)
       documents_(notifications_, platform::Utf16FromUtf8(options_.documentPath)),
       sceneChange_(StreamSettings(options_)),
       resources_(options_.resourceFolder),
+      mainWindow_(options_.userInterface == kWindowsInterface),
       mainLoop_(notifications_, &sceneChange_) {
   moduleInfo_.path = options_.modulePath;
   sceneChange_.SetActiveView(options_.view == HostView::kSheetLayer ? kSheetLayerView : kDesignLayerView, 0);
   mainLoop_.SetIdleWork([this] { tools_.DeliverPostedMessages(); });
+  if (mainWindow_.handle()) {
+    mainLoop_.SetIdleWait([this](std::chrono::steady_clock::time_point until) { mainWindow_.WaitUntil(until); });
+  }
   gHost = this;
 }
 
@@ -81,7 +85,8 @@ intptr_t StandInHost::Dispatch(int32_t function, void* arguments) {
       return bind && bind->request == kBindModuleRequest ? 1 : 0;
     }
     case HostFunction::kGetMainWindow:
-      return Offers("main-window") ? 1 : 0;
+      if (!Offers("main-window")) return 0;
+      return mainWindow_.handle() ? mainWindow_.handle() : 1;
     case HostFunction::kFindMemoryPartition: {
       auto* find = static_cast<FindMemoryPartitionArguments*>(arguments);
       if (!find || !Offers("partition")) return 0;

@@ -11,6 +11,7 @@
 #include "platform/SharedLibrary.h"
 #include "sdk/ModuleEntryPoints.h"
 #include "tools/host/DrawingStream.h"
+#include "tools/host/HostMainWindow.h"
 #include "tools/host/HostOptions.h"
 #include "tools/host/MainLoop.h"
 #include "tools/host/OpenDrawings.h"
@@ -84,6 +85,7 @@ public:
   StatusMessageService& statusMessages() { return statusMessages_; }
   LayerService& layers() { return layers_; }
   OpenDrawings& documents() { return documents_; }
+  HostMainWindow& mainWindow() { return mainWindow_; }
 
 private:
   static intptr_t Callback(int32_t function, void* arguments);
@@ -122,5 +124,6 @@ private:
   ToolService tools_;
   ResourceService resources_;
   ScriptingService scripting_;
+  HostMainWindow mainWindow_;
   MainLoop mainLoop_;
 };

@@ -10,6 +10,7 @@
 #include "platform/QuitSignal.h"
 #include "platform/TextConversion.h"
 #include "sdk/MessageRecords.h"
+#include "tools/host/CallCommand.h"
 #include "tools/host/ExportCommand.h"
 #include "tools/host/HostConsole.h"
 #include "tools/host/HostOptions.h"
@@ -102,7 +103,11 @@ int main(int argc, char** argv) {
     case HostCommand::kExport: result = RunExportCommand(host, *options); break;
     case HostCommand::kLink: result = RunLinkCommand(host, *options); break;
     case HostCommand::kLifecycle: result = host.RunExtensionLifecycle() ? 0 : 1; break;
+    case HostCommand::kCall: result = RunCallCommand(host, *options); break;
   }
+  // An application with a window stays open until its user closes it.
+  if (host.mainWindow().handle()) HostConsole::PrintLine("close the main window to quit");
+  host.mainWindow().WaitUntilClosed();
   const bool referencesReleased = host.UnloadModule();
   std::error_code ignored;
   std::filesystem::remove(options->messageRecordsPath, ignored);
