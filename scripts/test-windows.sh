@@ -3,7 +3,7 @@
 # and runs every suite that is not POSIX-only under Wine, one test at a time: on Windows the
 # registry and the windows are the system's own, shared by every process of the Wine prefix, so
 # tests cannot run side by side. The prefix lives in the build folder and its Wine server is ended
-# when the stage ends, however it ends.
+# when the stage ends, however it ends. Arguments go to CTest (-R PATTERN, say).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +28,7 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMA
 export TIDELINK_WINEPREFIX="${TIDELINK_WINEPREFIX:-$PWD/$build/wine-prefix}"
 unset WINEPREFIX DISPLAY
 trap 'step "stopping the Wine server"; bash scripts/wine-prefix.sh stop' EXIT
+trap 'exit 130' INT TERM
 step "Wine prefix $TIDELINK_WINEPREFIX"
 bash scripts/wine-prefix.sh start
 
@@ -35,7 +36,8 @@ step "build"
 cmake --build "$build" -j"$(nproc)"
 
 step "tests"
-ctest --test-dir "$build" -j1 --timeout 600 --output-on-failure
+# A hung test ends at the bound, far above the slowest case (about 20 s under Wine).
+ctest --test-dir "$build" -j1 --timeout 300 --output-on-failure "$@"
 
 step "interface tests (X display)"
 bash scripts/test-windows-ui.sh "$build"

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "platform/MessageWindow.h"
 #include "tests/e2e/RendererLinkFixture.h"
@@ -89,29 +86,6 @@ TEST_F(RendererLinkTest, ACloseMessageToItsWindowEndsTheRenderer) {
   EXPECT_EQ(renderer.ReadLineStartingWith("Ombrel stand-in stops"), "Ombrel stand-in stops after 0 updates");
   EXPECT_EQ(renderer.Wait(), 0);
   EXPECT_FALSE(platform::IsWindow(window));
-}
-
-TEST_F(RendererLinkTest, AnUnreadableRegistryClosesNoLink) {
-  BackgroundProcess renderer(Renderer("--seconds 30"));
-  ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
-  document_ = TideLinkDocumentManager::Instance().OpenDocument(name_, 64);
-  ASSERT_NE(document_, nullptr);
-  auto brick = document_->CreateSurface(u"Brick", false);
-  ASSERT_TRUE(brick->SetMesh(Strip(1)));
-  document_->Commit();
-  EXPECT_NE(renderer.ReadLineStartingWith("update 1:"), "");
-
-  const std::filesystem::path saved = scratch() / "registry.saved";
-  std::filesystem::rename(registryPath(), saved);
-  std::ofstream(registryPath()) << "not a database at all, for a few of the renderer's polls";
-  std::this_thread::sleep_for(std::chrono::seconds(3));
-  std::filesystem::rename(saved, registryPath());
-  ASSERT_TRUE(brick->SetMesh(Strip(2)));
-  document_->Commit();
-  for (std::string line = renderer.ReadLine(); line.rfind("update 2:", 0) != 0; line = renderer.ReadLine()) {
-    ASSERT_FALSE(line.empty()) << "the renderer ended before the second update";
-    EXPECT_EQ(line.find("was closed"), std::string::npos) << line;
-  }
 }
 
 }  // namespace

@@ -27,3 +27,5 @@ std::vector<std::string> MappingObjectsContaining(std::u16string_view part) {
   }
   return found;
 }
+
+bool EndedCreatorsLeaveMappings() { return true; }

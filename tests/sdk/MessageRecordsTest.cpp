@@ -25,7 +25,7 @@ TEST_F(MessageRecordsTest, TextsWithTabsNewlinesAndBackslashesComeBackAsWritten)
 
 TEST_F(MessageRecordsTest, LinesThatDoNotParseAreSkipped) {
   const std::string path = (scratch() / "boxes").string();
-  std::ofstream(path) << "no tabs\none\ttab\nresult\tnot\tnumber\nok\ttext\t1\nlast\tone\t2x\n";
+  std::ofstream(path, std::ios::binary) << "no tabs\none\ttab\nresult\tnot\tnumber\nok\ttext\t1\nlast\tone\t2x\n";
   const auto records = ReadMessageRecords(path);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].caption, "ok");

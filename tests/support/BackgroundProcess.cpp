@@ -47,7 +47,8 @@ std::string BackgroundProcess::ReadLine() {
   while (true) {
     const size_t end = pending_.find('\n');
     if (end != std::string::npos) {
-      std::string line = pending_.substr(0, end);
+      // A Windows program's text output ends its lines with CR LF.
+      std::string line = pending_.substr(0, end > 0 && pending_[end - 1] == '\r' ? end - 1 : end);
       pending_.erase(0, end + 1);
       return line;
     }

@@ -15,7 +15,7 @@ public:
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
-  // The next line it printed, without its line break; empty at its end.
+  // The next line it printed, without its line break (LF, or CR LF); empty at its end.
   std::string ReadLine();
   // Reads until a line starts with `prefix` and gives it; empty when the output ends first.
   std::string ReadLineStartingWith(const std::string& prefix);

@@ -45,7 +45,10 @@ bool IsAssignment(const std::string& word) {
 
 std::string ProgramFile(const std::string& program) {
 #ifdef _WIN32
-  if (!std::filesystem::path(program).has_extension()) return program + ".exe";
+  std::error_code ignored;
+  if (!std::filesystem::exists(program, ignored) && std::filesystem::exists(program + ".exe", ignored)) {
+    return program + ".exe";
+  }
 #endif
   return program;
 }

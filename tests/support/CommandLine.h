@@ -8,7 +8,8 @@
 // the same program on every platform: words split at spaces, where '...' or "..." keep spaces and
 // the other quote (nothing escapes); leading NAME=value words, and an `env` before them, set the
 // program's environment; `> FILE` sends its output and errors to FILE, and `2>&1` changes nothing
-// more. A leading `exec` is dropped. On Windows a program named without an extension gets ".exe".
+// more. A leading `exec` is dropped. On Windows a program that exists only with ".exe" added (as
+// the build names "tidelink-host") gets it.
 struct CommandLine {
   std::vector<std::pair<std::string, std::string>> environment;
   std::string program;

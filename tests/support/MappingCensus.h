@@ -20,3 +20,7 @@ std::vector<std::string> MappingObjectsContaining(std::u16string_view part);
 // Removes this user's abandoned objects at once, as the next document open would, and gives how
 // many; always 0 where the system removes a mapping with its last handle.
 size_t SweepAbandonedMappings();
+// Whether the objects of a creator that ended without closing them stay until swept (POSIX); on
+// Windows the system removes a mapping with its last handle, so they are gone once no reader
+// holds them.
+bool EndedCreatorsLeaveMappings();

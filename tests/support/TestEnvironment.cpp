@@ -22,6 +22,17 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   return text.str();
 }
 
+// A Windows program's text output ends its lines with CR LF; the tests read lines ending in LF.
+std::string WithoutCarriageReturns(std::string text) {
+  size_t kept = 0;
+  for (size_t index = 0; index < text.size(); ++index) {
+    if (text[index] == '\r' && index + 1 < text.size() && text[index + 1] == '\n') continue;
+    text[kept++] = text[index];
+  }
+  text.resize(kept);
+  return text;
+}
+
 std::string RandomName() {
   static std::mt19937_64 random(std::random_device{}());
   return std::to_string(random() % 1000000000);
@@ -94,7 +105,7 @@ CommandResult RunCommand(const std::string& commandLine) {
   if (!StartCommandLine(command, output, process)) return result;
   result.status = process.Wait(std::chrono::hours(24)).value_or(-1);
   if (command.outputFile.empty()) {
-    result.output = ReadWholeFile(output);
+    result.output = WithoutCarriageReturns(ReadWholeFile(output));
     std::error_code ignored;
     std::filesystem::remove(output, ignored);
   }

@@ -46,7 +46,7 @@ private:
 
 // Runs a command line (CommandLine.h: no shell) and returns its exit status (-1 when it did not
 // exit by itself or could not be started) and everything it printed on standard output and error,
-// unless the line sends that to a file of its own.
+// unless the line sends that to a file of its own. Lines end in LF, whatever the system printed.
 struct CommandResult {
   int status = -1;
   std::string output;

@@ -17,6 +17,7 @@
 
 #include "platform/MessageWindow.h"
 #include "platform/ProcessList.h"
+#include "platform/QuitSignal.h"
 #include "platform/SharedMemory.h"
 
 namespace {
@@ -108,6 +109,7 @@ int Hold(const std::string& document, int milliseconds, bool release) {
 }
 
 int Windows(int count, char** descriptions) {
+  if (!platform::WatchQuitRequests()) return 1;
   std::vector<platform::MessageWindow> windows(static_cast<size_t>(count));
   platform::WindowHandle firstShown = 0;
   for (int index = 0; index < count; ++index) {
@@ -121,7 +123,9 @@ int Windows(int count, char** descriptions) {
   }
   std::printf("ready\n");
   std::fflush(stdout);
-  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  // Until asked to stop: a signal here, a close message on Windows, which its windows would ignore.
+  while (!platform::PendingQuitRequest()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return 0;
 }
 
 }  // namespace

@@ -72,3 +72,5 @@ std::vector<std::string> MappingObjectsContaining(std::u16string_view part) {
 }
 
 size_t SweepAbandonedMappings() { return 0; }
+
+bool EndedCreatorsLeaveMappings() { return false; }
