@@ -3,7 +3,9 @@
 # and runs every suite that is not POSIX-only under Wine, one test at a time: on Windows the
 # registry and the windows are the system's own, shared by every process of the Wine prefix, so
 # tests cannot run side by side. The prefix lives in the build folder and its Wine server is ended
-# when the stage ends, however it ends. Arguments go to CTest (-R PATTERN, say).
+# when the stage ends, however it ends. Arguments go to CTest (-R PATTERN, say). Then both
+# platforms export the same drawings, which must come out the same, and the interface tests run
+# on a virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,6 +40,13 @@ cmake --build "$build" -j"$(nproc)"
 step "tests"
 # A hung test ends at the bound, far above the slowest case (about 20 s under Wine).
 ctest --test-dir "$build" -j1 --timeout 300 --output-on-failure "$@"
+
+step "a Linux host to compare the written files with"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTIDELINK_BENCHMARKS=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target tidelink-host
+
+step "the same files on both platforms"
+bash scripts/compare-platform-exports.sh build "$build"
 
 step "interface tests (X display)"
 bash scripts/test-windows-ui.sh "$build"
