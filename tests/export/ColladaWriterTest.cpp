@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Path.h"
 #include "platform/TextConversion.h"
 #include "tests/export/ExportTestSupport.h"
 #include "transport/TextureSlot.h"
@@ -477,8 +478,9 @@ TEST_F(ColladaWriterTest, TextureThatCannotBeExportedLosesOnlyItsImage) {
   referencing.AddNode(std::move(node));
   ASSERT_TRUE(referencing.Write());
   file = ReadFile(target());
-  EXPECT_NE(file.find("<image id=\"image-4\" name=\"image-4\">\r\n<init_from>" +
-                      scratch().string() + "/wood%20grain.png</init_from>"),
+  const std::string scratchUri = platform::Utf8FromUtf16(platform::WithUriSeparators(scratch().u16string()));
+  EXPECT_NE(file.find("<image id=\"image-4\" name=\"image-4\">\r\n<init_from>" + scratchUri +
+                      "/wood%20grain.png</init_from>"),
             std::string::npos);
   EXPECT_TRUE(std::filesystem::is_empty(scratch() / "house_Textures"));
   ExpectReadersAccept(target(), 1, 1, 1, 1);
