@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Path.h"
 #include "platform/TextConversion.h"
 #include "tests/export/ExportTestSupport.h"
 #include "transport/TextureSlot.h"
@@ -375,6 +376,13 @@ TEST_F(ColladaWriterTest, EmptyPathWritesNothingAndReportsNoProgress) {
 }
 
 TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
+#ifdef _WIN32
+  // Windows refuses to open a directory as a file with "access denied", and finds no path
+  // through a regular file.
+  constexpr int kDirectoryInTheWay = EACCES, kFileAsFolder = ENOENT;
+#else
+  constexpr int kDirectoryInTheWay = EISDIR, kFileAsFolder = ENOTDIR;
+#endif
   TextureSlot texture;
   const uint8_t pixel[3] = {1, 2, 3};
   texture.SetImage(1, 1, pixel, false);
@@ -393,7 +401,7 @@ TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
   ColladaWriter second(Options());
   EXPECT_FALSE(second.Write());
   EXPECT_TRUE(std::filesystem::is_directory(target()));
-  EXPECT_EQ(second.failureReason(), std::generic_category().message(EISDIR));
+  EXPECT_EQ(second.failureReason(), std::generic_category().message(kDirectoryInTheWay));
 
   // A folder the user may not write to, in a way that binds the superuser too: its "parent" is a
   // regular file.
@@ -403,7 +411,7 @@ TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
   ColladaWriter third(underFile);
   third.AddNode(TriangleNode("1", "A"));
   EXPECT_FALSE(third.Write());
-  EXPECT_EQ(third.failureReason(), std::generic_category().message(ENOTDIR));
+  EXPECT_EQ(third.failureReason(), std::generic_category().message(kFileAsFolder));
 }
 
 // Nothing of a document that could not be written stays behind to pass for part of it: neither
@@ -477,8 +485,9 @@ TEST_F(ColladaWriterTest, TextureThatCannotBeExportedLosesOnlyItsImage) {
   referencing.AddNode(std::move(node));
   ASSERT_TRUE(referencing.Write());
   file = ReadFile(target());
-  EXPECT_NE(file.find("<image id=\"image-4\" name=\"image-4\">\r\n<init_from>" +
-                      scratch().string() + "/wood%20grain.png</init_from>"),
+  const std::string scratchUri = platform::Utf8FromUtf16(platform::WithUriSeparators(scratch().u16string()));
+  EXPECT_NE(file.find("<image id=\"image-4\" name=\"image-4\">\r\n<init_from>" + scratchUri +
+                      "/wood%20grain.png</init_from>"),
             std::string::npos);
   EXPECT_TRUE(std::filesystem::is_empty(scratch() / "house_Textures"));
   ExpectReadersAccept(target(), 1, 1, 1, 1);

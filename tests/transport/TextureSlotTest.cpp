@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/ImageEncoder.h"
+#include "platform/Path.h"
 #include "platform/TextConversion.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -125,7 +126,7 @@ TEST_F(TextureSlotTest, FileIsStampedWithItsWriteTimeAndChangesOnlyWhenItDoes) {
   EXPECT_EQ(slot.imageSize(), 0u);
   slot.ResetChanged();
 
-  for (const std::u16string& gone : {path + u".missing", path.substr(0, path.rfind(u'/'))}) {
+  for (const std::u16string& gone : {path + u".missing", std::u16string(platform::FolderOf(path))}) {
     slot.SetFile(path);
     slot.ResetChanged();
     EXPECT_TRUE(slot.SetFile(gone));
@@ -168,26 +169,27 @@ TEST_F(TextureSlotTest, ImagesAreEncodedIntoTheFolderAsPngWithAlphaOrJpegAtQuali
 }
 
 TEST_F(TextureSlotTest, FilesAreCopiedOrReferencedInPlaceAsEscapedUris) {
-  std::filesystem::create_directory(scratch() / "my house_Textures");
-  const std::u16string folder =
-      platform::Utf16FromUtf8((scratch() / "my house_Textures").string());
-  std::ofstream(scratch() / "R&D wall \u00b0.png") << "image";
-  const std::u16string path = platform::Utf16FromUtf8((scratch() / "R&D wall \u00b0.png").string());
+  // Wide names: a narrow path is in the ANSI code page on Windows, not in UTF-8.
+  const std::filesystem::path textures = scratch() / u"my house_Textures";
+  const std::filesystem::path source = scratch() / u"R&D wall \u00b0.png";
+  std::filesystem::create_directory(textures);
+  std::ofstream(source) << "image";
+  const std::u16string folder = textures.u16string();
   TextureSlot slot;
-  ASSERT_TRUE(slot.SetFile(path));
+  ASSERT_TRUE(slot.SetFile(source.u16string()));
 
   // The reference goes into XML content, so the '&' that the URI escape keeps is escaped there.
   EXPECT_EQ(slot.ExportTexture(true, folder), "my%20house_Textures/R&amp;D%20wall%20%c2%b0.png");
-  EXPECT_EQ(ReadFile(scratch() / "my house_Textures" / "R&D wall \u00b0.png"), "image");
+  EXPECT_EQ(ReadFile(textures / source.filename()), "image");
 
-  std::filesystem::remove(scratch() / "my house_Textures" / "R&D wall \u00b0.png");
-  const std::string scratchPath = scratch().string();
-  EXPECT_EQ(slot.ExportTexture(false, folder),
-            scratchPath + "/R&amp;D%20wall%20%c2%b0.png");
-  EXPECT_TRUE(std::filesystem::is_empty(scratch() / "my house_Textures"));
+  std::filesystem::remove(textures / source.filename());
+  // In place, the reference is the source's own path with '/' between its parts.
+  const std::string scratchUri = platform::Utf8FromUtf16(platform::WithUriSeparators(scratch().u16string()));
+  EXPECT_EQ(slot.ExportTexture(false, folder), scratchUri + "/R&amp;D%20wall%20%c2%b0.png");
+  EXPECT_TRUE(std::filesystem::is_empty(textures));
 
   // A source that has gone since it was set cannot be copied.
-  std::filesystem::remove(platform::Utf8FromUtf16(path));
+  std::filesystem::remove(source);
   EXPECT_EQ(slot.ExportTexture(true, folder), std::nullopt);
 }
 

@@ -118,7 +118,7 @@ TEST_F(TideLinkDocumentTest, CommitWritesTheSurfaceRecordAndItsMeshSegment) {
   EXPECT_EQ(U32(record, kMeshCapacity), 2 * meshBytes);
   const uint8_t* segment = MapSegmentAsReader(U32(record, kMeshSegment));
   ASSERT_NE(segment, nullptr);
-  EXPECT_EQ(readers_.back().size(), 2 * meshBytes);
+  EXPECT_PRED2(ViewHolds, readers_.back().size(), 2 * meshBytes);
   EXPECT_EQ(U32(segment, 0), 6u);
   EXPECT_EQ(U32(segment, 8), 1u);
   EXPECT_EQ(F32(segment, 12 + 12 * 5), 5.0f);

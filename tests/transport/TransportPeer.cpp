@@ -40,7 +40,9 @@ std::string Text(const uint8_t* at, size_t units) {
   return text;
 }
 
-void PrintMesh(uint32_t ownerProcessId, uint32_t segment) {
+// Sizes come from the document's own fields: a view may be larger than what its creator asked
+// for (Windows rounds it to whole pages), so its size only bounds what may be read.
+void PrintMesh(uint32_t ownerProcessId, uint32_t segment, uint32_t capacity) {
   char name[64];
   std::snprintf(name, sizeof(name), "TideLinkAPI/%u/%08X", ownerProcessId, segment);
   platform::SharedMemory mapping;
@@ -48,12 +50,16 @@ void PrintMesh(uint32_t ownerProcessId, uint32_t segment) {
     std::printf("  mesh %s missing\n", name);
     return;
   }
+  if (mapping.size() < capacity) {
+    std::printf("  mesh %s view %zu smaller than %u\n", name, mapping.size(), capacity);
+    return;
+  }
   const auto* bytes = static_cast<const uint8_t*>(mapping.data());
   const uint32_t vertices = U32(bytes), indices = U32(bytes + 4), sets = U32(bytes + 8);
   float firstX = 0;
   std::memcpy(&firstX, bytes + 12, 4);
   const uint32_t lastIndex = U32(bytes + 12 + 24 * vertices + 8 * sets * vertices + 4 * (indices - 1));
-  std::printf("  mesh %s bytes %zu counts %u %u %u x0 %g last-index %u\n", name, mapping.size(),
+  std::printf("  mesh %s bytes %u counts %u %u %u x0 %g last-index %u\n", name, capacity,
               vertices, indices, sets, firstX, lastIndex);
 }
 
@@ -64,17 +70,20 @@ int Read(const std::string& document) {
     return 1;
   }
   const auto* base = static_cast<const uint8_t*>(mapping.data());
-  const uint32_t owner = U32(base + 48), highWater = U32(base + 44);
-  std::printf("%s version %u flags %u commits %u records %u high %u size %zu\n", Tag(base).c_str(),
-              U32(base + 16), U32(base + 12), U32(base + 196), U32(base + 40), highWater,
-              mapping.size());
+  const uint32_t owner = U32(base + 48), highWater = U32(base + 44), size = U32(base + 28);
+  if (mapping.size() < size) {
+    std::printf("view %zu smaller than %u\n", mapping.size(), size);
+    return 1;
+  }
+  std::printf("%s version %u flags %u commits %u records %u high %u size %u\n", Tag(base).c_str(),
+              U32(base + 16), U32(base + 12), U32(base + 196), U32(base + 40), highWater, size);
   for (uint32_t block = 0; block <= highWater; ++block) {
     const uint8_t* record = base + 2048 + 2048 * size_t{block};
     std::printf("%u %s id %u flags %x", block, Tag(record).c_str(), U32(record + 8),
                 U32(record + 12));
     if (Tag(record) == "SRFC") std::printf(" name %s", Text(record + 24, 260).c_str());
     std::printf("\n");
-    if (Tag(record) == "SRFC" && U32(record + 1924)) PrintMesh(owner, U32(record + 1924));
+    if (Tag(record) == "SRFC" && U32(record + 1924)) PrintMesh(owner, U32(record + 1924), U32(record + 1928));
   }
   return 0;
 }

@@ -59,6 +59,11 @@ protected:
   const uint8_t* MapSegmentAsReader(uint32_t number) {
     return MapAsReader(SharedMemoryChannel::SegmentName(platform::GetCurrentProcessId(), number));
   }
+  // Whether a reader's view holds the `created` bytes: Windows rounds a view up to whole pages,
+  // never by a page or more; POSIX maps the size exactly.
+  static bool ViewHolds(size_t viewSize, size_t created) {
+    return viewSize >= created && viewSize - created < 4096;
+  }
   static uint32_t U32(const uint8_t* base, size_t offset) {
     uint32_t value;
     std::memcpy(&value, base + offset, 4);

@@ -7,6 +7,7 @@
 #include <map>
 #include <thread>
 
+#include "platform/Path.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #include "sdk/HostBinding.h"
@@ -310,7 +311,7 @@ TEST_F(DialogUITest, SaveDialogOffersThePreparedNameWithFiltersTitleAndOverwrite
                 {u"dae_export_dae_files", u"COLLADA files (*.dae)"},
                 {u"dae_export_all_files", u"All | files"}};
   HeadlessBackend& backend = Start("save");
-  EXPECT_EQ(dialogUI->ChooseExportFile(u"/plans/House.vwx", u"/plans"), u"/plans/House.dae");
+  EXPECT_EQ(dialogUI->ChooseExportFile(u"/plans/House.vwx", u"/plans"), platform::JoinPath(u"/plans", u"House.dae"));
 
   const ui::SaveDialogRequest request = backend.SaveDialogs().at(0).request;
   EXPECT_EQ(request.owner, kHostWindow);

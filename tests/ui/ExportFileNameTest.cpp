@@ -38,8 +38,15 @@ TEST(ExportFileNameTest, ChosenPathGetsTheExtensionOnlyWhenItHasNoDotAnywhere) {
 }
 
 TEST(ExportFileNameTest, OfferedPathJoinsFolderAndName) {
+#ifdef _WIN32
+  EXPECT_EQ(ui::OfferedPath(u"C:\\plans", u"House.dae"), u"C:\\plans\\House.dae");
+  EXPECT_EQ(ui::OfferedPath(u"C:\\plans\\", u"House.dae"), u"C:\\plans\\House.dae");
+  // '/' separates as well: no second separator after it.
+  EXPECT_EQ(ui::OfferedPath(u"C:/plans/", u"House.dae"), u"C:/plans/House.dae");
+#else
   EXPECT_EQ(ui::OfferedPath(u"/plans", u"House.dae"), u"/plans/House.dae");
   EXPECT_EQ(ui::OfferedPath(u"/plans/", u"House.dae"), u"/plans/House.dae");
+#endif
   EXPECT_EQ(ui::OfferedPath(u"", u"House.dae"), u"House.dae");
 }
 

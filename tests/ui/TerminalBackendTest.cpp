@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Path.h"
 #include "platform/TextConversion.h"
 #include "sdk/HostBinding.h"
 #include "tests/support/TestEnvironment.h"
@@ -85,7 +86,8 @@ TEST_F(TerminalBackendTest, SaveDialogOffersThePreparedPathAndAsksBeforeReplacin
   DialogUI& dialogUI = StartWithInput("\nno\n" + other + "\n");
   EXPECT_EQ(dialogUI.ChooseExportFile(u"/plans/House.vwx", scratch().u16string()), platform::Utf16FromUtf8(other + ".dae"));
   const std::string shown = output.str();
-  EXPECT_NE(shown.find("Save as [" + folder + "/House.dae]"), std::string::npos) << shown;
+  const std::string offered = platform::Utf8FromUtf16(platform::JoinPath(scratch().u16string(), u"House.dae"));
+  EXPECT_NE(shown.find("Save as [" + offered + "]"), std::string::npos) << shown;
   EXPECT_NE(shown.find("already exists. Replace it?"), std::string::npos) << shown;
 }
 
