@@ -38,4 +38,7 @@ protected:
   void ExpectMirroredInOrder();
 
   std::filesystem::path document_;
+
+private:
+  int renderers_ = 0;  // started so far, each writing to a file of its own
 };

@@ -286,7 +286,8 @@ TEST_F(LiveLinkTest, ThePluginLaunchesTheInstalledRendererWhichKeepsItsSummaryAn
   BackgroundProcess host(Program("tidelink-host") + " link --seconds 10 --ui-script " +
                          Write("yes.txt", "message yes\n").string() + Document());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!(fs::exists(outputs / "TideLink.json") && fs::exists(outputs / "TideLink.png")) &&
+  // The renderer writes them while the host links; a host that ended has nothing more to give.
+  while (!(fs::exists(outputs / "TideLink.json") && fs::exists(outputs / "TideLink.png")) && !host.HasEnded() &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -319,7 +320,7 @@ TEST_F(LiveLinkTest, SurfacesBeyondAFullDocumentAreLeftOutAndNamedOnceInTheDebug
   const fs::path rendererOutput = scratch() / "renderer.txt";
   BackgroundProcess renderer(Program("Ombrel.exe") + " --seconds 600 > " + rendererOutput.string());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
-  while (ReadFile(rendererOutput).find("is waiting for TideLink") == std::string::npos &&
+  while (ReadFile(rendererOutput).find("is waiting for TideLink") == std::string::npos && !renderer.HasEnded() &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -333,7 +334,7 @@ TEST_F(LiveLinkTest, SurfacesBeyondAFullDocumentAreLeftOutAndNamedOnceInTheDebug
   MirroredScene scene;
   std::string problem;
   size_t meshes = 0;
-  while (meshes < kMirrored && std::chrono::steady_clock::now() < deadline) {
+  while (meshes < kMirrored && !host.HasEnded() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     if (reader.documentName().empty() && !reader.Open(name, problem)) continue;
     scene = MirroredScene{};
