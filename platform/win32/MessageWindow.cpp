@@ -62,10 +62,17 @@ std::u16string RegisteredClassName(HWND window) {
 }
 
 std::u16string WindowTitle(HWND window) {
-  std::u16string title(static_cast<size_t>(std::max(GetWindowTextLengthW(window), 0)) + 1, u'\0');
-  const int length = GetWindowTextW(window, reinterpret_cast<wchar_t*>(title.data()), static_cast<int>(title.size()));
-  title.resize(static_cast<size_t>(std::max(length, 0)));
-  return title;
+  // GetWindowTextLengthW sends a message, which a window of another process whose thread takes no
+  // messages never answers; GetWindowTextW reads such a window's title without asking it.
+  std::u16string title(256, u'\0');
+  while (true) {
+    const int length = GetWindowTextW(window, reinterpret_cast<wchar_t*>(title.data()), static_cast<int>(title.size()));
+    if (static_cast<size_t>(std::max(length, 0)) + 1 < title.size()) {
+      title.resize(static_cast<size_t>(std::max(length, 0)));
+      return title;
+    }
+    title.resize(title.size() * 2);
+  }
 }
 
 uint64_t CreationTime(HWND window) {

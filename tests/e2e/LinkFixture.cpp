@@ -1,6 +1,8 @@
 #include "tests/e2e/LinkFixture.h"
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "platform/ChildProcess.h"
 #include "platform/ProcessList.h"
@@ -37,12 +39,25 @@ fs::path LinkFixture::Write(const std::string& name, const std::string& text) {
 }
 
 std::unique_ptr<BackgroundProcess> LinkFixture::StartRenderer(const std::string& options, const fs::path& history,
-                                                              const std::string& environment) {
+                                                              const std::string& environment, RendererOutput output) {
+  // Its output goes to a file: a line per surface and update would fill a pipe that nobody reads
+  // (a few kilobytes on Windows), and a renderer blocked on it reads no link any more.
+  const fs::path file = scratch() / ("renderer-" + std::to_string(++renderers_) + ".txt");
   // env execs the renderer in its own place, so the process id is the renderer's.
-  auto renderer = std::make_unique<BackgroundProcess>("env " + environment + " " + Program("Ombrel.exe") +
-                                                      " --seconds 600 --history " +
-                                                      (history.empty() ? historyPath() : history).string() + " " + options);
-  EXPECT_NE(renderer->ReadLine().find("is waiting for TideLink"), std::string::npos);
+  const std::string command = "env " + environment + " " + Program("Ombrel.exe") + " --seconds 600 --history " +
+                              (history.empty() ? historyPath() : history).string() + " " + options;
+  if (output == RendererOutput::kRead) {
+    auto renderer = std::make_unique<BackgroundProcess>(command);
+    EXPECT_NE(renderer->ReadLine().find("is waiting for TideLink"), std::string::npos);
+    return renderer;
+  }
+  auto renderer = std::make_unique<BackgroundProcess>(command + " > " + file.string());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (ReadFile(file).find("is waiting for TideLink") == std::string::npos && !renderer->HasEnded() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_NE(ReadFile(file).find("is waiting for TideLink"), std::string::npos) << ReadFile(file);
   return renderer;
 }
 

@@ -19,11 +19,15 @@ protected:
   static std::string Program(const std::string& name);
   std::filesystem::path Write(const std::string& name, const std::string& text);
 
+  // Where the renderer's output goes: to a file of its own, or to a pipe that the test reads to
+  // its end (what nobody reads fills the pipe and blocks the renderer).
+  enum class RendererOutput { kFile, kRead };
   // Ombrel.exe beside the host, appending every update to `history` (historyPath() when empty);
   // ready once it waits. `environment` goes before the program, as NAME=value words.
   std::unique_ptr<BackgroundProcess> StartRenderer(const std::string& options = "",
                                                    const std::filesystem::path& history = {},
-                                                   const std::string& environment = "");
+                                                   const std::string& environment = "",
+                                                   RendererOutput output = RendererOutput::kFile);
   // The link command line on the built-in sample with the test's answers, writing the host's
   // account of each step to `expected` (expectedPath() when empty).
   std::string LinkCommandLine(const std::string& options, const std::filesystem::path& expected = {}) const;
@@ -38,4 +42,7 @@ protected:
   void ExpectMirroredInOrder();
 
   std::filesystem::path document_;
+
+private:
+  int renderers_ = 0;  // started so far, each writing to a file of its own
 };

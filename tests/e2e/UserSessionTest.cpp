@@ -92,7 +92,7 @@ TEST_F(UserSessionTest, WithoutTheSceneChangeServiceTheLinkSaysSoInsteadOfWaitin
 // The renderer's history gains a line only when the drawing changed; quiet, it prints one line per
 // update.
 TEST_F(UserSessionTest, TheHistoryHoldsEachDrawingOnceAndAQuietRendererOneLinePerUpdate) {
-  auto renderer = StartRenderer("--quiet");
+  auto renderer = StartRenderer("--quiet", {}, "", RendererOutput::kRead);
   const fs::path edits = Write("edits.txt", "move house 0 0 100\ntouch Lawn\nwait 0.3\nbutton 2\n");
   const CommandResult result = Link(Document() + " --edits " + edits.string());
   ASSERT_EQ(result.status, 0) << result.output;
@@ -139,7 +139,8 @@ TEST_F(UserSessionTest, TheCommandLineSaysWhatItDidAndWhatItNeeds) {
 // With two links at once the renderer keeps a summary and a picture of each drawing.
 TEST_F(UserSessionTest, TwoLinksAtOnceKeepASummaryAndAPictureEach) {
   const fs::path summary = scratch() / "scene.json", picture = scratch() / "scene.png";
-  auto renderer = StartRenderer("--quiet --dump " + summary.string() + " --snapshot " + picture.string());
+  auto renderer = StartRenderer("--quiet --dump " + summary.string() + " --snapshot " + picture.string(), {}, "",
+                                RendererOutput::kRead);
   BackgroundProcess first(LinkCommandLine(Document() + " --seconds 600", scratch() / "first.jsonl"));
   ASSERT_NE(renderer->ReadLineStartingWith("update 1:"), "");
   const fs::path other = scratch() / "other.vwx";

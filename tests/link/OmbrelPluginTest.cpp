@@ -264,10 +264,12 @@ TEST_F(OmbrelPluginTest, ACommitThatFoundTheLockHeldIsWrittenAtTheNextTickWithou
   ASSERT_TRUE(plugin().Start());
   platform::SharedMemory mapping;
   ASSERT_EQ(platform::SharedMemory::Open(linkName_, mapping), 0);
-  // The lock word as a living renderer (our parent process) holds it.
+  // The lock word as a living renderer (another living process) holds it.
   auto& owner = *reinterpret_cast<std::atomic<uint32_t>*>(static_cast<uint8_t*>(mapping.data()) +
                                                           offsetof(wire::HeaderRecord, lockOwner));
-  owner = platform::GetParentProcessId();
+  const uint32_t living = AnotherLivingProcess();
+  ASSERT_NE(living, 0u);
+  owner = living;
   OneTriangleScene scene;
   SendScene(scene);
   host().Tick();

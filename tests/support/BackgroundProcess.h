@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +27,8 @@ public:
   int Wait();
   // Ends it at once, as a crash would.
   void Kill();
+  // True once it has ended (or could not be started); never waits.
+  bool HasEnded() { return process_.processId() == 0 || process_.Wait(std::chrono::milliseconds(0)).has_value(); }
   // The program's process id, 0 when it could not be started.
   uint32_t pid() const { return process_.processId(); }
 

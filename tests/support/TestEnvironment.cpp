@@ -8,6 +8,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/Environment.h"
+#include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
 #ifdef _WIN32
 #include "tests/support/SharedRegistry.h"
@@ -123,4 +124,14 @@ bool StartCommandLine(const CommandLine& command, const std::filesystem::path& o
   if (outputFile.empty()) return platform::ChildProcess::Start(program, arguments, true, process);
   return platform::ChildProcess::StartWithOutputFile(program, arguments, platform::Utf16FromUtf8(outputFile.string()),
                                                      process);
+}
+
+uint32_t TestEnvironment::AnotherLivingProcess() {
+  const uint32_t parent = platform::GetParentProcessId();
+  if (parent != 0 && platform::IsProcessAlive(parent)) return parent;
+  const uint32_t self = platform::GetCurrentProcessId();
+  for (const uint32_t process : platform::EnumerateProcesses()) {
+    if (process != 0 && process != self && platform::IsProcessAlive(process)) return process;
+  }
+  return 0;
 }

@@ -24,6 +24,9 @@ protected:
   // Folder of the built programs and the module.
   static std::filesystem::path binaryDirectory();
   static std::string ReadFile(const std::filesystem::path& path);
+  // A process that lives on while the test runs and is not the test's own: the parent when it is
+  // alive (under Wine the parent of a program started from the Linux side is no Windows process).
+  static uint32_t AnotherLivingProcess();
 
 private:
   std::filesystem::path scratch_;

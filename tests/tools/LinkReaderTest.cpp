@@ -167,7 +167,8 @@ TEST_F(LinkReaderTest, ALockLeftByAnEndedProcessIsTakenOverAndALivingHoldersIsWa
   EXPECT_EQ(scene.surfaces.size(), 3u);
   EXPECT_EQ(LockOwner(), 0u) << "the reader let go of the lock it took over";
 
-  const uint32_t living = platform::GetParentProcessId();
+  const uint32_t living = AnotherLivingProcess();
+  ASSERT_NE(living, 0u);
   std::memcpy(bytes() + offsetof(wire::HeaderRecord, lockOwner), &living, 4);
   EXPECT_FALSE(reader.Read(scene));
   EXPECT_EQ(LockOwner(), living);

@@ -30,6 +30,9 @@ bool MainLoop::RunUntil(const std::function<bool()>& done, std::chrono::millisec
       std::this_thread::sleep_until(wake);
     }
     if (Clock::now() >= deadline) return done();
+    // The wait may end early (a window message, a sleep that wakes before its time): the tick
+    // keeps its turn.
+    if (Clock::now() < nextTick) continue;
     if (!Tick(deadline)) return done();
     nextTick = std::max(nextTick + tickInterval_, Clock::now());
   }

@@ -57,7 +57,8 @@ TEST_F(UserSessionPosixTest, ARendererThatCannotWriteItsFilesSaysWhyAndLeavesNot
   fs::create_directories(outputs);
   const fs::path summary = outputs / "scene.json", picture = outputs / "scene.png";
   for (const fs::path& file : {summary, picture}) fs::create_symlink("/dev/full", file.string() + ".partial");
-  auto renderer = StartRenderer("--quiet --dump " + summary.string() + " --snapshot " + picture.string());
+  auto renderer = StartRenderer("--quiet --dump " + summary.string() + " --snapshot " + picture.string(), {}, "",
+                                RendererOutput::kRead);
   const CommandResult result = Link(Document());
   ASSERT_EQ(result.status, 0) << result.output;
   for (const fs::path& file : {summary, picture}) {
