@@ -155,7 +155,9 @@ TEST_F(CrashRecoveryTest, AHostKilledInTheMiddleOfACommitLeavesNothingInTheWayOf
   KillOutright(*dying);
   const size_t firstSeen = LineCount(firstHistory), secondSeen = LineCount(secondHistory);
   ASSERT_TRUE(IsAnnounced(link));
-  if (EndedCreatorsLeaveMappings()) ASSERT_GT(CountObjectsOf(dead, link), 0u);
+  if (EndedCreatorsLeaveMappings()) {
+    ASSERT_GT(CountObjectsOf(dead, link), 0u);
+  }
 
   const CommandResult next = Link(Document() + " --edits " +
                                   Write("next.txt", "wait 1\ncolour Lawn 0.1 0.7 0.3\nwait 1\nremove window-2\nwait 1\n").string());
@@ -277,7 +279,9 @@ TEST_F(CrashRecoveryTest, MappingsOfKilledHostsAreRemovedByTheNextOpenAndNeverPi
   const uint32_t pid = host->pid();
   KillOutright(*host);
   const size_t swept = SweepAbandonedMappings();
-  if (EndedCreatorsLeaveMappings()) EXPECT_GT(swept, 1u);
+  if (EndedCreatorsLeaveMappings()) {
+    EXPECT_GT(swept, 1u);
+  }
   EXPECT_EQ(CountObjectsOf(pid, living), 0u);
 }
 
