@@ -129,7 +129,7 @@ TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithAMessageNamingItAndThe
   fs::create_directories(out() / "taken.dae");
   std::ofstream(out() / "plain") << "a file, not a folder";
   const std::pair<fs::path, int> cases[] = {{out() / "missing-folder" / "unwritable.dae", ENOENT},
-                                            {out() / "taken.dae", EISDIR},
+                                            {out() / "taken.dae", kErrorOpeningADirectory},
                                             {out() / "plain" / "unwritable.dae", ENOTDIR}};
   for (const auto& [file, error] : cases) {
     const CommandResult result = Export("-o '" + file.string() + "'");

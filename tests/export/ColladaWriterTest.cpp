@@ -393,7 +393,7 @@ TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
   ColladaWriter second(Options());
   EXPECT_FALSE(second.Write());
   EXPECT_TRUE(std::filesystem::is_directory(target()));
-  EXPECT_EQ(second.failureReason(), std::generic_category().message(EISDIR));
+  EXPECT_EQ(second.failureReason(), std::generic_category().message(kErrorOpeningADirectory));
 
   // A folder the user may not write to, in a way that binds the superuser too: its "parent" is a
   // regular file.

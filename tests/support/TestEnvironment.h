@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -57,3 +58,11 @@ CommandResult RunCommand(const std::string& commandLine);
 // or, when that is empty, its output to a pipe that `process` reads.
 bool StartCommandLine(const CommandLine& command, const std::filesystem::path& outputFile,
                       platform::ChildProcess& process);
+
+// The error the system gives for opening a directory as a file to write: POSIX names the
+// directory, Windows refuses access to it.
+#ifdef _WIN32
+inline constexpr int kErrorOpeningADirectory = EACCES;
+#else
+inline constexpr int kErrorOpeningADirectory = EISDIR;
+#endif
