@@ -14,9 +14,10 @@
 // backend keeps it in one SQLite database file per user: the path in TIDELINK_REGISTRY, else
 // $XDG_CONFIG_HOME/tidelink/registry.sqlite (or ~/.config/...), the file made with mode 0600, and
 // folders that the path lacks with mode 0700.
-// Key paths and value names compare case-insensitively; values keep their type and size;
-// enumeration follows creation order (Windows lists subkeys by name instead, and Wine lists values
-// by name too). Safe for several threads and processes at once.
+// Key paths and value names compare case-insensitively; values keep their type and size. The
+// POSIX backend enumerates in creation order; Windows lists subkeys by name and promises no order
+// of values (Wine lists them by name), so callers never depend on the order. Safe for several
+// threads and processes at once.
 //
 // Isolation: TIDELINK_REGISTRY, read at each call, gives a process (and the programs it starts) a
 // registry of its own, so that tests never see each other's keys or the user's. Every backend
@@ -74,10 +75,10 @@ public:
   // Reads a value. `type` and `data` may be null. On entry `*size` is the buffer size; on return
   // it is the value's size. A buffer that is too small gives kErrorMoreData and is not written.
   int32_t QueryValue(std::u16string_view name, uint32_t* type, void* data, uint32_t* size) const;
-  // Creates or replaces a value; a replaced value keeps its place in the enumeration.
+  // Creates or replaces a value; a replaced value keeps its name and is listed once.
   int32_t SetValue(std::u16string_view name, uint32_t type, const void* data, uint32_t size);
   int32_t DeleteValue(std::u16string_view name);
-  // Reads the value at `index` in creation order. `*nameLength` is the name buffer's capacity in
+  // Reads the value at `index`. `*nameLength` is the name buffer's capacity in
   // UTF-16 units including the terminating zero; on return, the name's length without it.
   // Either buffer too small gives kErrorMoreData; past the end gives kErrorNoMoreItems.
   int32_t EnumValue(uint32_t index, char16_t* name, uint32_t* nameLength, uint32_t* type,
@@ -85,8 +86,7 @@ public:
 
   // Number of direct subkeys and of values.
   int32_t QueryInfoKey(uint32_t* subkeyCount, uint32_t* valueCount) const;
-  // Name of the direct subkey at `index`, in the order subkeys came to exist; buffer rules as for
-  // EnumValue's name.
+  // Name of the direct subkey at `index`; buffer rules as for EnumValue's name.
   int32_t EnumKey(uint32_t index, char16_t* name, uint32_t* nameLength) const;
 
 private:

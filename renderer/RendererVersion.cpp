@@ -2,11 +2,13 @@
 
 #include <charconv>
 #include <cstdint>
+#include <limits>
 
 namespace {
 
-// What the C library's "%d" reads into a long before it keeps the int part.
-constexpr uint64_t kLongMax = INT64_MAX;
+// What the C library's "%d" reads into a long before it keeps the int part: a long has 64 bits on
+// POSIX and 32 on Windows.
+constexpr uint64_t kLongMax = std::numeric_limits<long>::max();
 
 void AppendNumber(std::u16string& text, int32_t number) {
   char digits[12];

@@ -121,6 +121,16 @@ TEST_F(ExportCommandTest, ACancelledSaveDialogChangesNothing) {
   ExpectEndedCleanly(result);
 }
 
+// A text as the interface's log quotes it: each backslash (Windows paths) escaped.
+std::string BackslashesEscaped(const std::string& text) {
+  std::string escaped;
+  for (const char character : text) {
+    if (character == '\\') escaped += '\\';
+    escaped += character;
+  }
+  return escaped;
+}
+
 // A file that could not be written is reported as such, with the system's reason, never left to
 // pass for a saved one nor for a view without 3D objects. A folder under a regular file cannot be
 // written by anyone, the superuser included.
@@ -129,14 +139,15 @@ TEST_F(ExportCommandTest, AFileThatCannotBeWrittenEndsWithAMessageNamingItAndThe
   fs::create_directories(out() / "taken.dae");
   std::ofstream(out() / "plain") << "a file, not a folder";
   const std::pair<fs::path, int> cases[] = {{out() / "missing-folder" / "unwritable.dae", ENOENT},
-                                            {out() / "taken.dae", EISDIR},
-                                            {out() / "plain" / "unwritable.dae", ENOTDIR}};
+                                            {out() / "taken.dae", kErrorOpeningADirectory},
+                                            {out() / "plain" / "unwritable.dae", kErrorPathThroughAFile}};
   for (const auto& [file, error] : cases) {
     const CommandResult result = Export("-o '" + file.string() + "'");
     EXPECT_EQ(result.status, 1) << result.output;
     EXPECT_EQ(MessageCaptions(result.output), std::vector<std::string>{"Ombrel TideLink - File not written"})
         << result.output;
-    EXPECT_NE(result.output.find(file.string()), std::string::npos) << "the message names the chosen file";
+    EXPECT_NE(result.output.find(BackslashesEscaped(file.string())), std::string::npos)
+        << "the message names the chosen file";
     EXPECT_NE(result.output.find(std::generic_category().message(error)), std::string::npos) << result.output;
     EXPECT_EQ(result.output.find("no 3D objects"), std::string::npos) << result.output;
     EXPECT_FALSE(fs::is_regular_file(file));

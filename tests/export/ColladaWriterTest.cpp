@@ -376,13 +376,6 @@ TEST_F(ColladaWriterTest, EmptyPathWritesNothingAndReportsNoProgress) {
 }
 
 TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
-#ifdef _WIN32
-  // Windows refuses to open a directory as a file with "access denied", and finds no path
-  // through a regular file.
-  constexpr int kDirectoryInTheWay = EACCES, kFileAsFolder = ENOENT;
-#else
-  constexpr int kDirectoryInTheWay = EISDIR, kFileAsFolder = ENOTDIR;
-#endif
   TextureSlot texture;
   const uint8_t pixel[3] = {1, 2, 3};
   texture.SetImage(1, 1, pixel, false);
@@ -401,7 +394,7 @@ TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
   ColladaWriter second(Options());
   EXPECT_FALSE(second.Write());
   EXPECT_TRUE(std::filesystem::is_directory(target()));
-  EXPECT_EQ(second.failureReason(), std::generic_category().message(kDirectoryInTheWay));
+  EXPECT_EQ(second.failureReason(), std::generic_category().message(kErrorOpeningADirectory));
 
   // A folder the user may not write to, in a way that binds the superuser too: its "parent" is a
   // regular file.
@@ -411,7 +404,7 @@ TEST_F(ColladaWriterTest, FileThatCannotBeOpenedIsAFailureThatTouchesNothing) {
   ColladaWriter third(underFile);
   third.AddNode(TriangleNode("1", "A"));
   EXPECT_FALSE(third.Write());
-  EXPECT_EQ(third.failureReason(), std::generic_category().message(kFileAsFolder));
+  EXPECT_EQ(third.failureReason(), std::generic_category().message(kErrorPathThroughAFile));
 }
 
 // Nothing of a document that could not be written stays behind to pass for part of it: neither

@@ -150,7 +150,7 @@ TEST_F(ColladaExporterTest, AFileThatCannotBeWrittenEndsWithItsOwnMessageNamingF
   Advance(5001ms);
   host().Tick();
   EXPECT_TRUE(std::filesystem::is_directory(file_));
-  EXPECT_EQ(EndMessage(), "not written: " + file_.string() + "\n(" + std::generic_category().message(EISDIR) + ")");
+  EXPECT_EQ(EndMessage(), "not written: " + file_.string() + "\n(" + std::generic_category().message(kErrorOpeningADirectory) + ")");
   ExpectEnded();
 }
 

@@ -1,10 +1,10 @@
 #include "platform/FileSystem.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/FileTimes.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -15,18 +15,15 @@ protected:
     const std::string native = (scratch() / name).string();
     return {native.begin(), native.end()};  // scratch paths are ASCII
   }
-  // `writeTime` in whole seconds since 1970, set with 123456789 ns past it.
-  void WriteFile(const std::string& name, const std::string& contents, int64_t writeTime = 0) {
+  // `writeTime` in 100 ns ticks since 1601, when given.
+  void WriteFile(const std::string& name, const std::string& contents, uint64_t writeTime = 0) {
     std::ofstream(scratch() / name, std::ios::binary) << contents;
-    if (!writeTime) return;
-    using namespace std::chrono;
-    const sys_time<nanoseconds> time{seconds(writeTime) + nanoseconds(123456789)};
-    std::filesystem::last_write_time(scratch() / name, file_clock::from_sys(time));
+    if (writeTime) ASSERT_TRUE(SetLastWriteTime(scratch() / name, writeTime));
   }
 };
 
 TEST_F(FileSystemTest, AttributesGiveKindSizeAndWriteTimeSince1601) {
-  WriteFile("file", std::string(1234, 'x'), 1577836800);  // 2020-01-01 00:00:00.123456789 UTC
+  WriteFile("file", std::string(1234, 'x'), 132223104001234567);  // 2020-01-01 00:00:00.1234567 UTC
   const auto file = platform::QueryFileAttributes(Path("file"));
   ASSERT_TRUE(file);
   EXPECT_FALSE(file->isDirectory);
@@ -41,7 +38,7 @@ TEST_F(FileSystemTest, AttributesGiveKindSizeAndWriteTimeSince1601) {
 
 TEST_F(FileSystemTest, CopyReplacesTheTargetWithContentsAndWriteTime) {
   const std::string contents(300 * 1024 + 7, 'c');  // several read buffers
-  WriteFile("source", contents, 1600000000);
+  WriteFile("source", contents, 132444736001234567);  // 2020-09-13 12:26:40.1234567 UTC
   WriteFile("target", "older and different");
   ASSERT_TRUE(platform::CopyFileReplacing(Path("source"), Path("target")));
   EXPECT_EQ(ReadFile(scratch() / "target"), contents);
@@ -85,7 +82,7 @@ TEST_F(FileSystemTest, FilesOpenByNonAsciiPathsInEveryModeWithoutLineEndTranslat
   ASSERT_NE(file, nullptr);
   std::fputs("two\n", file);
   ASSERT_EQ(std::fclose(file), 0);
-  EXPECT_EQ(ReadFile(scratch() / "K\u00fcche \u8349\U0001F600.txt"), "one\r\ntwo\n");
+  EXPECT_EQ(ReadFile(scratch() / std::filesystem::path(u"K\u00fcche \u8349\U0001F600.txt")), "one\r\ntwo\n");
 
   file = platform::OpenFile(path, platform::FileOpenMode::kRead);
   ASSERT_NE(file, nullptr);

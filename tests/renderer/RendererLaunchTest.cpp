@@ -100,7 +100,8 @@ TEST_F(RendererLaunchTest, UninstallRemovesOnlyTheInstallationItRunsFrom) {
 }
 
 TEST_F(RendererLaunchTest, AMatchWithoutInstallLocationEndsTheSearch) {
-  AddUninstallEntry(u"Ombrel 12 broken", u"Ombrel 12", u"12.0");
+  // First by creation and by name, the order Windows lists the entries in.
+  AddUninstallEntry(u"A broken Ombrel 12", u"Ombrel 12", u"12.0");
   Install(scratch() / "good", "12.0");  // a complete entry of the same version after it
   EXPECT_FALSE(LaunchRenderer({12, 0, 0, 0}, u"", 0)) << "the later, complete entry must not be tried";
   ExpectNoRendererStarted();

@@ -32,7 +32,7 @@ TEST_F(UninstallEntriesTest, OnlyEntriesNamingTheFullRendererAreVisited) {
   AddUninstallEntry(u"D", u"Ombrel Viewer", u"12.4");
   AddUninstallEntry(u"E", u"Omb rel", u"12.5");
   AddUninstallEntry(u"F", nullptr, u"12.6");
-  AddUninstallEntry(u"G", u"my ombrel", u"9.0");
+  AddUninstallEntry(u"Z", u"my ombrel", u"9.0");  // after the first by name too, as Windows lists them
   platform::RegistryKey perUser;
   ASSERT_EQ(platform::RegistryKey::Create(platform::RegistryRoot::CurrentUser,
                                           u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ombrel 13", perUser),
@@ -58,7 +58,9 @@ TEST_F(UninstallEntriesTest, StringValuesAreReadThroughA1024ByteBuffer) {
     ASSERT_EQ(key.SetValue(name, type, data.data(), static_cast<uint32_t>(data.size() * 2)), 0);
   };
   // Exactly the buffer with no room for a terminating zero: every unit counts, nothing beyond.
-  set(u"Full", platform::kRegistryString, std::u16string(511, u'7') + u'8');
+  // Windows stores a zero that follows the counted units along with them, so none follows here.
+  const std::u16string full = std::u16string(511, u'7') + u"8#";
+  ASSERT_EQ(key.SetValue(u"Full", platform::kRegistryString, full.data(), 1024), 0);
   set(u"TooLong", platform::kRegistryString, std::u16string(513, u'7'));
   set(u"Inner", platform::kRegistryString, std::u16string(u"12.0\0junk", 9));
   set(u"Number", platform::kRegistryDword, u"12");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -60,3 +61,14 @@ CommandResult RunCommand(const std::string& commandLine);
 // or, when that is empty, its output to a pipe that `process` reads.
 bool StartCommandLine(const CommandLine& command, const std::filesystem::path& outputFile,
                       platform::ChildProcess& process);
+
+// The errors the system gives for opening a directory as a file to write (POSIX names the
+// directory, Windows refuses access to it) and for a path through a regular file (Windows finds
+// no such path).
+#ifdef _WIN32
+inline constexpr int kErrorOpeningADirectory = EACCES;
+inline constexpr int kErrorPathThroughAFile = ENOENT;
+#else
+inline constexpr int kErrorOpeningADirectory = EISDIR;
+inline constexpr int kErrorPathThroughAFile = ENOTDIR;
+#endif

@@ -28,7 +28,13 @@ std::u16string GetString(const platform::RegistryKey& key, std::u16string_view n
 
 std::filesystem::path ProgramFolder() {
   const auto self = platform::GetProcessImagePath(platform::GetCurrentProcessId());
-  return self ? std::filesystem::path(platform::Utf8FromUtf16(*self)).parent_path() : std::filesystem::path();
+  return self ? std::filesystem::path(*self).parent_path() : std::filesystem::path();
+}
+
+// The install location ends in a separator, which the MinGW library's equivalent() does not look
+// past: it then finds no folder equal to it.
+std::filesystem::path WithoutTrailingSeparator(const std::filesystem::path& path) {
+  return path.has_filename() ? path : path.parent_path();
 }
 
 // Paths of the uninstall entries whose InstallLocation is `folder`, however it is spelled.
@@ -49,7 +55,8 @@ std::vector<std::u16string> EntriesInstalledAt(const std::filesystem::path& fold
     if (platform::RegistryKey::Open(platform::RegistryRoot::LocalMachine, path, entry) != 0) continue;
     const std::u16string location = GetString(entry, u"InstallLocation");
     std::error_code failure;
-    if (!location.empty() && std::filesystem::equivalent(platform::Utf8FromUtf16(location), folder, failure)) {
+    if (!location.empty() &&
+        std::filesystem::equivalent(WithoutTrailingSeparator(std::filesystem::path(location)), folder, failure)) {
       entries.push_back(path);
     }
   }
@@ -62,7 +69,7 @@ bool PlaceProgram(const std::filesystem::path& folder, std::string& error) {
   const std::filesystem::path target = folder / "Ombrel.exe";
   if (std::filesystem::exists(target)) return true;
   const auto self = platform::GetProcessImagePath(platform::GetCurrentProcessId());
-  if (!self || !platform::CopyFileReplacing(*self, platform::Utf16FromUtf8(target.string()))) {
+  if (!self || !platform::CopyFileReplacing(*self, target.u16string())) {
     error = "cannot place Ombrel.exe in " + folder.string();
     return false;
   }
@@ -72,7 +79,8 @@ bool PlaceProgram(const std::filesystem::path& folder, std::string& error) {
 }  // namespace
 
 bool InstallRenderer(const std::string& folder, const std::string& version, std::string& error) {
-  const std::filesystem::path location = std::filesystem::absolute(folder);
+  // From UTF-16, never through the narrow code page that a narrow path means on Windows.
+  const std::filesystem::path location = std::filesystem::absolute(platform::Utf16FromUtf8(folder));
   if (!PlaceProgram(location, error)) return false;
 
   const std::string major = version.substr(0, version.find('.'));
@@ -82,11 +90,11 @@ bool InstallRenderer(const std::string& folder, const std::string& version, std:
     error = "cannot write the uninstall entry (registry unavailable)";
     return false;
   }
-  std::string installLocation = location.string();
-  if (installLocation.back() != '/') installLocation += '/';
+  std::u16string installLocation = location.u16string();
+  if (installLocation.back() != u'/') installLocation += u'/';
   const bool written = SetString(key, u"DisplayName", platform::Utf16FromUtf8("Ombrel " + major)) == 0 &&
                        SetString(key, u"DisplayVersion", platform::Utf16FromUtf8(version)) == 0 &&
-                       SetString(key, u"InstallLocation", platform::Utf16FromUtf8(installLocation)) == 0;
+                       SetString(key, u"InstallLocation", installLocation) == 0;
   if (!written) error = "cannot write the uninstall entry's values";
   return written;
 }
