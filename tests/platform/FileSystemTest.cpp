@@ -18,7 +18,9 @@ protected:
   // `writeTime` in 100 ns ticks since 1601, when given.
   void WriteFile(const std::string& name, const std::string& contents, uint64_t writeTime = 0) {
     std::ofstream(scratch() / name, std::ios::binary) << contents;
-    if (writeTime) ASSERT_TRUE(SetLastWriteTime(scratch() / name, writeTime));
+    if (writeTime) {
+      ASSERT_TRUE(SetLastWriteTime(scratch() / name, writeTime));
+    }
   }
 };
 
