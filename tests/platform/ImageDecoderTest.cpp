@@ -2,6 +2,7 @@
 // compared, never bytes, since another backend's encoder writes other files.
 #include "platform/ImageDecoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,7 +18,7 @@ namespace {
 
 // An in-memory bitmap file, top-down, of B, G, R(, A) pixels.
 std::vector<uint8_t> BitmapFile(int32_t width, int32_t height, uint16_t bitsPerPixel, const std::vector<uint8_t>& pixels) {
-  std::vector<uint8_t> file(54);
+  std::vector<uint8_t> file(54 + pixels.size());
   const auto put = [&file](size_t offset, auto value) { std::memcpy(&file[offset], &value, sizeof(value)); };
   file[0] = 'B';
   file[1] = 'M';
@@ -28,7 +29,7 @@ std::vector<uint8_t> BitmapFile(int32_t width, int32_t height, uint16_t bitsPerP
   put(22, -height);
   put(26, uint16_t(1));
   put(28, bitsPerPixel);
-  file.insert(file.end(), pixels.begin(), pixels.end());
+  std::copy(pixels.begin(), pixels.end(), file.begin() + 54);
   return file;
 }
 
