@@ -9,6 +9,11 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh --windows
 jobs=$(nproc)
+# A compiler cache, where the machine has one, makes a second run of this command quicker.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 
 echo "== Windows seam (no system calls above the platform layer) =="
 bash scripts/check-windows-seam.sh
@@ -19,12 +24,12 @@ windows_status=0
 bash scripts/test-windows.sh || windows_status=$?
 
 echo "== tests (Release) =="
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTIDELINK_BENCHMARKS=OFF >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTIDELINK_BENCHMARKS=OFF "${launcher[@]}" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_SANITIZE=ON "${launcher[@]}" >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
@@ -37,7 +42,7 @@ echo "== threaded tests (ThreadSanitizer) =="
 # ran in the task library (see tests/sanitizers/tsan.supp and docs/THREADS.md). The three progress
 # window cases left out count the process's threads, which the sanitizer's own thread changes;
 # the full-document case streams 5000 surfaces through one thread, which the other builds cover.
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_THREAD_SANITIZE=ON -DTIDELINK_BENCHMARKS=OFF >/dev/null
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_THREAD_SANITIZE=ON -DTIDELINK_BENCHMARKS=OFF "${launcher[@]}" >/dev/null
 cmake --build build-tsan -j"$jobs" --target tidelink_link_tests tidelink_e2e_tests tidelink_scene_tests tidelink_ui_tests
 TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=1 exitcode=66 history_size=7" \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
@@ -48,7 +53,7 @@ echo "== fuzz targets (libFuzzer, clang, AddressSanitizer + UndefinedBehaviorSan
 # Each target runs a fixed number of executions from its seeds and fails on the first crash, leak
 # or sanitizer report (docs/FUZZING.md: longer runs, replaying a crash).
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDELINK_FUZZ=ON -DTIDELINK_BENCHMARKS=OFF \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j"$jobs" --target ColladaTextFuzzer SceneOperationFuzzer LinkReaderFuzzer
 ctest --test-dir build-fuzz --output-on-failure -j"$jobs" -L fuzz
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/e2e/LinkFixture.h"
+#include "tests/support/ExportLock.h"
 
 namespace {
 
@@ -21,6 +22,10 @@ protected:
   static std::string MainJob(const fs::path& out) {
     return "env TIDELINK_BIN=" + binaryDirectory().string() + " /bin/bash " RUN_SAMPLE_SCRIPT " " + out.string();
   }
+
+  // The main job exports, and the export's temporary document has one name per user: an export
+  // test running beside it would refuse it.
+  const ExportLock exportLock_;
 };
 
 // Every file of `folder` that the closing words of the main job's `output` name exists.
