@@ -35,7 +35,7 @@ struct ModuleImage {
   int height = 0;
 };
 
-struct FontSpec {
+struct NativeFont {
   std::u16string face;
   int height = 0;
   int weight = 400;
@@ -65,7 +65,7 @@ public:
   virtual void SetSmallIcon(const ModuleImage& icon) = 0;
   virtual void SetItemBitmap(int item, const ModuleImage& bitmap) = 0;
   // The font lives as long as the dialog.
-  virtual void SetItemFont(int item, const FontSpec& font) = 0;
+  virtual void SetItemFont(int item, const NativeFont& font) = 0;
   // Text in this colour on a transparent background; the control's background is the menu colour.
   virtual void SetItemTextColour(int item, uint8_t red, uint8_t green, uint8_t blue) = 0;
   virtual void DisableCloseItem() = 0;

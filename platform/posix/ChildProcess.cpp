@@ -102,16 +102,6 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   return *this;
 }
 
-bool ChildProcess::Start(std::u16string_view executable, const std::vector<std::u16string>& arguments,
-                         bool captureOutput, ChildProcess& child) {
-  return Begin(executable, arguments, captureOutput, {}, child);
-}
-
-bool ChildProcess::StartWithOutputFile(std::u16string_view executable, const std::vector<std::u16string>& arguments,
-                                       std::u16string_view outputFile, ChildProcess& child) {
-  return !outputFile.empty() && Begin(executable, arguments, false, outputFile, child);
-}
-
 bool ChildProcess::Begin(std::u16string_view executable, const std::vector<std::u16string>& arguments,
                          bool captureOutput, std::u16string_view outputFile, ChildProcess& child) {
   child = ChildProcess();

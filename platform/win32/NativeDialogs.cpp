@@ -142,15 +142,15 @@ public:
     SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(loaded));
   }
 
-  void SetItemFont(int item, const FontSpec& spec) override {
+  void SetItemFont(int item, const NativeFont& font) override {
     const HWND control = Item(item);
     if (!control) return;
-    const HFONT font = CreateFontW(spec.height, 0, 0, 0, spec.weight, FALSE, spec.underline, FALSE, DEFAULT_CHARSET,
-                                   spec.outputPrecision, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   DEFAULT_PITCH | FF_DONTCARE, WideText(spec.face).c_str());
-    if (!font) return;
-    fonts_.push_back(font);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    const HFONT handle = CreateFontW(font.height, 0, 0, 0, font.weight, FALSE, font.underline, FALSE, DEFAULT_CHARSET,
+                                     font.outputPrecision, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, WideText(font.face).c_str());
+    if (!handle) return;
+    fonts_.push_back(handle);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
   }
 
   void SetItemTextColour(int item, uint8_t red, uint8_t green, uint8_t blue) override {

@@ -175,7 +175,7 @@ struct TemplateFont {
   BYTE charset;
 };
 
-struct ControlSpec {
+struct ExpectedControl {
   int id;
   const wchar_t* className;
   std::wstring text;
@@ -211,25 +211,25 @@ RECT RectInClient(HWND control, HWND dialog) {
 // Every control of the table is there as the template gives it, with its text after the
 // plug-in's replacements, in pixels converted with the dialog's own font (one pixel of rounding
 // either way); and nothing else is there but `extraChildren` more windows.
-void ExpectControls(HWND dialog, const TemplateFont& font, const std::vector<ControlSpec>& controls,
+void ExpectControls(HWND dialog, const TemplateFont& font, const std::vector<ExpectedControl>& controls,
                     size_t extraChildren = 0) {
   const SIZE units = BaseUnitsOf(font);
   EXPECT_EQ(DirectChildren(dialog).size(), controls.size() + extraChildren);
-  for (const ControlSpec& spec : controls) {
-    SCOPED_TRACE("control " + std::to_string(spec.id));
-    const HWND control = GetDlgItem(dialog, spec.id);
+  for (const ExpectedControl& expected : controls) {
+    SCOPED_TRACE("control " + std::to_string(expected.id));
+    const HWND control = GetDlgItem(dialog, expected.id);
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), spec.className), 0) << Narrow(ClassOf(control));
-    EXPECT_EQ(Narrow(TextOf(control)), Narrow(spec.text));
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE)), spec.style);
+    EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected.className), 0) << Narrow(ClassOf(control));
+    EXPECT_EQ(Narrow(TextOf(control)), Narrow(expected.text));
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE)), expected.style);
     const RECT rect = RectInClient(control, dialog);
-    EXPECT_NEAR(rect.left, MulDiv(spec.x, units.cx, 4), 1);
-    EXPECT_NEAR(rect.top, MulDiv(spec.y, units.cy, 8), 1);
-    if (spec.width > 0) {
-      EXPECT_NEAR(rect.right - rect.left, MulDiv(spec.width, units.cx, 4), 1);
+    EXPECT_NEAR(rect.left, MulDiv(expected.x, units.cx, 4), 1);
+    EXPECT_NEAR(rect.top, MulDiv(expected.y, units.cy, 8), 1);
+    if (expected.width > 0) {
+      EXPECT_NEAR(rect.right - rect.left, MulDiv(expected.width, units.cx, 4), 1);
     }
-    if (spec.height > 0) {
-      EXPECT_NEAR(rect.bottom - rect.top, MulDiv(spec.height, units.cy, 8), 1);
+    if (expected.height > 0) {
+      EXPECT_NEAR(rect.bottom - rect.top, MulDiv(expected.height, units.cy, 8), 1);
     }
   }
 }
