@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -545,7 +546,9 @@ struct ProgressSeen {
 class ExportTest : public NativeDialogsTest {
 protected:
   // Types `file` into the save dialog, which offers the drawing's name, and confirms.
-  void AnswerSaveDialog(const HostProcess& host, const fs::path& file, const std::wstring& offered) {
+  // `replacing`: the file exists, and the system's question whether to replace it is answered Yes.
+  void AnswerSaveDialog(const HostProcess& host, const fs::path& file, const std::wstring& offered,
+                        bool replacing = false) {
     ExpectMessageBoxAndPressOk(host, L"Materials in Ombrel");
     const HWND dialog = WaitForWindow(host.id(), L"Save as Ombrel COLLADA");
     ASSERT_NE(dialog, nullptr);
@@ -565,7 +568,32 @@ protected:
     }
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.wstring().c_str()));
     PressButton(dialog, IDOK);
+    if (replacing) {
+      // The system asks, from a box of its own over the save dialog, whether to replace the file.
+      HWND question = nullptr;
+      ASSERT_TRUE(WaitUntil([&] { return (question = OwnedQuestion(dialog)) != nullptr; })) << "asked to replace";
+      PressButton(question, IDYES);
+    }
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  }
+
+  // A shown box owned by `dialog` with a Yes button.
+  static HWND OwnedQuestion(HWND dialog) {
+    struct Search {
+      HWND owner;
+      HWND found;
+    } search{dialog, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+          auto& search = *reinterpret_cast<Search*>(parameter);
+          if (GetWindow(window, GW_OWNER) != search.owner || !IsWindowVisible(window) || !GetDlgItem(window, IDYES)) {
+            return TRUE;
+          }
+          search.found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
   }
 
   // Watches the progress window from its first appearance until it is gone.
@@ -663,6 +691,34 @@ TEST_F(ExportTest, ACancelledExportClosesTheProgressWindowAndEnablesTheHost) {
   EXPECT_EQ(FindWindowOf(host.id(), L"Ombrel TideLink export"), nullptr);
   CloseHost(host);
   EXPECT_FALSE(fs::exists(file));
+}
+
+// The chosen file is open in another program that lets no one else in, as a viewer may hold it:
+// the export fails when it comes to write, says so, and leaves that file as it was.
+TEST_F(ExportTest, AnExportThatCannotWriteItsFileClosesTheProgressWindowAndLeavesTheFileAlone) {
+  const fs::path file = scratch_ / "held.dae";
+  const std::string earlier = "<COLLADA>an earlier export</COLLADA>\n";
+  std::ofstream(file, std::ios::binary) << earlier;
+  const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HostProcess host(L"export -o \"" + file.wstring() + L"\" --generated 1000000 --timeout 600");
+  ASSERT_TRUE(host.started());
+  AnswerSaveDialog(host, file, L"untitled.dae", true);
+  const ProgressSeen seen = WatchProgress(host);
+  EXPECT_TRUE(seen.hostDisabled);
+  EXPECT_GE(seen.texts.size(), 2u) << "the steps before the write";
+  EXPECT_EQ(seen.texts.count("Collecting the drawing..."), 1u);
+  const HWND box = WaitForWindow(host.id(), L"Ombrel TideLink - File not written");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(Narrow(TextOf(GetDlgItem(box, kMessageText))).rfind("Your drawing could not be saved as:\n" + Narrow(file.wstring()), 0),
+            0u);
+  ExpectMessageBoxAndPressOk(host, L"File not written");
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(HostWindowOf(host.id())) != FALSE; }));
+  EXPECT_EQ(FindWindowOf(host.id(), L"Ombrel TideLink export"), nullptr);
+  CloseHost(host);
+  CloseHandle(held);
+  std::ifstream kept(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), earlier);
 }
 
 TEST_F(ExportTest, TheProgressTextFollowsTheExportOfALargeDrawing) {
