@@ -68,6 +68,8 @@ public:
   virtual void SetItemFont(int item, const NativeFont& font) = 0;
   // Text in this colour on a transparent background; the control's background is the menu colour.
   virtual void SetItemTextColour(int item, uint8_t red, uint8_t green, uint8_t blue) = 0;
+  // One line, ended with an ellipsis where the text is wider than the control.
+  virtual void SetItemEndEllipsis(int item) = 0;
   virtual void DisableCloseItem() = 0;
   virtual void AddProgressBar(const WindowRect& bounds, uint32_t style, int step) = 0;
   virtual void StepProgressBar() = 0;

@@ -19,6 +19,8 @@ void AboutDialog::OnOpen(DialogWindow& dialog) {
   for (const int link : {kAboutSupportLink, kAboutDownloadLink}) {
     dialog.SetItemFont(link, resources_.linkFont);
     dialog.SetItemTextColour(link, kLinkColour);
+    // The download address is wider than its control in the link font.
+    dialog.SetItemEndEllipsis(link);
   }
 }
 

@@ -112,6 +112,10 @@ void DialogModel::SetItemTextColour(int item, Colour colour) {
   ChangeItem(item, [&](DialogItemState& state) { state.textColour = colour; });
 }
 
+void DialogModel::SetItemEndEllipsis(int item) {
+  ChangeItem(item, [](DialogItemState& state) { state.endEllipsis = true; });
+}
+
 void DialogModel::DisableCloseItem() {
   std::lock_guard lock(mutex_);
   state_.closeItemDisabled = true;

@@ -22,6 +22,7 @@ struct DialogItemState {
   std::optional<Picture> picture;
   std::optional<FontDescription> font;
   std::optional<Colour> textColour;
+  bool endEllipsis = false;
 };
 
 struct ProgressBarState {
@@ -76,6 +77,7 @@ public:
   void SetItemPicture(int item, const Picture& picture) override;
   void SetItemFont(int item, const FontDescription& font) override;
   void SetItemTextColour(int item, Colour colour) override;
+  void SetItemEndEllipsis(int item) override;
   void DisableCloseItem() override;
   void AddProgressBar(const Rect& bounds, uint32_t style, int step) override;
   void StepProgressBar() override;

@@ -32,6 +32,7 @@ public:
   void SetItemTextColour(int item, Colour colour) override {
     dialog_.SetItemTextColour(item, colour.red, colour.green, colour.blue);
   }
+  void SetItemEndEllipsis(int item) override { dialog_.SetItemEndEllipsis(item); }
   void DisableCloseItem() override { dialog_.DisableCloseItem(); }
   void AddProgressBar(const Rect& bounds, uint32_t style, int step) override {
     dialog_.AddProgressBar({bounds.left, bounds.top, bounds.width, bounds.height}, style, step);

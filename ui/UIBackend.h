@@ -38,6 +38,9 @@ public:
   virtual void SetItemFont(int item, const FontDescription& font) = 0;
   // Text in `colour` on a transparent background over the menu colour.
   virtual void SetItemTextColour(int item, Colour colour) = 0;
+  // Keeps the text on one line and ends it with an ellipsis where it is wider than the control,
+  // rather than wrapping it below the control's bottom edge.
+  virtual void SetItemEndEllipsis(int item) = 0;
   // Disables and greys the Close item of the window menu, so the user cannot close the window.
   virtual void DisableCloseItem() = 0;
   // A marquee progress bar child at `bounds` (pixels), stepping by `step` of 0–100.

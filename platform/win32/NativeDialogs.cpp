@@ -159,6 +159,12 @@ public:
     InvalidateRect(Item(item), nullptr, TRUE);
   }
 
+  void SetItemEndEllipsis(int item) override {
+    if (!Item(item)) return;
+    SetWindowLongW(Item(item), GWL_STYLE, GetWindowLongW(Item(item), GWL_STYLE) | SS_ENDELLIPSIS);
+    InvalidateRect(Item(item), nullptr, TRUE);
+  }
+
   void DisableCloseItem() override {
     EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
   }

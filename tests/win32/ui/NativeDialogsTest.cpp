@@ -453,6 +453,8 @@ TEST_F(NativeDialogsTest, AboutShowsTheVersionPictureAndLinksAndOpensTheLinksInT
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), HostWindowOf(host.id()));
   const DWORD text = kChild | WS_GROUP | SS_LEFT;
+  // The links stay on their one line: the download address is wider than its control.
+  const DWORD link = text | SS_NOTIFY | SS_ENDELLIPSIS;
   // The picture's control takes the size of the About picture on this screen: 110 × 140 at 96 dpi.
   // Its template's window-edge style is dropped by the system, as for every child without a frame.
   const HDC screen = GetDC(nullptr);
@@ -463,9 +465,9 @@ TEST_F(NativeDialogsTest, AboutShowsTheVersionPictureAndLinksAndOpensTheLinksInT
                   {1004, L"Static", L"", 8, 8, 0, 0, kChild | SS_BITMAP | SS_NOTIFY},
                   {1007, L"Static", L"version: 3.60.92", 79, 22, 127, 11, text},
                   {1008, L"Static", L"Click here to get help:", 79, 36, 127, 11, text},
-                  {1009, L"Static", L"www.ombrel.com/support.html", 79, 44, 127, 11, text | SS_NOTIFY},
+                  {1009, L"Static", L"www.ombrel.com/support.html", 79, 44, 127, 11, link},
                   {1010, L"Static", L"Click here to get the latest version:", 79, 57, 127, 11, text},
-                  {1011, L"Static", L"www.ombrel.com/vectorworks-exporters.html", 79, 65, 127, 11, text | SS_NOTIFY}});
+                  {1011, L"Static", L"www.ombrel.com/vectorworks-exporters.html", 79, 65, 127, 11, link}});
   const RECT picture = RectInClient(GetDlgItem(dialog, 1004), dialog);
   EXPECT_EQ(picture.right - picture.left, MulDiv(110, dpi, 96));
   EXPECT_EQ(picture.bottom - picture.top, MulDiv(140, dpi, 96));
