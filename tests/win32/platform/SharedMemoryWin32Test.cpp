@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "tests/support/TestEnvironment.h"
-#include "tests/win32/platform/ChildRole.h"
+#include "tests/win32/platform/SelfProcess.h"
 
 namespace {
 
@@ -20,9 +20,9 @@ bool Holds(const SharedMemory& mapping, const char* text) {
   return mapping.IsMapped() && std::memcmp(mapping.data(), text, std::strlen(text)) == 0;
 }
 
-TEST(SharedMemoryWin32Child, CreatesTheNamedMappingAndWaitsToBeKilled) {
-  const std::optional<std::string> task = win32test::ChildTask();
-  if (!task) GTEST_SKIP() << "runs only as the child of another test";
+TEST(SharedMemoryWin32Child, DISABLED_CreatesTheNamedMappingAndWaitsToBeKilled) {
+  const std::optional<std::string> task = ChildTask();
+  ASSERT_TRUE(task.has_value());
   SharedMemory mapping;
   ASSERT_EQ(SharedMemory::Create(platform::Utf16FromUtf8(*task), 4096, mapping), 0);
   std::memcpy(mapping.data(), "child", 5);
@@ -44,9 +44,9 @@ TEST_F(SharedMemoryWin32Test, NamesPassUnchangedUnlessTheSystemCannotTakeThem) {
 // Names with backslashes and colons are escaped, so they must still meet in the other process.
 TEST_F(SharedMemoryWin32Test, APathNameCreatedInOneProcessOpensInAnother) {
   platform::ChildProcess child;
-  ASSERT_TRUE(win32test::StartChild("SharedMemoryWin32Child.*", platform::Utf8FromUtf16(kPathName), child));
+  ASSERT_TRUE(StartSelf("SharedMemoryWin32Child.*", {}, child, platform::Utf8FromUtf16(kPathName)));
   SharedMemory reader;
-  ASSERT_TRUE(win32test::WaitWhileChildRuns(child, [&] {
+  ASSERT_TRUE(WaitWhileChildRuns(child, [&] {
     return SharedMemory::Open(kPathName, reader) == 0 && Holds(reader, "child");
   }));
   EXPECT_TRUE(reader.IsCreatorAlive());
@@ -59,9 +59,9 @@ TEST_F(SharedMemoryWin32Test, APathNameCreatedInOneProcessOpensInAnother) {
 // this process keeps mapping the old bytes.
 TEST_F(SharedMemoryWin32Test, AKilledCreatorsMappingCountsAsAbsentWhileItsReaderKeepsTheBytes) {
   platform::ChildProcess child;
-  ASSERT_TRUE(win32test::StartChild("SharedMemoryWin32Child.*", "killed-creator", child));
+  ASSERT_TRUE(StartSelf("SharedMemoryWin32Child.*", {}, child, "killed-creator"));
   SharedMemory reader;
-  ASSERT_TRUE(win32test::WaitWhileChildRuns(child, [&] {
+  ASSERT_TRUE(WaitWhileChildRuns(child, [&] {
     return SharedMemory::Open(u"killed-creator", reader) == 0 && Holds(reader, "child");
   }));
   ASSERT_TRUE(child.Terminate());
