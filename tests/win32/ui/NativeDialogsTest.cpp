@@ -579,7 +579,8 @@ protected:
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
   }
 
-  // A shown box owned by `dialog` with a Yes button.
+  // A shown dialog owned by `dialog`: Wine's message box or the task dialog of Windows 10, both of
+  // which take Yes as a command.
   static HWND OwnedQuestion(HWND dialog) {
     struct Search {
       HWND owner;
@@ -588,7 +589,7 @@ protected:
     EnumWindows(
         [](HWND window, LPARAM parameter) -> BOOL {
           auto& search = *reinterpret_cast<Search*>(parameter);
-          if (GetWindow(window, GW_OWNER) != search.owner || !IsWindowVisible(window) || !GetDlgItem(window, IDYES)) {
+          if (GetWindow(window, GW_OWNER) != search.owner || !IsWindowVisible(window) || ClassOf(window) != L"#32770") {
             return TRUE;
           }
           search.found = window;
