@@ -48,7 +48,8 @@ public:
   uint32_t processId() const;
   // Blocks for the next bytes it printed, up to `size`; 0 once its output has ended (or when it
   // is not captured). A caller that captures output reads it to the end before an unbounded
-  // Wait, or the program may block on a full pipe.
+  // Wait, or the program may block on a full pipe. One thread may read while another waits for
+  // the program or ends it.
   size_t ReadOutput(char* buffer, size_t size);
   // Waits at most `timeout` for the program to end: its exit status (0 to 255 here; the exit code
   // on Windows), or kExitStatusTerminated; nothing while it still runs or when nothing was

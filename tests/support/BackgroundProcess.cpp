@@ -1,12 +1,17 @@
 #include "tests/support/BackgroundProcess.h"
 
 #include <chrono>
+#include <thread>
 #include <utility>
 
 #include "tests/support/TestEnvironment.h"
 
 namespace {
 constexpr std::chrono::hours kUnbounded{24};
+// How long a program asked to stop may take before it is ended outright.
+constexpr std::chrono::minutes kStopGrace{1};
+// How long a test waits for a program to end by itself; a hung one fails the test, not the run.
+constexpr std::chrono::minutes kLongestRun{15};
 }
 
 BackgroundProcess::BackgroundProcess(const std::string& commandLine) {
@@ -30,15 +35,22 @@ int BackgroundProcess::Stop() {
   if (!process_.Wait(std::chrono::milliseconds(0)) && !platform::RequestProcessStop(process_.processId())) {
     process_.Terminate();
   }
-  // Whatever it still prints is read, so that a program blocked on a full pipe can end.
-  DrainOutput();
-  return process_.Wait(kUnbounded).value_or(-1);
+  return WaitDraining(kStopGrace);
 }
 
 int BackgroundProcess::Wait() {
   if (process_.processId() == 0) return -1;
-  DrainOutput();
-  return process_.Wait(kUnbounded).value_or(-1);
+  return WaitDraining(kLongestRun);
+}
+
+int BackgroundProcess::WaitDraining(std::chrono::milliseconds bound) {
+  // Whatever it still prints is read beside the wait, so that a program blocked on a full pipe
+  // can end.
+  std::thread drain([this] { DrainOutput(); });
+  if (!process_.Wait(bound)) process_.Terminate();
+  const int status = process_.Wait(kUnbounded).value_or(-1);
+  drain.join();
+  return status;
 }
 
 void BackgroundProcess::Kill() { process_.Terminate(); }

@@ -20,10 +20,12 @@ public:
   std::string ReadLine();
   // Reads until a line starts with `prefix` and gives it; empty when the output ends first.
   std::string ReadLineStartingWith(const std::string& prefix);
-  // Asks it to stop (if it still runs; ends it when it cannot be asked), reads what it still
-  // prints and gives its exit status, -1 when it did not exit by itself.
+  // Asks it to stop (if it still runs; ends it when it cannot be asked, or has not ended a minute
+  // later), reads what it still prints and gives its exit status, -1 when it did not exit by
+  // itself.
   int Stop();
-  // Waits for it to end by itself and gives its exit status, -1 when it did not exit normally.
+  // Waits for it to end by itself, reading what it prints, and gives its exit status; -1 when it
+  // did not exit normally or was still running after 15 minutes, when it is ended.
   int Wait();
   // Ends it at once, as a crash would.
   void Kill();
@@ -34,6 +36,8 @@ public:
 
 private:
   void DrainOutput();
+  // Waits at most `bound` for it to end (then ends it) while reading its output to the end.
+  int WaitDraining(std::chrono::milliseconds bound);
 
   platform::ChildProcess process_;
   std::string pending_;  // read but not yet given out as a line
