@@ -238,6 +238,13 @@ private:
         SetBkMode(context, TRANSPARENT);
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_MENU));
       }
+      case kWakeMessage:
+        // Only a loop of the system's own dispatches the wake: the window menu or a drag of the
+        // window is open. It is closed, so that the caller waiting for the window is not held
+        // until the user lets go; the message it waits for is handled on the next pass.
+        EndMenu();
+        SendMessageW(window_, WM_CANCELMODE, 0, 0);
+        return TRUE;
       default:
         return FALSE;
     }

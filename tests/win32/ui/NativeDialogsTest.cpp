@@ -141,6 +141,25 @@ HWND FindWindowOf(DWORD process, const std::wstring& caption, bool dialogsOnly =
   return search.found;
 }
 
+// Whether `process` shows a top-level window of this class.
+bool ShowsWindowOfClass(DWORD process, const std::wstring& className) {
+  struct Search {
+    DWORD process;
+    const std::wstring* className;
+    bool found;
+  } search{process, &className, false};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(parameter);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        search.found = owner == search.process && IsWindowVisible(window) && ClassOf(window) == *search.className;
+        return !search.found;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 HWND WaitForWindow(DWORD process, const std::wstring& caption, bool dialogsOnly = true) {
   HWND found = nullptr;
   WaitUntil([&] { return (found = FindWindowOf(process, caption, dialogsOnly)) != nullptr; });
@@ -679,6 +698,22 @@ TEST_F(ExportTest, TheSaveDialogsNameIsTheFileWrittenWhileTheProgressWindowKeeps
   EXPECT_FALSE(seen.texts.empty());
   ExpectMessageBoxAndPressOk(host, L"Export complete");
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(HostWindowOf(host.id())) != FALSE; }));
+  EXPECT_EQ(CloseHost(host), 0u);
+  EXPECT_TRUE(fs::exists(file));
+}
+
+// A user who opens the progress window's window menu and walks away must not hold up the export,
+// nor the host, which waits for the window at each step.
+TEST_F(ExportTest, AWindowMenuLeftOpenOnTheProgressWindowDoesNotHoldTheExport) {
+  const fs::path file = scratch_ / "menu.dae";
+  HostProcess host(L"export -o \"" + file.wstring() + L"\" --no-view-report");
+  ASSERT_TRUE(host.started());
+  AnswerSaveDialog(host, file, L"untitled.dae");
+  const HWND progress = WaitForWindow(host.id(), L"Ombrel TideLink export");
+  ASSERT_NE(progress, nullptr);
+  PostMessageW(progress, WM_SYSCOMMAND, SC_KEYMENU, L' ');
+  ASSERT_TRUE(WaitUntil([&] { return ShowsWindowOfClass(host.id(), L"#32768"); })) << "the window menu opened";
+  ExpectMessageBoxAndPressOk(host, L"Export complete");
   EXPECT_EQ(CloseHost(host), 0u);
   EXPECT_TRUE(fs::exists(file));
 }
