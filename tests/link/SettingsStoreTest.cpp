@@ -6,44 +6,14 @@
 
 #include "link/SettingsStore.h"
 #include "platform/Registry.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/link/SettingsStoreFixture.h"
 
 namespace {
 
 using platform::RegistryKey;
 using platform::RegistryRoot;
 
-class SettingsStoreTest : public TestEnvironment {
-protected:
-  static uint32_t CountStoredValues() {
-    RegistryKey key;
-    if (RegistryKey::Open(RegistryRoot::CurrentUser, SettingsStore::kKeyPath, key) != 0) return 0;
-    uint32_t count = 0;
-    char16_t name[64];
-    uint32_t nameLength = 64;
-    while (key.EnumValue(count, name, &nameLength, nullptr, nullptr, nullptr) == 0) {
-      ++count;
-      nameLength = 64;
-    }
-    return count;
-  }
-
-  static void StoreRaw(std::u16string_view name, uint32_t type, const void* data, uint32_t size) {
-    RegistryKey key;
-    ASSERT_EQ(RegistryKey::Create(RegistryRoot::CurrentUser, SettingsStore::kKeyPath, key), 0);
-    ASSERT_EQ(key.SetValue(name, type, data, size), 0);
-  }
-
-  static std::optional<uint32_t> StoredDword(std::u16string_view name) {
-    RegistryKey key;
-    if (RegistryKey::Open(RegistryRoot::CurrentUser, SettingsStore::kKeyPath, key) != 0) return std::nullopt;
-    uint32_t type = 0, value = 0, size = sizeof(value);
-    if (key.QueryValue(name, &type, &value, &size) != 0 || type != platform::kRegistryDword || size != 4) {
-      return std::nullopt;
-    }
-    return value;
-  }
-};
+class SettingsStoreTest : public SettingsStoreFixture {};
 
 TEST_F(SettingsStoreTest, FirstLoadCreatesTheKeyWithDefaultsAndWritesNothing) {
   SettingsStore settings;

@@ -5,25 +5,14 @@
 
 #include "platform/MessageWindow.h"
 #include "platform/ProcessList.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/platform/MessageWindowFixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using platform::MessageWindow;
-using platform::WindowAttributes;
 
-class MessageWindowTest : public TestEnvironment {
-protected:
-  static WindowAttributes Attributes(std::u16string className, bool visible = true, platform::WindowHandle owner = 0) {
-    WindowAttributes attributes;
-    attributes.className = std::move(className);
-    attributes.title = u"Ombrel 12.0";
-    attributes.visible = visible;
-    attributes.owner = owner;
-    return attributes;
-  }
-};
+class MessageWindowTest : public MessageWindowFixture {};
 
 TEST_F(MessageWindowTest, WindowsAreListedInCreationOrderWithTheirAttributes) {
   MessageWindow first, second, third;

@@ -9,48 +9,14 @@
 #include <optional>
 #include <vector>
 
-#include "tests/support/TestEnvironment.h"
+#include "tests/platform/RegistryFixture.h"
 
 namespace {
 
 using platform::RegistryKey;
 using platform::RegistryRoot;
-using Names = std::vector<std::u16string>;
 
-constexpr auto kUser = RegistryRoot::CurrentUser;
-constexpr std::u16string_view kPath = u"Software\\Brisca\\LiveConnections";
-
-
-class RegistryTest : public TestEnvironment {
-protected:
-  static RegistryKey CreateKey(RegistryRoot root = kUser, std::u16string_view path = kPath) {
-    RegistryKey key;
-    EXPECT_EQ(RegistryKey::Create(root, path, key), platform::kErrorSuccess);
-    return key;
-  }
-  static int32_t SetDword(RegistryKey& key, std::u16string_view name, uint32_t value) {
-    return key.SetValue(name, platform::kRegistryDword, &value, sizeof(value));
-  }
-  static std::optional<uint32_t> QueryDword(const RegistryKey& key, std::u16string_view name) {
-    uint32_t value = 0;
-    uint32_t size = sizeof(value);
-    if (key.QueryValue(name, nullptr, &value, &size) != platform::kErrorSuccess) return {};
-    return value;
-  }
-  // Sorted: the system registry promises no order of values (Wine lists them by name), so only
-  // the set is pinned, each value once under the name it was first written with.
-  static Names EnumNames(const RegistryKey& key) {
-    Names names;
-    char16_t name[260];
-    uint32_t length = 260;
-    for (uint32_t i = 0; key.EnumValue(i, name, &length, nullptr, nullptr, nullptr) == 0; ++i) {
-      names.emplace_back(name, length);
-      length = 260;
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-};
+class RegistryTest : public RegistryFixture {};
 
 TEST_F(RegistryTest, KeyPathsAndValueNamesCompareCaseInsensitivelyUnitByUnit) {
   RegistryKey created = CreateKey(kUser, u"Software\\\u00C4rger");

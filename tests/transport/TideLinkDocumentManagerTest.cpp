@@ -6,54 +6,11 @@
 
 #include "platform/Registry.h"
 #include "tests/support/BackgroundProcess.h"
-#include "tests/transport/TransportTestSupport.h"
-#include "transport/TideLinkDocumentManager.h"
+#include "tests/transport/TideLinkDocumentManagerFixture.h"
 
 namespace {
 
-using platform::RegistryKey;
-using platform::RegistryRoot;
-
-constexpr std::u16string_view kConnections = u"Software\\Brisca\\LiveConnections";
-
-class TideLinkDocumentManagerTest : public TransportTest {
-protected:
-  void TearDown() override {
-    for (const auto& document : opened_) manager().CloseDocument(document);
-    opened_.clear();
-    TransportTest::TearDown();
-  }
-
-  static TideLinkDocumentManager& manager() { return TideLinkDocumentManager::Instance(); }
-
-  std::shared_ptr<TideLinkDocument> OpenThroughManager(const std::u16string& name) {
-    auto document = manager().OpenDocument(name, 16);
-    if (document) opened_.push_back(document);
-    return document;
-  }
-
-  static void Announce(std::u16string_view name, uint32_t type, const void* data, uint32_t size) {
-    RegistryKey key;
-    ASSERT_EQ(RegistryKey::Create(RegistryRoot::CurrentUser, kConnections, key), 0);
-    ASSERT_EQ(key.SetValue(name, type, data, size), 0);
-  }
-
-  static bool IsAnnounced(std::u16string_view name) {
-    RegistryKey key;
-    if (RegistryKey::Open(RegistryRoot::CurrentUser, kConnections, key) != 0) return false;
-    uint32_t size = 0;
-    return key.QueryValue(name, nullptr, nullptr, &size) == 0;
-  }
-
-  // The transport peer, copied under another file name: the image path decides what it is.
-  std::string PeerNamed(const std::string& fileName) const {
-    const auto target = scratch() / fileName;
-    std::filesystem::copy_file(TRANSPORT_PEER, target);
-    return target.string();
-  }
-
-  std::vector<std::shared_ptr<TideLinkDocument>> opened_;
-};
+class TideLinkDocumentManagerTest : public TideLinkDocumentManagerFixture {};
 
 TEST_F(TideLinkDocumentManagerTest, OpeningPrunesAnnouncementsWhoseMappingIsGoneAndKeepsForeignValues) {
   const uint32_t live = 1;

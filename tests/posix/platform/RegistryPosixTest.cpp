@@ -11,47 +11,17 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/platform/RegistryFixture.h"
 #include "tests/posix/RegistryHold.h"
-#include "tests/support/TestEnvironment.h"
 
 namespace {
 
 using platform::RegistryKey;
 using platform::RegistryRoot;
-using Names = std::vector<std::u16string>;
-
-constexpr auto kUser = RegistryRoot::CurrentUser;
-constexpr std::u16string_view kPath = u"Software\\Brisca\\LiveConnections";
 
 std::u16string Ascii(const std::string& text) { return {text.begin(), text.end()}; }
 
-class RegistryPosixTest : public TestEnvironment {
-protected:
-  static RegistryKey CreateKey(RegistryRoot root = kUser, std::u16string_view path = kPath) {
-    RegistryKey key;
-    EXPECT_EQ(RegistryKey::Create(root, path, key), platform::kErrorSuccess);
-    return key;
-  }
-  static int32_t SetDword(RegistryKey& key, std::u16string_view name, uint32_t value) {
-    return key.SetValue(name, platform::kRegistryDword, &value, sizeof(value));
-  }
-  static std::optional<uint32_t> QueryDword(const RegistryKey& key, std::u16string_view name) {
-    uint32_t value = 0;
-    uint32_t size = sizeof(value);
-    if (key.QueryValue(name, nullptr, &value, &size) != platform::kErrorSuccess) return {};
-    return value;
-  }
-  static Names EnumNames(const RegistryKey& key) {
-    Names names;
-    char16_t name[260];
-    uint32_t length = 260;
-    for (uint32_t i = 0; key.EnumValue(i, name, &length, nullptr, nullptr, nullptr) == 0; ++i) {
-      names.emplace_back(name, length);
-      length = 260;
-    }
-    return names;
-  }
-};
+class RegistryPosixTest : public RegistryFixture {};
 
 TEST_F(RegistryPosixTest, TheFileAndTheFoldersMadeForItAreTheUsersAlone) {
   const std::filesystem::path database = scratch() / "config" / "tidelink" / "registry.sqlite";
