@@ -115,8 +115,9 @@ struct SaveFileRequest {
   std::u16string fileName;
   size_t bufferLength = 260;
   std::u16string initialFolder;
-  std::u16string title;
+  std::u16string title;  // the system's own caption when empty
   uint32_t flags = 0;
+  std::u16string defaultExtension;  // without the '.'; none when empty
 };
 
 // The confirmed path; nothing when cancelled or failed.

@@ -82,7 +82,8 @@ std::u16string DialogUI::ChooseExportFile(std::u16string_view defaultName, std::
                                   PrepareExportFileName(defaultName, initialFolder),
                                   std::u16string(initialFolder),
                                   texts_.exportTitle,
-                                  kSaveOptionOverwritePrompt};
+                                  kSaveOptionOverwritePrompt,
+                                  std::u16string(kExportFileExtension)};
   const std::optional<std::u16string> chosen = backend_->ShowSaveDialog(request);
   return chosen ? CompleteChosenPath(*chosen) : std::u16string();
 }

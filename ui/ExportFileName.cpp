@@ -5,8 +5,6 @@
 namespace ui {
 namespace {
 
-constexpr std::u16string_view kDaeExtension = u".dae";
-
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 void CutToFileBuffer(std::u16string& name) {
@@ -25,7 +23,8 @@ std::vector<FileFilter> ExportFileFilters(std::u16string_view daeFilesText, std:
 std::u16string PrepareExportFileName(std::u16string_view defaultName, std::u16string_view initialFolder) {
   const std::u16string_view stem = platform::WithoutExtension(defaultName);
   std::u16string name(initialFolder.empty() ? stem : platform::FileNameOf(stem));
-  name += kDaeExtension;
+  name += u'.';
+  name += kExportFileExtension;
   CutToFileBuffer(name);
   return name;
 }
@@ -37,7 +36,10 @@ std::u16string OfferedPath(std::u16string_view initialFolder, std::u16string_vie
 
 std::u16string CompleteChosenPath(std::u16string_view chosenPath) {
   std::u16string path(chosenPath);
-  if (!path.empty() && path.find(u'.') == std::u16string::npos) path += kDaeExtension;
+  if (!path.empty() && path.find(u'.') == std::u16string::npos) {
+    path += u'.';
+    path += kExportFileExtension;
+  }
   return path;
 }
 

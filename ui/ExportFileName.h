@@ -10,6 +10,8 @@ namespace ui {
 
 // The dialog's file buffer in UTF-16 units, the terminating zero included.
 inline constexpr size_t kFileBufferLength = 260;
+// The exported file's extension, without its '.'.
+inline constexpr std::u16string_view kExportFileExtension = u"dae";
 
 struct FileFilter {
   std::u16string description;

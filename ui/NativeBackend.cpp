@@ -95,7 +95,7 @@ std::unique_ptr<DialogWindow> NativeBackend::CreateModelessDialog(const DialogTe
 
 std::optional<std::u16string> NativeBackend::ShowSaveDialog(const SaveDialogRequest& request) {
   native::SaveFileRequest save{request.owner, {}, request.fileName, kFileBufferLength,
-                               request.initialFolder, request.title, request.options};
+                               request.initialFolder, request.title, request.options, request.defaultExtension};
   for (const FileFilter& filter : request.filters) save.filters.emplace_back(filter.description, filter.pattern);
   return native::ShowSaveFileDialog(save);
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
 #include "platform/TextConversion.h"
 #include "platform/WebLink.h"
 #include "ui/MessageBoxStyle.h"
@@ -184,7 +185,11 @@ std::optional<std::u16string> TerminalBackend::ShowSaveDialog(const SaveDialogRe
   for (;;) {
     const std::optional<std::string> answer = Ask("Save as [" + Utf8(offered) + "], end of input cancels: ");
     if (!answer) return std::nullopt;
-    const std::u16string path = answer->empty() ? offered : platform::Utf16FromUtf8(*answer);
+    std::u16string path = answer->empty() ? offered : platform::Utf16FromUtf8(*answer);
+    if (!request.defaultExtension.empty() && platform::FileNameOf(path).find(u'.') == std::u16string_view::npos) {
+      path += u'.';
+      path += request.defaultExtension;
+    }
     const bool mayWrite = !(request.options & kSaveOptionOverwritePrompt) || !platform::QueryFileAttributes(path) ||
                           ConfirmReplace(path);
     if (mayWrite) return path;

@@ -87,6 +87,9 @@ struct SaveDialogRequest {
   std::u16string initialFolder;     // empty for none
   std::u16string title;
   uint32_t options = 0;
+  // Added, after a '.', to a chosen file name that has no extension, before the dialog asks
+  // whether to replace an existing file: the question must be about the file that is written.
+  std::u16string defaultExtension;
 };
 
 inline constexpr uint32_t kSaveOptionOverwritePrompt = 0x2;

@@ -362,6 +362,7 @@ std::optional<std::u16string> ShowSaveFileDialog(const SaveFileRequest& request)
   file.replace(0, name.size(), name);
   const std::wstring folder = WideText(request.initialFolder);
   const std::wstring title = WideText(request.title);
+  const std::wstring extension = WideText(request.defaultExtension);
 
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
@@ -371,7 +372,8 @@ std::optional<std::u16string> ShowSaveFileDialog(const SaveFileRequest& request)
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(request.bufferLength);
   dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags = request.flags;
   if (!GetSaveFileNameW(&dialog)) return std::nullopt;
   return Utf16Text(file.c_str());

@@ -91,6 +91,19 @@ TEST_F(TerminalBackendTest, SaveDialogOffersThePreparedPathAndAsksBeforeReplacin
   EXPECT_NE(shown.find("already exists. Replace it?"), std::string::npos) << shown;
 }
 
+// "House" becomes House.dae, so that is the file the question must be about.
+TEST_F(TerminalBackendTest, ANameTypedWithoutItsExtensionIsAskedAboutAsTheFileItBecomes) {
+  const auto inScratch = [&](std::u16string_view name) {
+    return platform::Utf8FromUtf16(platform::JoinPath(scratch().u16string(), name));
+  };
+  std::ofstream(scratch() / "House.dae") << "old";
+  DialogUI& dialogUI = StartWithInput(inScratch(u"House") + "\nno\n" + inScratch(u"Other") + "\n");
+  EXPECT_EQ(dialogUI.ChooseExportFile(u"/plans/House.vwx", scratch().u16string()),
+            platform::Utf16FromUtf8(inScratch(u"Other.dae")));
+  EXPECT_NE(output.str().find(inScratch(u"House.dae") + " already exists. Replace it?"), std::string::npos)
+      << output.str();
+}
+
 TEST_F(TerminalBackendTest, ProgressIsOneLiveLineThatClearsItself) {
   DialogUI& dialogUI = StartWithInput("");
   dialogUI.ShowProgress();

@@ -744,7 +744,8 @@ TEST_F(ExportTest, AnExportThatCannotWriteItsFileClosesTheProgressWindowAndLeave
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   HostProcess host(L"export -o \"" + file.wstring() + L"\" --generated 1000000 --timeout 600");
   ASSERT_TRUE(host.started());
-  AnswerSaveDialog(host, file, L"untitled.dae", true);
+  // Typed without its extension: the dialog asks about the file the name becomes.
+  AnswerSaveDialog(host, scratch_ / "held", L"untitled.dae", true);
   const ProgressSeen seen = WatchProgress(host);
   EXPECT_TRUE(seen.hostDisabled);
   EXPECT_EQ(seen.texts.count("Collecting the drawing..."), 1u);
