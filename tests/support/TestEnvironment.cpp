@@ -10,6 +10,7 @@
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #ifdef _WIN32
 #include "tests/support/SharedRegistry.h"
 #endif
@@ -76,6 +77,11 @@ std::filesystem::path TestEnvironment::binaryDirectory() {
 }
 
 std::string TestEnvironment::ReadFile(const std::filesystem::path& path) { return ReadWholeFile(path); }
+
+std::filesystem::path TestEnvironment::NonLatinName() {
+  // Written as code points: the name must not depend on how the compiler reads this file.
+  return platform::PathFromUtf8(platform::Utf8FromUtf16(u"\u03A3\u03C7\u03AD\u03B4\u03B9\u03B1-\u56FE\u7EB8"));
+}
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::optional<std::string>& value)
     : name_(name), saved_(platform::ReadEnvironmentVariable(name)) {
