@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,6 +23,7 @@
 #include "link/SettingsStore.h"
 #include "platform/Registry.h"
 #include "platform/SystemErrors.h"
+#include "platform/Utf8Path.h"
 #include "tests/e2e/HostBuild.h"
 #include "tests/export/ExportTestSupport.h"
 #include "tests/support/ExportLock.h"

@@ -22,6 +22,26 @@ TEST_F(ExportCommandTest, TheCommandWordMayFollowOptionsAndAPathKeepsItsSemicolo
   EXPECT_FALSE(fs::exists(out() / "semi.dae"));
 }
 
+// The chosen path reaches the host as UTF-8 and the disk as the system's own text, whatever the
+// narrow code page: the file and its textures folder appear under their names and nowhere else.
+TEST_F(ExportCommandTest, AFolderAndFileNamedOutsideTheCodePageGetTheExportUnderThoseNames) {
+  StoreSetting(u"FirstExport", 0);
+  const fs::path folder = out() / NonLatinName();
+  fs::create_directories(folder);
+  fs::path fileName = NonLatinName(), texturesName = NonLatinName();
+  fileName += ".dae";
+  texturesName += "_Textures";
+  const fs::path file = folder / fileName;
+  const CommandResult result = Export("-o '" + platform::Utf8FromPath(file) + "'");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(EndLine(result), "export 1: complete: " + platform::Utf8FromPath(file));
+  EXPECT_TRUE(fs::is_regular_file(file));
+  ASSERT_TRUE(fs::is_directory(folder / texturesName)) << result.output;
+  EXPECT_FALSE(fs::is_empty(folder / texturesName));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+  EXPECT_EQ(std::distance(fs::directory_iterator(out()), fs::directory_iterator()), 1);
+}
+
 // --- Ends without a file -----------------------------------------------------------------------
 
 TEST_F(ExportCommandTest, EndOfStreamCancelsTheExportBeforeAndAfterData) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/MessageWindow.h"
+#include "platform/Utf8Path.h"
 #include "tests/e2e/RendererLinkFixture.h"
 
 namespace {
@@ -58,6 +59,22 @@ TEST_F(RendererLinkTest, TheRendererMirrorsEveryCommitRemovalAndGrownMesh) {
   EXPECT_NE(json.find("\"name\":\"Brick\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"triangles\":20"), std::string::npos) << json;
   EXPECT_TRUE(std::filesystem::file_size(scratch() / "scene.png") > 0);
+}
+
+// The summary's path comes from the renderer's command line as UTF-8, whatever the narrow code page.
+TEST_F(RendererLinkTest, TheRendererWritesItsSummaryIntoAFolderNamedOutsideTheCodePage) {
+  const std::filesystem::path folder = scratch() / NonLatinName();
+  std::filesystem::create_directories(folder);
+  BackgroundProcess renderer(
+      Renderer("--seconds 30 --close-after 1 --dump '" + platform::Utf8FromPath(folder / "scene.json") + "'"));
+  ASSERT_NE(renderer.ReadLine().find("is waiting for TideLink"), std::string::npos);
+  document_ = TideLinkDocumentManager::Instance().OpenDocument(name_, 16);
+  ASSERT_NE(document_, nullptr);
+  document_->CreateSurface(u"Brick", false);
+  document_->Commit();
+  EXPECT_NE(renderer.ReadLineStartingWith("closing the link"), "");
+  EXPECT_EQ(renderer.Stop(), 0);
+  EXPECT_NE(ReadFile(folder / "scene.json").find("\"name\":\"Brick\""), std::string::npos);
 }
 
 TEST_F(RendererLinkTest, TheRendererCanCloseTheLink) {

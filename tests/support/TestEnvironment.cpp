@@ -10,6 +10,7 @@
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #ifdef _WIN32
 #include "tests/support/SharedRegistry.h"
 #endif
@@ -54,9 +55,9 @@ std::filesystem::path MakeScratchFolder() {
 void TestEnvironment::SetUp() {
   scratch_ = MakeScratchFolder();
   ASSERT_FALSE(scratch_.empty());
-  platform::WriteEnvironmentVariable("TIDELINK_REGISTRY", registryPath().string());
-  platform::WriteEnvironmentVariable("TIDELINK_RUNTIME_DIR", (scratch_ / "runtime").string());
-  platform::WriteEnvironmentVariable("TIDELINK_DEBUG_LOG", debugLogPath().string());
+  platform::WriteEnvironmentVariable("TIDELINK_REGISTRY", platform::Utf8FromPath(registryPath()));
+  platform::WriteEnvironmentVariable("TIDELINK_RUNTIME_DIR", platform::Utf8FromPath(scratch_ / "runtime"));
+  platform::WriteEnvironmentVariable("TIDELINK_DEBUG_LOG", platform::Utf8FromPath(debugLogPath()));
 #ifdef _WIN32
   ClearSharedRegistry();
 #endif
@@ -72,10 +73,15 @@ void TestEnvironment::TearDown() {
 
 std::filesystem::path TestEnvironment::binaryDirectory() {
   const std::optional<std::string> configured = platform::ReadEnvironmentVariable("TIDELINK_BIN_DIR");
-  return configured ? std::filesystem::path(*configured) : std::filesystem::current_path();
+  return configured ? platform::PathFromUtf8(*configured) : std::filesystem::current_path();
 }
 
 std::string TestEnvironment::ReadFile(const std::filesystem::path& path) { return ReadWholeFile(path); }
+
+std::filesystem::path TestEnvironment::NonLatinName() {
+  // Written as code points: the name must not depend on how the compiler reads this file.
+  return platform::PathFromUtf8(platform::Utf8FromUtf16(u"\u03A3\u03C7\u03AD\u03B4\u03B9\u03B1-\u56FE\u7EB8"));
+}
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::optional<std::string>& value)
     : name_(name), saved_(platform::ReadEnvironmentVariable(name)) {
@@ -101,7 +107,7 @@ CommandResult RunCommand(const std::string& commandLine) {
   // Output and errors in one file, in the order the program wrote them: what a person running it sees.
   const std::filesystem::path output =
       command.outputFile.empty() ? std::filesystem::temp_directory_path() / ("tidelink-output-" + RandomName())
-                                 : std::filesystem::path(command.outputFile);
+                                 : platform::PathFromUtf8(command.outputFile);
   platform::ChildProcess process;
   if (!StartCommandLine(command, output, process)) return result;
   result.status = process.Wait(std::chrono::hours(24)).value_or(-1);
@@ -122,7 +128,7 @@ bool StartCommandLine(const CommandLine& command, const std::filesystem::path& o
   for (const std::string& argument : command.arguments) arguments.push_back(platform::Utf16FromUtf8(argument));
   const std::u16string program = platform::Utf16FromUtf8(command.program);
   if (outputFile.empty()) return platform::ChildProcess::Start(program, arguments, true, process);
-  return platform::ChildProcess::StartWithOutputFile(program, arguments, platform::Utf16FromUtf8(outputFile.string()),
+  return platform::ChildProcess::StartWithOutputFile(program, arguments, platform::Utf16FromUtf8(platform::Utf8FromPath(outputFile)),
                                                      process);
 }
 

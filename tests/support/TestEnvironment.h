@@ -25,6 +25,9 @@ protected:
   // Folder of the built programs and the module.
   static std::filesystem::path binaryDirectory();
   static std::string ReadFile(const std::filesystem::path& path);
+  // A file or folder name in Greek and Chinese letters, which no narrow code page of Windows holds
+  // together, and no Latin-1 text holds at all.
+  static std::filesystem::path NonLatinName();
   // A process that lives on while the test runs and is not the test's own: the parent when it is
   // alive (under Wine the parent of a program started from the Linux side is no Windows process).
   static uint32_t AnotherLivingProcess();

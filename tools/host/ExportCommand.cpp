@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #include "sdk/MessageRecords.h"
 #include "sdk/ExtensionKinds.h"
 #include "tools/host/HostConsole.h"
@@ -110,14 +111,14 @@ private:
   static std::string WhyNoFile(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path file(path);
+    const fs::path file = platform::PathFromUtf8(path);
     if (fs::is_directory(file, error)) return "; " + path + " is a folder";
     if (fs::is_regular_file(file, error)) return "";
     const fs::path folder = file.parent_path();
-    if (!fs::is_directory(folder, error)) return "; the folder " + folder.string() + " does not exist";
+    if (!fs::is_directory(folder, error)) return "; the folder " + platform::Utf8FromPath(folder) + " does not exist";
     const fs::perms permissions = fs::status(folder, error).permissions();
     if ((permissions & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
-      return "; the folder " + folder.string() + " is not writable";
+      return "; the folder " + platform::Utf8FromPath(folder) + " is not writable";
     }
     return "";
   }

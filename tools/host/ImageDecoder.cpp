@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ImageDecoder.h"
+#include "platform/Utf8Path.h"
 
 std::optional<DrawingImage> DecodeImage(std::span<const uint8_t> encoded, std::string& error) {
   std::optional<platform::DecodedImage> decoded = platform::DecodeImage(encoded, error);
@@ -15,8 +16,7 @@ std::optional<DrawingImage> DecodeImage(std::span<const uint8_t> encoded, std::s
 }
 
 std::optional<DrawingImage> DecodeImageFile(const std::string& path, std::string& error) {
-  // UTF-8 text as a path on every platform (a narrow path would be the ANSI code page on Windows).
-  std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+  std::ifstream file(platform::PathFromUtf8(path), std::ios::binary);
   if (!file) {
     error = "cannot read " + path;
     return std::nullopt;

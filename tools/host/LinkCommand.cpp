@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 #include "platform/SteadyClock.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #include "sdk/ExtensionKinds.h"
 #include "tools/host/DrawingEditor.h"
 #include "tools/host/DrawingSummary.h"
@@ -92,11 +93,11 @@ public:
 
   int Run() {
     if (!options_.expectedStatesPath.empty()) {
-      expected_.open(options_.expectedStatesPath, std::ios::trunc);
+      expected_.open(platform::PathFromUtf8(options_.expectedStatesPath), std::ios::trunc);
       if (!expected_) return Fail("cannot write " + options_.expectedStatesPath);
     }
     if (!options_.editLogPath.empty()) {
-      editLog_.open(options_.editLogPath, std::ios::trunc);
+      editLog_.open(platform::PathFromUtf8(options_.editLogPath), std::ios::trunc);
       if (!editLog_) return Fail("cannot write " + options_.editLogPath);
     }
     host_.SetTickPolicy(TickPolicy::kDuringDeliveries);
@@ -417,7 +418,7 @@ private:
 // The edit script's steps; nothing, with the reason printed, when it cannot be used.
 std::optional<std::vector<EditStep>> ReadEdits(const std::string& path) {
   if (path.empty()) return std::vector<EditStep>{};
-  std::ifstream file(path);
+  std::ifstream file(platform::PathFromUtf8(path));
   if (!file) {
     HostConsole::PrintLine("link: cannot read the edit script " + path);
     return std::nullopt;

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #include "tools/host/ImageDecoder.h"
 
 namespace {
@@ -66,7 +67,7 @@ std::optional<FileAxes> RecordedAxes(const aiMetadata* metadata) {
 FileAxes ChooseAxes(const aiScene& scene, const std::string& path, std::optional<UpAxis> asked) {
   if (asked) return AxesOf(*asked, "as asked");
   if (std::optional<FileAxes> recorded = RecordedAxes(scene.mMetaData)) return *recorded;
-  const std::string extension = std::filesystem::path(path).extension().string();
+  const std::string extension = platform::Utf8FromPath(platform::PathFromUtf8(path).extension());
   return AxesOf(ConventionalUpAxis(path), "as " + (extension.empty() ? std::string("such") : extension.substr(1)) +
                                               " files have by convention");
 }
@@ -187,12 +188,12 @@ private:
     } else {
       std::string relative = path;
       std::replace(relative.begin(), relative.end(), '\\', '/');
-      std::filesystem::path file = folder_ / relative;
+      std::filesystem::path file = folder_ / platform::PathFromUtf8(relative);
       // Files written elsewhere often name a texture by a path of that machine; the usual copy
       // lies beside the model.
       std::error_code missing;
-      if (!std::filesystem::exists(file, missing)) file = folder_ / std::filesystem::path(relative).filename();
-      image = DecodeImageFile(file.string(), error);
+      if (!std::filesystem::exists(file, missing)) file = folder_ / platform::PathFromUtf8(relative).filename();
+      image = DecodeImageFile(platform::Utf8FromPath(file), error);
     }
     if (!image) warnings_.push_back("texture \"" + path + "\" left out: " + error);
     return image;
@@ -290,7 +291,7 @@ private:
 bool ModelImportAvailable() { return true; }
 
 UpAxis ConventionalUpAxis(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
+  std::string extension = platform::Utf8FromPath(platform::PathFromUtf8(path).extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char letter) { return char(std::tolower(letter)); });
   return extension == ".stl" || extension == ".ply" ? UpAxis::kZ : UpAxis::kY;
@@ -315,9 +316,9 @@ std::optional<Drawing> LoadModelDrawing(const std::string& path, std::optional<U
 
   Drawing drawing;
   const FileAxes axes = ChooseAxes(*scene, path, upAxis);
-  drawing.description = std::filesystem::path(path).filename().string();
+  drawing.description = platform::Utf8FromPath(platform::PathFromUtf8(path).filename());
   drawing.axes = std::string(axes.up == 2 ? "Z" : axes.up == 1 ? "Y" : "X") + " up, " + axes.source;
-  MaterialConverter materials(*scene, std::filesystem::path(path).parent_path(), warnings);
+  MaterialConverter materials(*scene, platform::PathFromUtf8(path).parent_path(), warnings);
   for (unsigned index = 0; index < scene->mNumMaterials; ++index) {
     if (scene->mMaterials[index]) drawing.materials.push_back(materials.Convert(*scene->mMaterials[index], index));
   }

@@ -12,6 +12,7 @@
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #include "transport/WireFormat.h"
 
 namespace {
@@ -136,8 +137,8 @@ bool RendererRunning() {
 std::optional<std::string> RendererLaunchLog() {
   const std::optional<std::string> folder = platform::ReadEnvironmentVariable("OMBREL_OUTPUT_DIR");
   if (!folder || folder->empty()) return std::nullopt;
-  const std::filesystem::path log = std::filesystem::path(*folder) / "TideLink.log";
+  const std::filesystem::path log = platform::PathFromUtf8(*folder) / "TideLink.log";
   std::error_code error;
   if (std::filesystem::file_size(log, error) == 0 || error) return std::nullopt;
-  return log.string();
+  return platform::Utf8FromPath(log);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #include "sdk/ExtensionKinds.h"
 #include "tools/host/HostConsole.h"
 
@@ -421,7 +422,8 @@ void ToolService::PrintModeBar() {
 const StringTable* ResourceService::FindTable(const std::u16string& resource) {
   auto found = tables_.find(resource);
   if (found == tables_.end()) {
-    const std::string path = (std::filesystem::path(resourceFolder_) / Utf8FromUtf16(resource)).string();
+    const std::string path =
+        platform::Utf8FromPath(platform::PathFromUtf8(resourceFolder_) / platform::PathFromUtf8(Utf8FromUtf16(resource)));
     std::optional<StringTable> table = LoadStringTable(path);
     if (!table) {
       HostConsole::PrintLine("resources: cannot read string table " + path);
@@ -446,7 +448,8 @@ TXString ResourceService::GetString(const TXString& resource, const TXString& ke
 }
 
 bool ResourceService::HasImage(const TXString& path) {
-  return std::filesystem::is_regular_file(std::filesystem::path(resourceFolder_) / Utf8FromUtf16(path));
+  return std::filesystem::is_regular_file(platform::PathFromUtf8(resourceFolder_) /
+                                         platform::PathFromUtf8(Utf8FromUtf16(path)));
 }
 
 void ScriptingService::SetBooleanResult(ScriptCallRecord, bool result) {

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ StringTable ParseStringTable(std::string_view content) {
 }
 
 std::optional<StringTable> LoadStringTable(const std::string& path) {
-  std::ifstream stream(path, std::ios::binary);
+  std::ifstream stream(platform::PathFromUtf8(path), std::ios::binary);
   if (!stream) return std::nullopt;
   std::ostringstream content;
   content << stream.rdbuf();

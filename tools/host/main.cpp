@@ -7,8 +7,10 @@
 
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
+#include "platform/ProgramArguments.h"
 #include "platform/QuitSignal.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #include "sdk/MessageRecords.h"
 #include "tools/host/CallCommand.h"
 #include "tools/host/ExportCommand.h"
@@ -21,7 +23,7 @@ namespace {
 
 std::filesystem::path ProgramFolder() {
   const auto image = platform::GetProcessImagePath(platform::GetCurrentProcessId());
-  return image ? std::filesystem::path(platform::Utf8FromUtf16(*image)).parent_path()
+  return image ? platform::PathFromUtf8(platform::Utf8FromUtf16(*image)).parent_path()
                : std::filesystem::current_path();
 }
 
@@ -29,7 +31,7 @@ std::filesystem::path ProgramFolder() {
 bool ChooseUserInterface(const HostOptions& options) {
   std::string script;
   if (!options.userInterfaceScript.empty()) {
-    std::ifstream file(options.userInterfaceScript);
+    std::ifstream file(platform::PathFromUtf8(options.userInterfaceScript));
     if (!file) {
       std::fprintf(stderr, "tidelink-host: --ui-script: cannot read %s\n", options.userInterfaceScript.c_str());
       return false;
@@ -61,25 +63,28 @@ void PrintNames(const Drawing& drawing) {
 
 void FillDefaults(HostOptions& options) {
   if (options.modulePath.empty()) {
-    options.modulePath = (ProgramFolder() / TIDELINK_MODULE_FILE_NAME).string();
+    options.modulePath = platform::Utf8FromPath(ProgramFolder() / TIDELINK_MODULE_FILE_NAME);
   }
-  if (!options.exportPath.empty()) options.exportPath = std::filesystem::absolute(options.exportPath).string();
-  options.messageRecordsPath = (std::filesystem::temp_directory_path() /
-                                ("tidelink-host-" + std::to_string(platform::GetCurrentProcessId()) + ".messages"))
-                                   .string();
+  if (!options.exportPath.empty()) {
+    options.exportPath = platform::Utf8FromPath(std::filesystem::absolute(platform::PathFromUtf8(options.exportPath)));
+  }
+  options.messageRecordsPath = platform::Utf8FromPath(
+      std::filesystem::temp_directory_path() /
+      ("tidelink-host-" + std::to_string(platform::GetCurrentProcessId()) + ".messages"));
   if (options.resourceFolder.empty()) {
-    options.resourceFolder = std::filesystem::path(options.modulePath).parent_path().string();
+    options.resourceFolder = platform::Utf8FromPath(platform::PathFromUtf8(options.modulePath).parent_path());
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::ProgramArguments arguments(argc, argv);
   // Ctrl-C, termination and a closed terminal are answered as a user's quit, so that the plug-in
   // ends its link and leaves nothing behind.
   if (!platform::WatchQuitRequests()) std::fputs("tidelink-host: cannot watch for requests to quit\n", stderr);
   std::string error;
-  std::optional<HostOptions> options = ParseHostOptions(argc, argv, error);
+  std::optional<HostOptions> options = ParseHostOptions(arguments.count(), arguments.values(), error);
   if (!options) {
     std::fprintf(stderr, "tidelink-host: %s\n", error.c_str());
     return 2;
@@ -110,7 +115,7 @@ int main(int argc, char** argv) {
   host.mainWindow().WaitUntilClosed();
   const bool referencesReleased = host.UnloadModule();
   std::error_code ignored;
-  std::filesystem::remove(options->messageRecordsPath, ignored);
+  std::filesystem::remove(platform::PathFromUtf8(options->messageRecordsPath), ignored);
   if (const std::optional<platform::QuitRequest> quit = platform::PendingQuitRequest()) return quit->exitStatus;
   return result != 0 ? result : referencesReleased ? 0 : 1;
 }

@@ -7,14 +7,16 @@
 #include "platform/Environment.h"
 #include "platform/ProcessList.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 
 namespace {
 
 std::filesystem::path OutputFolder() {
   const std::optional<std::string> named = platform::ReadEnvironmentVariable("OMBREL_OUTPUT_DIR");
-  if (named && !named->empty()) return *named;
+  if (named && !named->empty()) return platform::PathFromUtf8(*named);
   const auto image = platform::GetProcessImagePath(platform::GetCurrentProcessId());
-  return image ? std::filesystem::path(platform::Utf8FromUtf16(*image)).parent_path() : std::filesystem::current_path();
+  return image ? platform::PathFromUtf8(platform::Utf8FromUtf16(*image)).parent_path()
+               : std::filesystem::current_path();
 }
 
 std::filesystem::path LaunchLogPath() { return OutputFolder() / "TideLink.log"; }
@@ -24,9 +26,9 @@ std::filesystem::path LaunchLogPath() { return OutputFolder() / "TideLink.log"; 
 void ChooseLaunchOutputs(RendererOptions& options) {
   if (!options.linkReference || !options.dumpPath.empty() || !options.snapshotPath.empty()) return;
   const std::filesystem::path folder = OutputFolder();
-  options.dumpPath = (folder / "TideLink.json").string();
-  options.snapshotPath = (folder / "TideLink.png").string();
-  if (options.historyPath.empty()) options.historyPath = (folder / "TideLink.history.jsonl").string();
+  options.dumpPath = platform::Utf8FromPath(folder / "TideLink.json");
+  options.snapshotPath = platform::Utf8FromPath(folder / "TideLink.png");
+  if (options.historyPath.empty()) options.historyPath = platform::Utf8FromPath(folder / "TideLink.history.jsonl");
 }
 
 bool LaunchedForLink(int argc, char** argv) {
@@ -37,7 +39,7 @@ bool LaunchedForLink(int argc, char** argv) {
 }
 
 bool KeepErrorsInLaunchLog() {
-  const std::string path = LaunchLogPath().string();
+  const std::string path = platform::Utf8FromPath(LaunchLogPath());
   // Tried first: a failed reopen would close the error output for good.
   std::FILE* probe = std::fopen(path.c_str(), "w");
   if (!probe) return false;

@@ -7,6 +7,7 @@
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ bool PlaceProgram(const std::filesystem::path& folder, std::string& error) {
   if (std::filesystem::exists(target)) return true;
   const auto self = platform::GetProcessImagePath(platform::GetCurrentProcessId());
   if (!self || !platform::CopyFileReplacing(*self, target.u16string())) {
-    error = "cannot place Ombrel.exe in " + folder.string();
+    error = "cannot place Ombrel.exe in " + platform::Utf8FromPath(folder);
     return false;
   }
   return true;
@@ -103,7 +104,7 @@ bool UninstallRenderer(std::string& error) {
   const std::filesystem::path folder = ProgramFolder();
   const std::vector<std::u16string> entries = EntriesInstalledAt(folder);
   if (entries.empty()) {
-    error = "no installation in " + folder.string() + " to remove";
+    error = "no installation in " + platform::Utf8FromPath(folder) + " to remove";
     return false;
   }
   for (const std::u16string& entry : entries) {

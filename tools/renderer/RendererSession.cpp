@@ -14,6 +14,7 @@
 #include "platform/Registry.h"
 #include "platform/SteadyClock.h"
 #include "platform/TextConversion.h"
+#include "platform/Utf8Path.h"
 #include "tools/renderer/SceneJson.h"
 #include "tools/renderer/SceneSnapshot.h"
 #include "transport/WireFormat.h"
@@ -103,13 +104,10 @@ std::string DescribeSurface(const MirroredSurface& surface) {
   return line;
 }
 
-// The options' UTF-8 text as a path: a narrow path would be the ANSI code page on Windows.
-std::filesystem::path FilePath(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
-
 // Written beside the target and renamed, so a reader never sees half a file. When it cannot be
 // written nothing of it is left and `problem` gives the system's reason.
 bool WriteWhole(const std::string& path, const std::string& content, std::string& problem) {
-  std::filesystem::path temporary = FilePath(path);
+  std::filesystem::path temporary = platform::PathFromUtf8(path);
   temporary += ".partial";
   std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
   if (file) {
@@ -118,7 +116,7 @@ bool WriteWhole(const std::string& path, const std::string& content, std::string
   }
   const int error = errno;
   std::error_code renamed;
-  if (file) std::filesystem::rename(temporary, FilePath(path), renamed);
+  if (file) std::filesystem::rename(temporary, platform::PathFromUtf8(path), renamed);
   if (!file || renamed) {
     problem = file ? renamed.message() : std::generic_category().message(error);
     std::error_code ignored;
@@ -202,9 +200,12 @@ void RendererSession::ChooseOutputs(Link& link) const {
   while (taken.count(link.slot)) ++link.slot;
   const auto numbered = [&](const std::string& path) {
     if (path.empty() || link.slot == 1) return path;
-    const std::filesystem::path file(path);
-    return (file.parent_path() / (file.stem().string() + "-" + std::to_string(link.slot) + file.extension().string()))
-        .string();
+    const std::filesystem::path file = platform::PathFromUtf8(path);
+    std::filesystem::path name = file.stem();
+    name += "-";
+    name += std::to_string(link.slot);
+    name += file.extension();
+    return platform::Utf8FromPath(file.parent_path() / name);
   };
   link.dumpPath = numbered(options_.dumpPath);
   link.snapshotPath = numbered(options_.snapshotPath);
@@ -251,7 +252,7 @@ void RendererSession::LogRead(const MirroredScene& scene, const LinkReader::Read
                      ",\"read_ns\":" + nanoseconds(times.done) + ",\"copied_bytes\":" + std::to_string(times.copiedBytes) +
                      ",\"mesh_bytes\":" + std::to_string(times.meshBytes) + ",\"surfaces\":" +
                      std::to_string(scene.surfaces.size()) + ",\"triangles\":" + std::to_string(triangles) + "}\n";
-  std::ofstream log(FilePath(options_.readLogPath), std::ios::binary | std::ios::app);
+  std::ofstream log(platform::PathFromUtf8(options_.readLogPath), std::ios::binary | std::ios::app);
   if (!(log << line << std::flush)) Say("cannot write " + options_.readLogPath);
 }
 
@@ -263,7 +264,7 @@ void RendererSession::Publish(Link& link, const MirroredScene& scene) {
     Say("cannot write " + link.dumpPath + ": " + problem);
   }
   if (!options_.historyPath.empty()) {
-    std::ofstream history(FilePath(options_.historyPath), std::ios::binary | std::ios::app);
+    std::ofstream history(platform::PathFromUtf8(options_.historyPath), std::ios::binary | std::ios::app);
     if (!(history << summary << std::flush)) {
       Say("cannot write " + options_.historyPath + ": " + std::generic_category().message(errno));
     }

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "platform/ProgramArguments.h"
 #include "tools/renderer/LaunchOutputs.h"
 #include "tools/renderer/RendererInstall.h"
 #include "tools/renderer/RendererOptions.h"
@@ -55,8 +56,9 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   // Started by the plug-in, the renderer has no error output anyone reads: why it could not start
   // goes to the launch log instead, and the log goes again when there was nothing to say.
-  const bool launchLog = LaunchedForLink(argc, argv) && KeepErrorsInLaunchLog();
-  const int code = Run(argc, argv);
+  platform::ProgramArguments arguments(argc, argv);
+  const bool launchLog = LaunchedForLink(arguments.count(), arguments.values()) && KeepErrorsInLaunchLog();
+  const int code = Run(arguments.count(), arguments.values());
   if (launchLog) RemoveLaunchLogIfEmpty();
   return code;
 }
