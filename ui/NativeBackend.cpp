@@ -1,5 +1,6 @@
 #include "ui/NativeBackend.h"
 
+#include "diag/DebugLog.h"
 #include "platform/NativeDialogs.h"
 #include "platform/WebLink.h"
 
@@ -84,12 +85,18 @@ int NativeBackend::RunModalDialog(const DialogTemplate& dialog, WindowHandle own
   const native::DialogEvents events{
       [&](native::Dialog& opened) { handler.OnOpen(view.emplace(opened)); },
       [&](native::Dialog&, int item) { handler.OnCommand(*view, item); }};
-  return native::RunModalDialog(dialog.id, owner, events);
+  const int result = native::RunModalDialog(dialog.id, owner, events);
+  // The system's answer when the template could not be found or the window not made.
+  if (result == -1) DebugLog("dialog %d could not be shown", dialog.id);
+  return result;
 }
 
 std::unique_ptr<DialogWindow> NativeBackend::CreateModelessDialog(const DialogTemplate& dialog) {
   std::unique_ptr<native::Dialog> created = native::CreateModelessDialog(dialog.id);
-  if (!created) return nullptr;
+  if (!created) {
+    DebugLog("dialog %d could not be created", dialog.id);
+    return nullptr;
+  }
   return std::make_unique<NativeDialogWindow>(std::move(created));
 }
 
