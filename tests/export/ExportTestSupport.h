@@ -19,13 +19,12 @@ inline std::string WithCrLf(std::string_view text) {
 }
 
 // The file with the text of <created> replaced by "*", the one part that changes from run to run.
-inline std::string MaskCreated(std::string file) {
-  const size_t begin = file.find("<created>");
+inline std::string MaskCreated(const std::string& file) {
+  constexpr std::string_view kOpening = "<created>";
+  const size_t begin = file.find(kOpening);
   const size_t end = file.find("</created>");
-  if (begin != std::string::npos && end != std::string::npos && end > begin) {
-    file.replace(begin + 9, end - begin - 9, "*");
-  }
-  return file;
+  if (begin == std::string::npos || end == std::string::npos || end < begin + kOpening.size()) return file;
+  return file.substr(0, begin + kOpening.size()) + "*" + file.substr(end);
 }
 
 #ifdef _WIN32
