@@ -26,11 +26,8 @@ struct SharedInstance {
   std::unique_ptr<DialogUI> dialogUI;
 };
 
-// Never destroyed at exit, only by DestroyInstance: a process that ends without unloading the
-// module may already have lost the progress window's thread (Windows ends the other threads
-// first), and closing that window would then wait for ever.
 SharedInstance& instance() {
-  static SharedInstance& state = *new SharedInstance;
+  static SharedInstance state;
   return state;
 }
 
