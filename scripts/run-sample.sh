@@ -69,6 +69,12 @@ echo
 if [ -n "$launched" ]; then
   # Ended here: it was started for this run and would run on.
   kill $launched 2>/dev/null || true
+  # It writes its last picture and summary as it stops: wait for that (ten seconds at most, then
+  # end it), so that the files named below are complete and nothing is written after this run.
+  for process in $launched; do
+    for _ in $(seq 200); do [ -e "/proc/$process" ] || break; sleep 0.05; done
+    kill -KILL "$process" 2>/dev/null || true
+  done
   echo "The live link launched the renderer installed in"
   echo "  $install"
   echo "which ran for this link only and has been closed."
