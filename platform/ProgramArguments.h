@@ -8,8 +8,7 @@ namespace platform {
 
 // The arguments, the program's own name first. `argc` and `argv` are main's: on POSIX they are
 // already the bytes the caller passed and come back as they are; on Windows, where argv is in the
-// ANSI code page and loses every letter it lacks, the wide command line is read instead (argv
-// only when that cannot be read).
+// ANSI code page and loses every letter it lacks, the wide command line is split instead.
 std::vector<std::string> ReadProgramArguments(int argc, char** argv);
 
 // ReadProgramArguments in the shape main's option parsers take: a count and zero-terminated texts

@@ -7,6 +7,11 @@ namespace {
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
+void AppendExportExtension(std::u16string& name) {
+  name += u'.';
+  name += kExportFileExtension;
+}
+
 void CutToFileBuffer(std::u16string& name) {
   constexpr size_t kCapacity = kFileBufferLength - 1;
   if (name.size() <= kCapacity) return;
@@ -23,8 +28,7 @@ std::vector<FileFilter> ExportFileFilters(std::u16string_view daeFilesText, std:
 std::u16string PrepareExportFileName(std::u16string_view defaultName, std::u16string_view initialFolder) {
   const std::u16string_view stem = platform::WithoutExtension(defaultName);
   std::u16string name(initialFolder.empty() ? stem : platform::FileNameOf(stem));
-  name += u'.';
-  name += kExportFileExtension;
+  AppendExportExtension(name);
   CutToFileBuffer(name);
   return name;
 }
@@ -36,10 +40,7 @@ std::u16string OfferedPath(std::u16string_view initialFolder, std::u16string_vie
 
 std::u16string CompleteChosenPath(std::u16string_view chosenPath) {
   std::u16string path(chosenPath);
-  if (!path.empty() && path.find(u'.') == std::u16string::npos) {
-    path += u'.';
-    path += kExportFileExtension;
-  }
+  if (!path.empty() && path.find(u'.') == std::u16string::npos) AppendExportExtension(path);
   return path;
 }
 

@@ -80,7 +80,7 @@ std::string TestEnvironment::ReadFile(const std::filesystem::path& path) { retur
 
 std::filesystem::path TestEnvironment::NonLatinName() {
   // Written as code points: the name must not depend on how the compiler reads this file.
-  return platform::PathFromUtf8(platform::Utf8FromUtf16(u"\u03A3\u03C7\u03AD\u03B4\u03B9\u03B1-\u56FE\u7EB8"));
+  return std::filesystem::path(u"\u03A3\u03C7\u03AD\u03B4\u03B9\u03B1-\u56FE\u7EB8");
 }
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::optional<std::string>& value)

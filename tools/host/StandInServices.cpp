@@ -422,8 +422,7 @@ void ToolService::PrintModeBar() {
 const StringTable* ResourceService::FindTable(const std::u16string& resource) {
   auto found = tables_.find(resource);
   if (found == tables_.end()) {
-    const std::string path =
-        platform::Utf8FromPath(platform::PathFromUtf8(resourceFolder_) / platform::PathFromUtf8(Utf8FromUtf16(resource)));
+    const std::string path = platform::Utf8FromPath(platform::PathFromUtf8(resourceFolder_) / resource);
     std::optional<StringTable> table = LoadStringTable(path);
     if (!table) {
       HostConsole::PrintLine("resources: cannot read string table " + path);
@@ -448,8 +447,7 @@ TXString ResourceService::GetString(const TXString& resource, const TXString& ke
 }
 
 bool ResourceService::HasImage(const TXString& path) {
-  return std::filesystem::is_regular_file(platform::PathFromUtf8(resourceFolder_) /
-                                         platform::PathFromUtf8(Utf8FromUtf16(path)));
+  return std::filesystem::is_regular_file(platform::PathFromUtf8(resourceFolder_) / path.GetStdUString());
 }
 
 void ScriptingService::SetBooleanResult(ScriptCallRecord, bool result) {

@@ -23,8 +23,7 @@ namespace {
 
 std::filesystem::path ProgramFolder() {
   const auto image = platform::GetProcessImagePath(platform::GetCurrentProcessId());
-  return image ? platform::PathFromUtf8(platform::Utf8FromUtf16(*image)).parent_path()
-               : std::filesystem::current_path();
+  return image ? std::filesystem::path(*image).parent_path() : std::filesystem::current_path();
 }
 
 // The plug-in's user interface reads its kind and its scripted answers from the environment.

@@ -15,8 +15,7 @@ std::filesystem::path OutputFolder() {
   const std::optional<std::string> named = platform::ReadEnvironmentVariable("OMBREL_OUTPUT_DIR");
   if (named && !named->empty()) return platform::PathFromUtf8(*named);
   const auto image = platform::GetProcessImagePath(platform::GetCurrentProcessId());
-  return image ? platform::PathFromUtf8(platform::Utf8FromUtf16(*image)).parent_path()
-               : std::filesystem::current_path();
+  return image ? std::filesystem::path(*image).parent_path() : std::filesystem::current_path();
 }
 
 std::filesystem::path LaunchLogPath() { return OutputFolder() / "TideLink.log"; }

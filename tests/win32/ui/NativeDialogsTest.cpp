@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -117,47 +118,43 @@ private:
   PROCESS_INFORMATION process_{};
 };
 
+// Every top-level window of the session, in the system's order.
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(
+      [](HWND window, LPARAM found) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+// The first shown top-level window that `matches`; null when there is none.
+HWND FindShownWindow(const std::function<bool(HWND)>& matches) {
+  for (const HWND window : TopLevelWindows()) {
+    if (IsWindowVisible(window) && matches(window)) return window;
+  }
+  return nullptr;
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
 // The shown top-level window of `process` with this caption; `dialogsOnly` keeps to the dialog
 // class, which message boxes, dialogs and the save dialog all have.
 HWND FindWindowOf(DWORD process, const std::wstring& caption, bool dialogsOnly = true) {
-  struct Search {
-    DWORD process;
-    const std::wstring* caption;
-    bool dialogsOnly;
-    HWND found;
-  } search{process, &caption, dialogsOnly, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search.process || !IsWindowVisible(window)) return TRUE;
-        if (search.dialogsOnly && ClassOf(window) != L"#32770") return TRUE;
-        if (TextOf(window) != *search.caption) return TRUE;
-        search.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindShownWindow([&](HWND window) {
+    return ProcessOf(window) == process && (!dialogsOnly || ClassOf(window) == L"#32770") && TextOf(window) == caption;
+  });
 }
 
 // Whether `process` shows a top-level window of this class.
 bool ShowsWindowOfClass(DWORD process, const std::wstring& className) {
-  struct Search {
-    DWORD process;
-    const std::wstring* className;
-    bool found;
-  } search{process, &className, false};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        search.found = owner == search.process && IsWindowVisible(window) && ClassOf(window) == *search.className;
-        return !search.found;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindShownWindow([&](HWND window) { return ProcessOf(window) == process && ClassOf(window) == className; });
 }
 
 HWND WaitForWindow(DWORD process, const std::wstring& caption, bool dialogsOnly = true) {
@@ -168,18 +165,10 @@ HWND WaitForWindow(DWORD process, const std::wstring& caption, bool dialogsOnly 
 
 // Tooltip windows are top-level windows owned by the window they serve.
 size_t OwnedTooltips(HWND owner) {
-  struct Count {
-    HWND owner;
-    size_t tooltips;
-  } count{owner, 0};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto& count = *reinterpret_cast<Count*>(parameter);
-        if (GetWindow(window, GW_OWNER) == count.owner && ClassOf(window) == L"tooltips_class32") ++count.tooltips;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
-  return count.tooltips;
+  const std::vector<HWND> windows = TopLevelWindows();
+  return std::count_if(windows.begin(), windows.end(), [&](HWND window) {
+    return GetWindow(window, GW_OWNER) == owner && ClassOf(window) == L"tooltips_class32";
+  });
 }
 
 std::vector<HWND> DirectChildren(HWND parent) {
@@ -601,22 +590,9 @@ protected:
   // A shown dialog owned by `dialog`: Wine's message box or the task dialog of Windows 10, both of
   // which take Yes as a command.
   static HWND OwnedQuestion(HWND dialog) {
-    struct Search {
-      HWND owner;
-      HWND found;
-    } search{dialog, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-          auto& search = *reinterpret_cast<Search*>(parameter);
-          if (GetWindow(window, GW_OWNER) != search.owner || !IsWindowVisible(window) || ClassOf(window) != L"#32770") {
-            return TRUE;
-          }
-          search.found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindShownWindow([&](HWND window) { return GetWindow(window, GW_OWNER) == dialog && ClassOf(window) == L"#32770"; });
   }
+
 
   // Watches the progress window from its first appearance until it is gone.
   ProgressSeen WatchProgress(const HostProcess& host, const std::string& shot = "") {
